@@ -1,0 +1,17 @@
+// Whole-file access for the small data files the program keeps.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kv::platform {
+
+// Reads the whole file into `data`. False when it cannot be opened or read.
+bool read_file(std::string_view path, std::string& data);
+// Creates an empty file when none exists. False when that fails.
+bool ensure_file(std::string_view path);
+// Writes `data` beside `path` and moves it over `path` in one step, so that a
+// failure at any point leaves the previous file whole.
+bool replace_file(std::string_view path, std::string_view data);
+
+}  // namespace kv::platform

@@ -1,0 +1,83 @@
+// The registry, as the program needs it: the ANSI Reg*A calls with their
+// Win32 result codes. The win32 back end forwards to advapi32; the sim back
+// end keeps keys and values in memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kv::platform {
+
+using HKey = std::uintptr_t;  // opaque key handle, 0 = none
+
+// Predefined root, numerically the same as Win32's HKEY_LOCAL_MACHINE.
+inline constexpr HKey kHKeyLocalMachine = 0x80000002u;
+
+// Result codes (winerror.h).
+inline constexpr long kErrorSuccess = 0;
+inline constexpr long kErrorFileNotFound = 2;
+inline constexpr long kErrorAccessDenied = 5;
+inline constexpr long kErrorInvalidHandle = 6;
+inline constexpr long kErrorMoreData = 234;
+
+// Value types (winnt.h).
+inline constexpr std::uint32_t kRegNone = 0;
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+
+// Access masks.
+inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
+inline constexpr std::uint32_t kKeyAccess63 = 0x3F;  // query, set, create sub, enum, notify, link
+
+// RegCreateKeyExA with an empty class, options 0 and default security.
+long reg_create_key(HKey root, std::string_view subkey, std::uint32_t access, HKey* result);
+// RegOpenKeyExA with options 0.
+long reg_open_key(HKey root, std::string_view subkey, std::uint32_t access, HKey* result);
+// RegQueryValueExA: *size holds the buffer size on entry and the value's
+// byte count on return; kErrorMoreData when the data does not fit.
+long reg_query_value(HKey key, std::string_view name, std::uint32_t* type, char* data,
+                     std::uint32_t* size);
+// RegSetValueExA with `size` bytes of `data`.
+long reg_set_value(HKey key, std::string_view name, std::uint32_t type, const char* data,
+                   std::uint32_t size);
+// RegDeleteValueA.
+long reg_delete_value(HKey key, std::string_view name);
+// RegCloseKey.
+long reg_close_key(HKey key);
+
+// Owns an open key for the length of one operation.
+class RegKey {
+public:
+    RegKey() = default;
+    explicit RegKey(HKey h) : h_(h) {}
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    RegKey(RegKey&& o) noexcept : h_(o.h_) { o.h_ = 0; }
+    RegKey& operator=(RegKey&& o) noexcept {
+        if (this != &o) {
+            reset();
+            h_ = o.h_;
+            o.h_ = 0;
+        }
+        return *this;
+    }
+    ~RegKey() { reset(); }
+
+    void reset() {
+        if (h_ != 0) reg_close_key(h_);
+        h_ = 0;
+    }
+    HKey get() const { return h_; }
+    HKey* out() {
+        reset();
+        return &h_;
+    }
+    explicit operator bool() const { return h_ != 0; }
+
+private:
+    HKey h_ = 0;
+};
+
+}  // namespace kv::platform

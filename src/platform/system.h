@@ -1,0 +1,105 @@
+// Process, version, pointer, shell and dialogue services. Thin wrappers over
+// the Win32 calls of the same names; the sim back end records every call.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kv::platform {
+
+using NativeWindow = std::uintptr_t;  // HWND as a number, 0 = none
+
+struct Rect {
+    std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+    friend bool operator==(const Rect&, const Rect&) = default;
+};
+struct Point {
+    std::int32_t x = 0, y = 0;
+    friend bool operator==(const Point&, const Point&) = default;
+};
+
+// --- process -------------------------------------------------------------
+
+// True when another process of this executable is already running.
+bool previous_instance();
+// Ends the process at once; no window handler runs afterwards.
+[[noreturn]] void end_process();
+// The directory that holds the running program, without a trailing
+// separator except at a drive root.
+std::string program_dir();
+
+// --- versions ------------------------------------------------------------
+
+// What GetVersionExA reports (only the fields the program reads).
+struct OsVersion {
+    std::uint32_t major = 0;
+    std::uint32_t minor = 0;
+    std::uint32_t platform_id = 0;  // 1 = Windows 95/98, 2 = NT
+};
+OsVersion os_version();
+
+// The running executable's version resource.
+struct VersionInfo {
+    int major = 0;
+    int minor = 0;
+    std::string product_name;
+    std::string company_name;
+    std::string file_description;
+    std::string comments;
+    std::string legal_copyright;
+    std::string legal_trademarks;
+};
+VersionInfo version_info();
+
+// --- dialogue ------------------------------------------------------------
+
+// MessageBoxA with the Windows type numbering; returns the button id
+// (IDOK 1, IDYES 6, IDNO 7).
+int message_box(std::string_view text, unsigned type, std::string_view title);
+// A modal input box: prompt, title, empty field, OK and Cancel. Cancel gives
+// the empty text.
+std::string input_box(std::string_view prompt, std::string_view title);
+void beep();
+
+// --- pointer and windows -------------------------------------------------
+
+bool clip_cursor(const Rect& r);
+Point cursor_pos();
+void set_cursor_pos(int x, int y);
+// GetWindowRect(GetDesktopWindow()).
+Rect desktop_rect();
+Rect window_rect(NativeWindow w);
+// The screen's mouse pointer back to the default arrow.
+void set_default_pointer();
+
+// SystemParametersInfoA(action, flag, &scratch, 0).
+void system_parameters_info(unsigned action, int flag);
+inline constexpr unsigned kSpiSetScreenSaverRunning = 97;
+
+// SetWindowPos(w, insert_after, 0, 0, 0, 0, flags).
+void set_window_pos(NativeWindow w, std::intptr_t insert_after, unsigned flags);
+// SendMessageA.
+std::intptr_t send_message(NativeWindow w, unsigned msg, std::uintptr_t wparam,
+                           std::intptr_t lparam);
+// RegisterHotKey for the window (id 1, no modifiers). The window is restored
+// and activated when the key is pressed, as Windows does for a window hot key.
+bool register_hotkey(NativeWindow w, unsigned vk);
+
+inline constexpr unsigned kWmSetHotkey = 0x0032;
+inline constexpr unsigned kWmSysCommand = 0x0112;
+inline constexpr unsigned kScScreenSave = 0xF140;
+inline constexpr unsigned kVkPause = 0x13;
+
+// ShellExecuteA; returns the instance value (<= 32 is a failure).
+std::intptr_t shell_execute(NativeWindow w, std::string_view verb, std::string_view file,
+                            std::string_view params, std::string_view dir, int show);
+
+// --- clock ---------------------------------------------------------------
+
+// The current date in the system's short date format, and the current time in
+// its time format.
+std::string date_text();
+std::string time_text();
+
+}  // namespace kv::platform

@@ -1,0 +1,255 @@
+// The windowing toolkit: forms built from layout tables, their controls,
+// menus and timers. Layouts are in twips; the back end turns them into pixels
+// by the display's DPI. Events go to a FormEvents object that the portable
+// code supplies.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/system.h"
+
+namespace kv::platform {
+
+struct Rgb {
+    std::uint8_t r = 0, g = 0, b = 0;
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+// --- layout tables -------------------------------------------------------
+
+// Outside tools (and the end-to-end tests) find the program's windows by
+// class and its controls by id: a form's window class is "Kv" followed by
+// FormSpec::name, and a control's id is kFirstControlId plus its position in
+// FormSpec::controls.
+inline constexpr int kFirstControlId = 1000;
+
+enum class ControlKind { Button, Label, TextBox, ListBox, Shape, Line, Picture };
+enum class Align { Left, Center, Right };
+enum class Icon { None, Program, About };
+
+struct FontSpec {
+    const char* face = nullptr;  // nullptr: "MS Sans Serif" 8.25 pt regular
+    double points = 8.25;
+    bool bold = false;
+    bool italic = false;
+};
+
+// Control flags.
+enum : unsigned {
+    kHidden = 1u << 0,
+    kTransparent = 1u << 1,  // labels: draw the text only
+    kDefault = 1u << 2,      // buttons: Enter presses it
+    kCancel = 1u << 3,       // buttons: Esc presses it
+    kSorted = 1u << 4,       // list boxes
+    kPassword = 1u << 5,     // text boxes: every character shown as "*"
+    kWrap = 1u << 6,         // labels: word wrap
+    kAutoSize = 1u << 7,     // labels: size to the text
+    kFilled = 1u << 8,       // shapes: filled with the back colour
+};
+
+struct ControlSpec {
+    const char* name = "";
+    int index = -1;  // element of a control array, -1 for a plain control
+    ControlKind kind = ControlKind::Label;
+    const char* text = "";
+    const char* tooltip = "";
+    // Twips, relative to the client area. Lines: x1, y1, x2, y2.
+    int left = 0, top = 0, width = 0, height = 0;
+    int tab = -1;
+    unsigned flags = 0;
+    Align align = Align::Left;
+    FontSpec font{};
+    std::optional<Rgb> fore{};
+    std::optional<Rgb> back{};  // std::nullopt: system default
+    int line_width = 1;         // lines and shapes, pixels
+    Icon picture = Icon::None;  // pictures
+};
+
+enum class Key { None, F9, F11, F12 };
+
+// Menu tree in order; depth 0 is the menu bar. A caption "-" is a separator.
+struct MenuSpec {
+    const char* name = "";
+    const char* caption = "";
+    int depth = 0;
+    Key shortcut = Key::None;
+    bool enabled = true;
+    bool in_bar = true;  // false: a pop-up menu that the bar never shows
+};
+
+struct TimerSpec {
+    const char* name = "";
+    unsigned interval_ms = 0;
+};
+
+enum class Frame { Sizable, FixedDialog, FixedDialogNoCaption };
+
+struct FormSpec {
+    const char* name = "";
+    const char* caption = "";
+    int client_width = 0, client_height = 0;  // twips
+    Frame frame = Frame::Sizable;
+    bool minimize_box = false;
+    bool in_taskbar = true;
+    std::optional<Rgb> back{};
+    std::optional<Rgb> fore{};
+    FontSpec font{};
+    Icon icon = Icon::Program;
+    std::span<const ControlSpec> controls{};  // front to back
+    std::span<const MenuSpec> menus{};
+    std::span<const TimerSpec> timers{};
+};
+
+// --- events --------------------------------------------------------------
+
+class Painter {
+public:
+    virtual ~Painter() = default;
+    virtual Point client_size() const = 0;  // pixels
+    virtual void fill_rect(const Rect& r, Rgb color) = 0;
+};
+
+enum class MouseButton { Left = 1, Right = 2, Middle = 4 };
+
+class FormEvents {
+public:
+    virtual ~FormEvents() = default;
+    // The client area needs painting. The back end paints shapes, lines and
+    // pictures over what the handler painted.
+    virtual void on_paint(Painter&) {}
+    virtual void on_click(std::string_view /*control*/, int /*index*/) {}
+    virtual void on_menu(std::string_view /*item*/) {}
+    virtual void on_timer(std::string_view /*timer*/) {}
+    virtual void on_mouse_down(std::string_view /*control*/, MouseButton) {}
+    // The user or another program asked the window to close. The handler
+    // unloads the form (or does nothing to keep it).
+    virtual void on_close() {}
+};
+
+// --- forms ---------------------------------------------------------------
+
+enum class WindowState { Normal, Minimized };
+
+class Form;
+
+class Control {
+public:
+    void set_text(std::string_view text);
+    std::string text() const;
+    void set_visible(bool on);
+    bool visible() const;
+    void set_enabled(bool on);
+    bool enabled() const;
+    void set_fore_color(Rgb c);
+    Rgb fore_color() const;
+    void set_focus();
+    Rect screen_rect() const;  // GetWindowRect
+    NativeWindow handle() const;
+
+    // List boxes. Sorted lists keep their items in ascending text order.
+    void list_add(std::string_view item);
+    void list_remove(int index);
+    void list_clear();
+    int list_count() const;
+    std::string list_item(int index) const;
+    int list_index() const;  // -1 when nothing is selected
+    void set_list_index(int index);
+
+private:
+    friend class Form;
+    Control(Form* f, int id) : form_(f), id_(id) {}
+    Form* form_;
+    int id_;
+};
+
+class MenuItem {
+public:
+    void set_checked(bool on);
+    bool checked() const;
+    void set_enabled(bool on);
+    bool enabled() const;
+
+private:
+    friend class Form;
+    MenuItem(Form* f, int id) : form_(f), id_(id) {}
+    Form* form_;
+    int id_;
+};
+
+class Timer {
+public:
+    // Enabling a running timer leaves its count as it is.
+    void set_enabled(bool on);
+    bool enabled() const;
+
+private:
+    friend class Form;
+    Timer(Form* f, int id) : form_(f), id_(id) {}
+    Form* form_;
+    int id_;
+};
+
+class Form {
+public:
+    Form(const FormSpec& spec, FormEvents& events);
+    ~Form();
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    const FormSpec& spec() const { return spec_; }
+
+    // Builds the native window in its design state, hidden, centred.
+    void create();
+    // Destroys the native window; timers stop.
+    void destroy();
+    bool created() const;
+
+    void show();
+    // Shows the form and returns when it is hidden or destroyed; the other
+    // forms take no input meanwhile.
+    void show_modal();
+    void hide();
+    bool visible() const;
+    void set_state(WindowState s);
+    WindowState state() const;
+    void set_caption(std::string_view text);
+    std::string caption() const;
+    void set_outer_size_twips(int width, int height);
+    Rect outer_rect() const;  // screen pixels
+    void center_on_screen();
+    void invalidate();  // repaint the whole client area
+    NativeWindow handle() const;
+
+    Control control(std::string_view name, int index = -1);
+    MenuItem menu(std::string_view name);
+    Timer timer(std::string_view name);
+    // Shows a pop-up menu at the pointer; both buttons choose its items.
+    void popup_menu(std::string_view name);
+
+    struct Impl;
+    Impl& impl() { return *impl_; }
+    const Impl& impl() const { return *impl_; }
+
+private:
+    int control_id(std::string_view name, int index) const;
+    int menu_id(std::string_view name) const;
+    int timer_id(std::string_view name) const;
+
+    const FormSpec& spec_;
+    FormEvents& events_;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Runs the message loop until the process ends.
+int run_message_loop();
+
+// Twips to pixels at the display's DPI (15 twips per pixel at 96 DPI).
+int twips_to_px_x(int twips);
+int twips_to_px_y(int twips);
+
+}  // namespace kv::platform
