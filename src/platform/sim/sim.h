@@ -1,0 +1,132 @@
+// The in-memory platform for native tests: a registry with the Win32 result
+// codes, files, forms whose controls are plain objects, a virtual clock that
+// fires timers, scripted answers for message and input boxes, and fault
+// injection for any registry or file call.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/system.h"
+#include "platform/ui.h"
+
+namespace kv::sim {
+
+// Thrown by end_process so that a test sees the process end.
+struct ProcessEnded {};
+
+enum class Call {
+    RegCreateKey,
+    RegOpenKey,
+    RegQueryValue,
+    RegSetValue,
+    RegDeleteValue,
+    ReadFile,
+    EnsureFile,
+    ReplaceFile,
+};
+
+struct Value {
+    std::uint32_t type = 0;
+    std::string data;  // the stored bytes, NUL included where written
+};
+
+struct MessageBoxCall {
+    std::string text;
+    unsigned type = 0;
+    std::string title;
+};
+
+struct InputBoxCall {
+    std::string prompt;
+    std::string title;
+};
+
+struct World {
+    // Registry: key path (upper-cased, no trailing backslash) -> values
+    // (upper-cased name -> value). Keys exist while they are in the map.
+    std::map<std::string, std::map<std::string, Value>> keys;
+    // A user without write access to HKEY_LOCAL_MACHINE: every open or
+    // create that asks for more than reading is refused.
+    bool deny_write_access = false;
+    // Calls that fail: the nth (1-based) next call of a kind returns `code`.
+    struct Fault {
+        Call call;
+        int countdown;
+        long code;
+    };
+    std::vector<Fault> faults;
+
+    std::map<std::string, std::string> files;
+
+    bool previous_instance = false;
+    std::string program_dir = "C:\\Program Files\\Kestrova";
+    platform::OsVersion os{4, 0, 1};
+    platform::VersionInfo version;
+
+    std::deque<int> box_answers;           // message box results, in order
+    std::vector<MessageBoxCall> boxes;     // every message box shown
+    std::deque<std::string> input_answers; // input box entries, in order
+    std::vector<InputBoxCall> inputs;      // every input box shown
+    int beeps = 0;
+
+    std::optional<platform::Rect> clip;  // nullopt: the pointer is free
+    platform::Point cursor{};
+    platform::Rect desktop{0, 0, 1024, 768};
+    bool screensaver_running = false;
+    std::map<platform::NativeWindow, std::intptr_t> z_order;  // last insert-after per window
+    std::intptr_t sethotkey_result = 0;  // what WM_SETHOTKEY answers
+    std::vector<std::pair<platform::NativeWindow, unsigned>> hotkeys;
+    std::vector<std::pair<platform::NativeWindow, unsigned>> sys_commands;
+    std::intptr_t shell_result = 42;
+    std::vector<std::string> shell_targets;
+
+    std::string date = "12/7/2026";
+    std::string time = "9:05:00 AM";
+
+    std::int64_t now_ms = 0;  // the virtual clock
+    std::vector<std::string> trace;  // notable calls in order
+};
+
+// The one world the sim back end works on; reset() starts a fresh one.
+World& world();
+void reset();
+
+// Registry helpers for tests (paths as the program writes them).
+void put_value(std::string_view key, std::string_view name, std::uint32_t type,
+               std::string_view data);
+void put_string(std::string_view key, std::string_view name, std::string_view text);
+std::optional<Value> get_value(std::string_view key, std::string_view name);
+bool key_exists(std::string_view key);
+void fail(Call call, long code, int nth = 1);
+
+// Forms and the virtual clock.
+platform::Form* find_form(std::string_view name);  // a created form, or nullptr
+// Delivers pending paints and the timers that are due; the clock advances.
+void advance(std::int64_t ms);
+// Delivers pending paints only.
+void pump();
+void click(platform::Form& f, std::string_view control, int index = -1);
+void choose(platform::Form& f, std::string_view menu_item);
+void close(platform::Form& f);
+void right_click(platform::Form& f, std::string_view control);
+// The rectangles the last paint of a form filled, with their colours.
+struct Fill {
+    platform::Rect rect;
+    platform::Rgb color;
+};
+const std::vector<Fill>& last_paint(const platform::Form& f);
+// A form's client size in pixels may be set to test painting.
+void set_client_size(platform::Form& f, int width, int height);
+
+bool trace_has(std::string_view entry);
+// Position of the first trace entry starting with `prefix` at or after
+// `from`, or -1.
+int trace_find(std::string_view prefix, int from = 0);
+
+}  // namespace kv::sim

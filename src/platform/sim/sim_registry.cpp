@@ -1,0 +1,179 @@
+// The registry, in memory.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "platform/registry.h"
+#include "platform/sim/sim_internal.h"
+
+namespace kv::sim {
+
+namespace {
+
+std::map<platform::HKey, std::string>& handles() {
+    static std::map<platform::HKey, std::string> h;
+    return h;
+}
+platform::HKey next_handle = 0x1000;
+
+std::string upper(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return out;
+}
+
+std::string normal_path(std::string_view path) {
+    std::string p = upper(path);
+    while (!p.empty() && p.back() == '\\') p.pop_back();
+    return p;
+}
+
+}  // namespace
+
+// Consumes a scripted fault for this call, if one is due.
+std::optional<long> take_fault(Call call) {
+    auto& faults = world().faults;
+    for (auto it = faults.begin(); it != faults.end(); ++it) {
+        if (it->call != call) continue;
+        if (--it->countdown == 0) {
+            const long code = it->code;
+            faults.erase(it);
+            return code;
+        }
+    }
+    return std::nullopt;
+}
+
+void reset_registry_handles() {
+    handles().clear();
+    next_handle = 0x1000;
+}
+
+void put_value(std::string_view key, std::string_view name, std::uint32_t type,
+               std::string_view data) {
+    std::string path = normal_path(key);
+    // Parents exist with their children.
+    for (auto pos = path.find('\\'); pos != std::string::npos; pos = path.find('\\', pos + 1))
+        world().keys[path.substr(0, pos)];
+    world().keys[path][upper(name)] = Value{type, std::string(data)};
+}
+
+void put_string(std::string_view key, std::string_view name, std::string_view text) {
+    std::string data(text);
+    data.push_back('\0');
+    put_value(key, name, platform::kRegSz, data);
+}
+
+std::optional<Value> get_value(std::string_view key, std::string_view name) {
+    const auto k = world().keys.find(normal_path(key));
+    if (k == world().keys.end()) return std::nullopt;
+    const auto v = k->second.find(upper(name));
+    if (v == k->second.end()) return std::nullopt;
+    return v->second;
+}
+
+bool key_exists(std::string_view key) { return world().keys.count(normal_path(key)) != 0; }
+
+void fail(Call call, long code, int nth) { world().faults.push_back({call, nth, code}); }
+
+}  // namespace kv::sim
+
+namespace kv::platform {
+
+using sim::world;
+
+namespace {
+
+constexpr std::uint32_t kReadOnlyAccess = 0x20019;  // KEY_READ
+
+bool wants_write(std::uint32_t access) { return (access & ~kReadOnlyAccess) != 0; }
+
+platform::HKey open_handle(const std::string& path) {
+    const platform::HKey h = sim::next_handle++;
+    sim::handles()[h] = path;
+    return h;
+}
+
+std::map<std::string, sim::Value>* values_of(HKey key) {
+    const auto h = sim::handles().find(key);
+    if (h == sim::handles().end()) return nullptr;
+    const auto k = world().keys.find(h->second);
+    return k == world().keys.end() ? nullptr : &k->second;
+}
+
+std::string root_path(HKey root, std::string_view subkey) {
+    if (root == kHKeyLocalMachine) return sim::normal_path(subkey);
+    const auto h = sim::handles().find(root);
+    if (h == sim::handles().end()) return {};
+    return h->second + "\\" + sim::normal_path(subkey);
+}
+
+}  // namespace
+
+long reg_create_key(HKey root, std::string_view subkey, std::uint32_t access, HKey* result) {
+    *result = 0;
+    world().trace.push_back("reg create " + std::string(subkey));
+    if (auto f = sim::take_fault(sim::Call::RegCreateKey)) return *f;
+    if (world().deny_write_access && wants_write(access)) return kErrorAccessDenied;
+    const std::string path = root_path(root, subkey);
+    if (path.empty()) return kErrorInvalidHandle;
+    for (auto pos = path.find('\\'); pos != std::string::npos; pos = path.find('\\', pos + 1))
+        world().keys[path.substr(0, pos)];
+    world().keys[path];
+    *result = open_handle(path);
+    return kErrorSuccess;
+}
+
+long reg_open_key(HKey root, std::string_view subkey, std::uint32_t access, HKey* result) {
+    *result = 0;
+    if (auto f = sim::take_fault(sim::Call::RegOpenKey)) return *f;
+    const std::string path = root_path(root, subkey);
+    if (path.empty()) return kErrorInvalidHandle;
+    if (world().keys.count(path) == 0) return kErrorFileNotFound;
+    if (world().deny_write_access && wants_write(access)) return kErrorAccessDenied;
+    *result = open_handle(path);
+    return kErrorSuccess;
+}
+
+long reg_query_value(HKey key, std::string_view name, std::uint32_t* type, char* data,
+                     std::uint32_t* size) {
+    if (auto f = sim::take_fault(sim::Call::RegQueryValue)) return *f;
+    auto* values = values_of(key);
+    if (values == nullptr) return kErrorInvalidHandle;
+    const auto v = values->find(sim::upper(name));
+    if (v == values->end()) return kErrorFileNotFound;
+    const auto& bytes = v->second.data;
+    if (type != nullptr) *type = v->second.type;
+    if (data != nullptr && bytes.size() > *size) {
+        *size = static_cast<std::uint32_t>(bytes.size());
+        return kErrorMoreData;
+    }
+    if (data != nullptr) std::memcpy(data, bytes.data(), bytes.size());
+    *size = static_cast<std::uint32_t>(bytes.size());
+    return kErrorSuccess;
+}
+
+long reg_set_value(HKey key, std::string_view name, std::uint32_t type, const char* data,
+                   std::uint32_t size) {
+    world().trace.push_back("reg set " + std::string(name));
+    if (auto f = sim::take_fault(sim::Call::RegSetValue)) return *f;
+    auto* values = values_of(key);
+    if (values == nullptr) return kErrorInvalidHandle;
+    (*values)[sim::upper(name)] = sim::Value{type, std::string(data, size)};
+    return kErrorSuccess;
+}
+
+long reg_delete_value(HKey key, std::string_view name) {
+    world().trace.push_back("reg delete " + std::string(name));
+    if (auto f = sim::take_fault(sim::Call::RegDeleteValue)) return *f;
+    auto* values = values_of(key);
+    if (values == nullptr) return kErrorInvalidHandle;
+    return values->erase(sim::upper(name)) == 1 ? kErrorSuccess : kErrorFileNotFound;
+}
+
+long reg_close_key(HKey key) {
+    return sim::handles().erase(key) == 1 ? kErrorSuccess : kErrorInvalidHandle;
+}
+
+}  // namespace kv::platform

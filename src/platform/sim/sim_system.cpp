@@ -1,0 +1,172 @@
+// Process, dialogue, pointer and shell services, recorded.
+#include <algorithm>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/sim/sim_internal.h"
+#include "platform/system.h"
+
+namespace kv::sim {
+
+World& world() {
+    static World w;
+    return w;
+}
+
+void reset() {
+    reset_forms();
+    world() = World{};
+    world().version = platform::VersionInfo{2,
+                                            0,
+                                            "Kestrova",
+                                            "Orvane Software",
+                                            "Windows Access Control",
+                                            "support@orvane.example for product information.",
+                                            "Copyright (C) Orvane Software",
+                                            "Windows is a registered trademark of its owner."};
+    reset_registry_handles();
+}
+
+bool trace_has(std::string_view entry) { return trace_find(entry) >= 0; }
+
+int trace_find(std::string_view prefix, int from) {
+    const auto& t = world().trace;
+    for (int i = from < 0 ? 0 : from; i < static_cast<int>(t.size()); ++i)
+        if (std::string_view(t[i]).substr(0, prefix.size()) == prefix) return i;
+    return -1;
+}
+
+}  // namespace kv::sim
+
+namespace kv::platform {
+
+using sim::world;
+
+namespace {
+std::string rect_text(const Rect& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
+           "," + std::to_string(r.bottom);
+}
+}  // namespace
+
+bool previous_instance() { return world().previous_instance; }
+
+void end_process() {
+    world().trace.push_back("end process");
+    throw sim::ProcessEnded{};
+}
+
+std::string program_dir() { return world().program_dir; }
+
+OsVersion os_version() { return world().os; }
+
+VersionInfo version_info() { return world().version; }
+
+int message_box(std::string_view text, unsigned type, std::string_view title) {
+    world().boxes.push_back({std::string(text), type, std::string(title)});
+    world().trace.push_back("msgbox " + std::string(title));
+    if (!world().box_answers.empty()) {
+        const int answer = world().box_answers.front();
+        world().box_answers.pop_front();
+        return answer;
+    }
+    const unsigned buttons = type & 0xF;
+    return buttons == 4 ? 7 : 1;  // No for Yes/No boxes, OK otherwise
+}
+
+std::string input_box(std::string_view prompt, std::string_view title) {
+    world().inputs.push_back({std::string(prompt), std::string(title)});
+    world().trace.push_back("input " + std::string(title));
+    if (world().input_answers.empty()) return {};
+    std::string answer = world().input_answers.front();
+    world().input_answers.pop_front();
+    return answer;
+}
+
+void beep() {
+    ++world().beeps;
+    world().trace.push_back("beep");
+}
+
+bool clip_cursor(const Rect& r) {
+    world().clip = r;
+    world().trace.push_back("clip " + rect_text(r));
+    return true;
+}
+
+Point cursor_pos() { return world().cursor; }
+
+void set_cursor_pos(int x, int y) {
+    Point p{x, y};
+    if (world().clip) {
+        const Rect& c = *world().clip;
+        p.x = std::max(c.left, std::min(p.x, c.right - 1));
+        p.y = std::max(c.top, std::min(p.y, c.bottom - 1));
+    }
+    world().cursor = p;
+}
+
+Rect desktop_rect() { return world().desktop; }
+
+void set_default_pointer() {}
+
+void system_parameters_info(unsigned action, int flag) {
+    if (action == kSpiSetScreenSaverRunning) world().screensaver_running = flag != 0;
+    world().trace.push_back("spi " + std::to_string(action) + " " + std::to_string(flag));
+}
+
+void set_window_pos(NativeWindow w, std::intptr_t insert_after, unsigned flags) {
+    world().z_order[w] = insert_after;
+    world().trace.push_back("setwindowpos " + std::to_string(insert_after) + " " +
+                            std::to_string(flags));
+}
+
+std::intptr_t send_message(NativeWindow w, unsigned msg, std::uintptr_t wparam, std::intptr_t) {
+    world().trace.push_back("sendmessage " + std::to_string(msg) + " " + std::to_string(wparam));
+    if (msg == kWmSetHotkey) return world().sethotkey_result;
+    if (msg == kWmSysCommand) world().sys_commands.emplace_back(w, static_cast<unsigned>(wparam));
+    return 0;
+}
+
+bool register_hotkey(NativeWindow w, unsigned vk) {
+    world().hotkeys.emplace_back(w, vk);
+    world().trace.push_back("registerhotkey " + std::to_string(vk));
+    return true;
+}
+
+std::intptr_t shell_execute(NativeWindow, std::string_view verb, std::string_view file,
+                            std::string_view params, std::string_view dir, int show) {
+    world().shell_targets.push_back(std::string(file));
+    world().trace.push_back("shell " + std::string(verb) + " " + std::string(file) + " " +
+                            std::string(params) + " " + std::string(dir) + " " +
+                            std::to_string(show));
+    return world().shell_result;
+}
+
+std::string date_text() { return world().date; }
+std::string time_text() { return world().time; }
+
+// --- files ---------------------------------------------------------------
+
+bool read_file(std::string_view path, std::string& data) {
+    if (sim::take_fault(sim::Call::ReadFile)) return false;
+    const auto f = world().files.find(std::string(path));
+    if (f == world().files.end()) return false;
+    data = f->second;
+    return true;
+}
+
+bool ensure_file(std::string_view path) {
+    if (sim::take_fault(sim::Call::EnsureFile)) return false;
+    world().files.try_emplace(std::string(path));
+    return true;
+}
+
+bool replace_file(std::string_view path, std::string_view data) {
+    world().trace.push_back("file replace " + std::string(path));
+    if (sim::take_fault(sim::Call::ReplaceFile)) return false;
+    world().files[std::string(path)] = std::string(data);
+    return true;
+}
+
+}  // namespace kv::platform

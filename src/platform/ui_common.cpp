@@ -1,0 +1,42 @@
+// Name lookups in the layout tables, shared by both back ends.
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/ui.h"
+
+namespace kv::platform {
+
+namespace {
+[[noreturn]] void unknown(const char* what, std::string_view name, const FormSpec& spec) {
+    std::fprintf(stderr, "%s: no %s named %.*s\n", spec.name, what, static_cast<int>(name.size()),
+                 name.data());
+    std::abort();
+}
+}  // namespace
+
+int Form::control_id(std::string_view name, int index) const {
+    for (std::size_t i = 0; i < spec_.controls.size(); ++i)
+        if (name == spec_.controls[i].name && index == spec_.controls[i].index)
+            return static_cast<int>(i);
+    unknown("control", name, spec_);
+}
+
+int Form::menu_id(std::string_view name) const {
+    for (std::size_t i = 0; i < spec_.menus.size(); ++i)
+        if (name == spec_.menus[i].name) return static_cast<int>(i);
+    unknown("menu item", name, spec_);
+}
+
+int Form::timer_id(std::string_view name) const {
+    for (std::size_t i = 0; i < spec_.timers.size(); ++i)
+        if (name == spec_.timers[i].name) return static_cast<int>(i);
+    unknown("timer", name, spec_);
+}
+
+Control Form::control(std::string_view name, int index) {
+    return Control(this, control_id(name, index));
+}
+MenuItem Form::menu(std::string_view name) { return MenuItem(this, menu_id(name)); }
+Timer Form::timer(std::string_view name) { return Timer(this, timer_id(name)); }
+
+}  // namespace kv::platform

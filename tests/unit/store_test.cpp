@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include "platform/registry.h"
+#include "sim_fixture.h"
+#include "store/scrambler.h"
+#include "store/secrets.h"
+#include "store/settings.h"
+#include "store/text.h"
+
+namespace kv::test {
+namespace {
+
+using platform::kErrorAccessDenied;
+using platform::kRegSz;
+constexpr const char* kZones = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones\\AddZones";
+
+// --- scrambler -----------------------------------------------------------
+
+TEST(Scrambler, RoundTripsPrintableText) {
+    std::string all;
+    for (int c = 32; c < 127; ++c) all.push_back(static_cast<char>(c));
+    for (std::uint8_t key = 0; key <= 10; ++key) {
+        const auto s = scramble(key, all);
+        ASSERT_TRUE(s.has_value()) << int{key};
+        EXPECT_EQ(s->size(), all.size());
+        EXPECT_EQ(unscramble(key, *s), all) << int{key};
+    }
+}
+
+TEST(Scrambler, OddPositionsShiftUpAndEvenDown) {
+    // key 6: odd (c + 6) ^ 4, even (c - 6) ^ 4
+    EXPECT_EQ(*scramble(6, "AA"), std::string({static_cast<char>((65 + 6) ^ 4),
+                                                static_cast<char>((65 - 6) ^ 4)}));
+    // Swapping the rules gives a different value.
+    EXPECT_NE(*scramble(6, "AB"), std::string({static_cast<char>((65 - 6) ^ 4),
+                                                static_cast<char>((66 + 6) ^ 4)}));
+}
+
+TEST(Scrambler, RefusesTextItCannotProcess) {
+    EXPECT_FALSE(scramble(kScrambleKey, std::string(1, '\xFF')).has_value());  // odd: 255 + key
+    EXPECT_FALSE(scramble(kScrambleKey, std::string("a\x01")).has_value());    // even: 1 - key
+    EXPECT_FALSE(scramble(kScrambleKey, std::string(255, 'a')).has_value());
+    EXPECT_TRUE(scramble(kScrambleKey, std::string(254, 'a')).has_value());
+    EXPECT_FALSE(store::storable(std::string(1, '\xFB')));
+    EXPECT_TRUE(store::storable("\xE9t\xE9"));  // accented letters still fit
+}
+
+TEST(Scrambler, KeyKeepsTypeableCharactersFromLeadingBlank) {
+    for (int c = 32; c < 256; ++c) {
+        const auto s = scramble(kScrambleKey, std::string(1, static_cast<char>(c)));
+        if (s) {
+            EXPECT_NE((*s)[0], ' ') << c;
+        }
+    }
+}
+
+TEST(Scrambler, LenientFormsSubstituteAndNeverFail) {
+    const std::string typed = std::string("a\x01") + '\xFF';
+    const std::string s = scramble_lenient(kScrambleKey, typed);
+    ASSERT_EQ(s.size(), 3u);
+    EXPECT_EQ(unscramble_lenient(kScrambleKey, s), "a??");
+    EXPECT_EQ(unscramble_lenient(kScrambleKey, std::string(300, '\xFF')).size(), 254u);
+}
+
+// --- settings ------------------------------------------------------------
+
+class Settings : public SimTest {};
+
+TEST_F(Settings, AlertIsStoredAsSixBytesAndClearedOnce) {
+    ProgramState s;
+    store::check_alert(s);
+    EXPECT_FALSE(s.alert_pending);
+    store::set_alert();
+    const auto v = sim::get_value(store::kVendorKey, "Status");
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->type, kRegSz);
+    EXPECT_EQ(v->data, std::string("Alert\0", 6));
+    store::check_alert(s);
+    EXPECT_TRUE(s.alert_pending);
+
+    store::clear_alert();
+    EXPECT_FALSE(sim::get_value(store::kVendorKey, "Status"));
+    EXPECT_TRUE(world().boxes.empty());
+    // Already gone: the error message, once, titled with the program's name.
+    store::clear_alert();
+    ASSERT_EQ(world().boxes.size(), 1u);
+    EXPECT_EQ(world().boxes[0].text, store::kClearAlertError);
+    EXPECT_EQ(world().boxes[0].type, 0u);
+    EXPECT_EQ(world().boxes[0].title, "Kestrova");
+}
+
+TEST_F(Settings, CheckAlertNeverClearsAndAcceptsAnyType) {
+    ProgramState s;
+    s.alert_pending = true;
+    store::check_alert(s);
+    EXPECT_TRUE(s.alert_pending);
+    s.alert_pending = false;
+    sim::put_value(store::kVendorKey, "Status", platform::kRegDword, std::string(4, '\0'));
+    store::check_alert(s);
+    EXPECT_TRUE(s.alert_pending);
+}
+
+TEST_F(Settings, LoginReadsAsOneWhenNotFound) {
+    ProgramState s;
+    store::read_login(s);
+    EXPECT_EQ(s.login_mode, "1");
+    EXPECT_FALSE(sim::key_exists(store::kVendorKey));
+
+    store::set_login_lock();
+    EXPECT_EQ(sim::get_value(store::kVendorKey, "Login")->data, std::string("2\0", 2));
+    store::read_login(s);
+    EXPECT_EQ(s.login_mode, "2");
+    store::set_login_hidden();
+    store::read_login(s);
+    EXPECT_EQ(s.login_mode, "1");
+
+    sim::put_string(store::kVendorKey, "Login", "abc");
+    store::read_login(s);
+    EXPECT_EQ(s.login_mode, "abc");
+
+    // Too long for the 255-byte buffer, empty, or unreadable: "1".
+    sim::put_string(store::kVendorKey, "Login", std::string(255, '2'));
+    store::read_login(s);
+    EXPECT_EQ(s.login_mode, "1");
+    sim::put_string(store::kVendorKey, "Login", std::string(254, '2'));
+    store::read_login(s);
+    EXPECT_EQ(s.login_mode, std::string(254, '2'));
+    sim::put_value(store::kVendorKey, "Login", kRegSz, "");
+    store::read_login(s);
+    EXPECT_EQ(s.login_mode, "1");
+    sim::put_string(store::kVendorKey, "Login", "2");
+    world().deny_write_access = true;
+    store::read_login(s);
+    EXPECT_EQ(s.login_mode, "1");
+}
+
+TEST_F(Settings, DeniedAccessLeavesEverythingSilent) {
+    world().deny_write_access = true;
+    ProgramState s;
+    sim::put_string(store::kRunKey, "Dulcimet", "c:\\d.exe");
+    sim::put_string(store::kVendorKey, "Status", "Alert");
+    store::check_alert(s);
+    store::check_dulcimet_autorun(s);
+    EXPECT_FALSE(s.alert_pending);
+    EXPECT_FALSE(s.dulcimet_autorun);
+    store::set_login_lock();
+    store::add_autorun();
+    store::remove_autorun();
+    EXPECT_FALSE(sim::get_value(store::kVendorKey, "Login"));
+    EXPECT_FALSE(sim::get_value(store::kRunKey, "Kestrova"));
+    EXPECT_TRUE(world().boxes.empty());
+}
+
+TEST_F(Settings, AutorunNamesTheProgramInItsDirectory) {
+    world().program_dir = "C:\\";
+    store::add_autorun();
+    EXPECT_EQ(stored_text(*sim::get_value(store::kRunKey, "Kestrova")), "C:\\\\kvstrn.exe");
+    world().program_dir = "C:\\Program Files\\Kestrova";
+    store::add_autorun();
+    const auto v = sim::get_value(store::kRunKey, "Kestrova");
+    EXPECT_EQ(v->data, std::string("C:\\Program Files\\Kestrova\\kvstrn.exe") + '\0');
+
+    ProgramState s;
+    store::check_dulcimet_autorun(s);
+    EXPECT_FALSE(s.dulcimet_autorun);
+    sim::put_string(store::kRunKey, "Dulcimet", "x");
+    store::check_dulcimet_autorun(s);
+    EXPECT_TRUE(s.dulcimet_autorun);
+
+    store::remove_autorun();
+    store::remove_autorun();  // silently, also when already gone
+    EXPECT_FALSE(sim::get_value(store::kRunKey, "Kestrova"));
+    EXPECT_TRUE(world().boxes.empty());
+}
+
+TEST_F(Settings, AFailedWriteLeavesTheStoreUnchanged) {
+    store::set_login_hidden();
+    sim::fail(sim::Call::RegSetValue, kErrorAccessDenied);
+    store::set_login_lock();
+    EXPECT_EQ(stored_text(*sim::get_value(store::kVendorKey, "Login")), "1");
+    sim::fail(sim::Call::RegDeleteValue, kErrorAccessDenied);
+    store::set_alert();
+    store::clear_alert();
+    EXPECT_TRUE(sim::get_value(store::kVendorKey, "Status"));
+    EXPECT_EQ(world().boxes.size(), 1u);
+}
+
+// --- question and answer -------------------------------------------------
+
+class Secrets : public SimTest {};
+
+TEST_F(Secrets, QuestionAndAnswerAreStoredScrambledInFixedFields) {
+    EXPECT_FALSE(store::question_stored());
+    ASSERT_TRUE(store::write_question_and_answer("Favourite colour?", "Teal"));
+    EXPECT_TRUE(store::question_stored());
+
+    const auto q = sim::get_value(kZones, "Query");
+    ASSERT_TRUE(q);
+    EXPECT_EQ(q->type, kRegSz);
+    ASSERT_EQ(q->data.size(), 251u);
+    EXPECT_EQ(q->data.back(), '\0');
+    EXPECT_EQ(q->data.substr(0, 250), *scramble(kScrambleKey, fixed("Favourite colour?", 250)));
+    const auto a = sim::get_value(kZones, "Command");
+    ASSERT_EQ(a->data.size(), 21u);
+    EXPECT_EQ(a->data.substr(0, 20), *scramble(kScrambleKey, fixed("Teal", 20)));
+
+    const auto qa = store::load_question_answer();
+    EXPECT_EQ(qa.question, fixed("Favourite colour?", 250));
+    EXPECT_EQ(qa.answer, fixed("Teal", 20));
+    EXPECT_EQ(store::load_question(), qa.question);
+}
+
+TEST_F(Secrets, LongAnswersAreKeptInFullButReadAsTwentyCharacters) {
+    ASSERT_TRUE(store::write_question_and_answer("Q?", "old"));
+    const std::string answer = "abcdefghijklmnopqrstuvwxy";  // 25
+    ASSERT_TRUE(store::write_answer(answer));
+    EXPECT_EQ(sim::get_value(kZones, "Command")->data.size(), 26u);
+    EXPECT_EQ(store::load_question_answer().answer, answer.substr(0, 20));
+}
+
+TEST_F(Secrets, MissingValuesReadAsBlanks) {
+    EXPECT_EQ(store::load_question_answer().answer, std::string(20, ' '));
+    EXPECT_EQ(store::load_question_answer().question, std::string(250, ' '));
+    sim::put_string(kZones, "Query", *scramble(kScrambleKey, fixed("Q?", 250)));
+    EXPECT_TRUE(store::question_stored());
+    EXPECT_EQ(store::load_question_answer().answer, std::string(20, ' '));
+    sim::fail(sim::Call::RegQueryValue, platform::kErrorFileNotFound);
+    EXPECT_FALSE(store::question_stored());
+}
+
+TEST_F(Secrets, AnswersEndingInStarReadBack) {
+    // A "*" at an even position scrambles to a blank; reading must keep it.
+    ASSERT_EQ((*scramble(kScrambleKey, "a*"))[1], ' ');
+    ASSERT_TRUE(store::write_answer("a*"));
+    EXPECT_EQ(store::load_question_answer().answer, fixed("a*", 20));
+    const std::string twenty = "abcdefghijklmnopqrs*";
+    ASSERT_TRUE(store::write_question_and_answer("Q?", twenty));
+    EXPECT_EQ(store::load_question_answer().answer, twenty);
+}
+
+TEST_F(Secrets, ValuesWrittenByEarlierBuildsReadAsBefore) {
+    // An unpadded answer and a question with leading blanks, written byte for
+    // byte as the set-up always wrote them.
+    sim::put_string(kZones, "Query", *scramble(kScrambleKey, fixed("  Where?", 250)));
+    sim::put_string(kZones, "Command", *scramble(kScrambleKey, "Paris"));
+    const auto qa = store::load_question_answer();
+    EXPECT_EQ(qa.question, fixed("  Where?", 250));
+    EXPECT_EQ(qa.answer, fixed("Paris", 20));
+}
+
+TEST_F(Secrets, UnstorableTextWritesNothing) {
+    ASSERT_TRUE(store::write_question_and_answer("Q?", "good"));
+    const auto before = sim::get_value(kZones, "Command")->data;
+    EXPECT_FALSE(store::write_answer(std::string(1, '\xFF')));
+    EXPECT_FALSE(store::write_question_and_answer("New?", std::string(1, '\xFF')));
+    EXPECT_EQ(sim::get_value(kZones, "Command")->data, before);
+    EXPECT_EQ(store::load_question_answer().question, fixed("Q?", 250));
+}
+
+TEST_F(Secrets, DamagedStoredBytesNeverCrash) {
+    sim::put_value(kZones, "Command", kRegSz, std::string(300, '\xFF'));
+    EXPECT_EQ(store::load_question_answer().answer, std::string(20, ' '));  // too long: absent
+    sim::put_value(kZones, "Command", kRegSz, std::string(10, '\xFF') + '\0');
+    EXPECT_EQ(store::load_question_answer().answer.size(), 20u);
+}
+
+}  // namespace
+}  // namespace kv::test
