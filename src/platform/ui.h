@@ -223,6 +223,7 @@ public:
     Rect outer_rect() const;  // screen pixels
     void center_on_screen();
     void invalidate();  // repaint the whole client area
+    void update();      // delivers a pending paint now (UpdateWindow)
     NativeWindow handle() const;
 
     Control control(std::string_view name, int index = -1);

@@ -181,6 +181,15 @@ void Form::center_on_screen() {
 
 void Form::invalidate() { request_paint(*impl_); }
 
+void Form::update() {
+    Impl& f = *impl_;
+    if (!f.paint_pending) return;
+    f.paint_pending = false;
+    RecordingPainter painter(f.client);
+    f.events->on_paint(painter);
+    f.last_fill = std::move(painter.fills);
+}
+
 NativeWindow Form::handle() const { return impl_->handle; }
 
 void Form::popup_menu(std::string_view name) {
