@@ -1,0 +1,133 @@
+# Shared helpers for run.sh and test.sh. Source it; it defines functions only.
+# shellcheck shell=bash
+
+KV_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+KV_BUILD="$KV_ROOT/build"
+
+kv_log() { printf '\033[1m==> %s\033[0m\n' "$*"; }
+kv_warn() { printf '%s\n' "$*" >&2; }
+
+# Runs "$@" until it succeeds or `seconds` pass. Returns 1 on timeout.
+kv_poll() {
+    local seconds=$1
+    shift
+    local end=$((SECONDS + seconds))
+    until "$@"; do
+        [ "$SECONDS" -ge "$end" ] && return 1
+        sleep 0.1
+    done
+}
+
+kv_deps() { bash "$KV_ROOT/scripts/deps.sh"; }
+
+# kv_cmake_build DIR [cmake configure args...]: configures once, then builds.
+kv_cmake_build() {
+    local dir=$1
+    shift
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S "$KV_ROOT" -B "$dir" -G Ninja "$@" || return 1
+    fi
+    cmake --build "$dir" -j "$(nproc)"
+}
+
+kv_build_mingw64() {
+    kv_cmake_build "$KV_BUILD/mingw64" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/mingw-x86_64.cmake"
+}
+
+kv_build_mingw32() {
+    kv_cmake_build "$KV_BUILD/mingw32" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/mingw-i686.cmake"
+}
+
+# The cross-built program, or nothing when it has not been built.
+kv_find_exe() {
+    find "$KV_BUILD/mingw64" -name kvstrn.exe -type f -print -quit 2>/dev/null
+}
+
+# --- X server -----------------------------------------------------------------
+
+KV_XVFB_PID=""
+
+# Starts a private Xvfb on the first free display from :90 and exports DISPLAY.
+_kv_xvfb_up() { [ -S "/tmp/.X11-unix/X$1" ] || ! kill -0 "$KV_XVFB_PID" 2>/dev/null; }
+
+kv_start_xvfb() {
+    local n
+    mkdir -p "$KV_BUILD"
+    for n in $(seq 90 199); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >"$KV_BUILD/xvfb-$n.log" 2>&1 &
+        KV_XVFB_PID=$!
+        if kv_poll 20 _kv_xvfb_up "$n" && kill -0 "$KV_XVFB_PID" 2>/dev/null; then
+            export DISPLAY=":$n"
+            return 0
+        fi
+        # Lost a race for this display, or Xvfb failed: try the next one.
+        kill "$KV_XVFB_PID" 2>/dev/null || true
+        wait "$KV_XVFB_PID" 2>/dev/null || true
+        KV_XVFB_PID=""
+    done
+    kv_warn "could not start Xvfb"
+    return 1
+}
+
+kv_stop_xvfb() {
+    if [ -n "$KV_XVFB_PID" ]; then
+        kill "$KV_XVFB_PID" 2>/dev/null || true
+        wait "$KV_XVFB_PID" 2>/dev/null || true
+        KV_XVFB_PID=""
+    fi
+}
+
+# --- Wine prefixes ------------------------------------------------------------
+
+kv_wine_env() {
+    export WINEARCH=win64
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+}
+
+# Stops every Wine process of the prefix given (and only of that prefix).
+kv_wine_stop() {
+    [ -d "$1" ] || return 0
+    WINEPREFIX="$1" wineserver -k 2>/dev/null || true
+    WINEPREFIX="$1" wineserver -w 2>/dev/null || true
+}
+
+# Builds the template prefix once (wineboot takes a while) and keeps it under
+# build/wine-template. It is rebuilt when the installed Wine changes. Needs
+# DISPLAY.
+kv_wine_template() {
+    local tpl="$KV_BUILD/wine-template"
+    local stamp
+    stamp="$(wine --version 2>/dev/null) 1024x768"
+    mkdir -p "$KV_BUILD"
+    (
+        # One builder at a time, when run.sh and test.sh start together.
+        flock 9
+        if [ -f "$tpl/.kv-template" ] && [ "$(cat "$tpl/.kv-template")" = "$stamp" ]; then
+            exit 0
+        fi
+        kv_log "preparing the Wine template prefix (once)"
+        kv_wine_stop "$tpl"
+        rm -rf "$tpl"
+        kv_wine_env
+        export WINEPREFIX="$tpl"
+        wineboot -i >"$KV_BUILD/wine-template.log" 2>&1 || { kv_warn "wineboot failed, see $KV_BUILD/wine-template.log"; exit 1; }
+        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f >>"$KV_BUILD/wine-template.log" 2>&1 &&
+            wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >>"$KV_BUILD/wine-template.log" 2>&1 ||
+            { kv_warn "could not configure the template, see $KV_BUILD/wine-template.log"; exit 1; }
+        wineserver -w
+        echo "$stamp" >"$tpl/.kv-template"
+    ) 9>"$KV_BUILD/.wine-template.lock"
+}
+
+# kv_wine_prefix DEST: a fresh copy of the template.
+kv_wine_prefix() {
+    local dest=$1
+    kv_wine_stop "$dest"
+    rm -rf "$dest"
+    cp -a "$KV_BUILD/wine-template" "$dest"
+    rm -f "$dest/.kv-template"
+}
