@@ -149,6 +149,7 @@ void Form::hide() {
 bool Form::visible() const { return impl_->visible; }
 
 void Form::set_state(WindowState s) {
+    if (impl_->state == s) return;
     impl_->state = s;
     request_paint(*impl_);
     trace(*this, s == WindowState::Normal ? "restore" : "minimize");

@@ -1,0 +1,128 @@
+// The main window: the control centre while the screen is not locked. Its
+// handlers and operations are defined beside the subsystems they belong to
+// (log/, setup/, options/, help/).
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "app/form_base.h"
+
+namespace kv {
+
+class Form1 : public RoutedForm<Form1> {
+public:
+    explicit Form1(Program& p);
+
+    // Lock screen hand-over.
+    void show_after_lock();
+
+    // Attempt log (log/attempt_log.cpp).
+    void load_list3();
+    void update3();
+    // Log viewer (log/log_viewer.cpp): steps 1 to 8 of showing the log.
+    void show_log();
+
+    // Question and answer (setup/).
+    void set_answer();
+    void welcome();
+    void login();
+    void change_answer();
+    void change_question();
+
+    // Start-up options (options/startup.cpp).
+    void load_startup_checks();
+    void autorun_Click();
+    void autorunnolock_Click();
+    void autorunatstart_Click();
+    void noautorun_Click();
+
+    // The answer that set_answer stores.
+    std::string pending_answer;
+
+    // Handlers.
+    void timerz_Timer();
+    void Command9_Click();
+    void mnuLock_Click();
+    void ExitButton_Click();
+    void mnulockup_Click();
+    void Command1_Click();
+    void mnuQuit_Click();
+    void Command3_Click();
+    void chgquestion_Click();
+    void Command4_Click();
+    void answer_Click();
+    void Command2_Click();
+    void scrlock_Click();
+    void Command5_Click();
+    void mnuViewLog_Click();
+    void Command12_Click();
+    void mnuHide_Click();
+    void Command11_Click();
+    void mnuDelete_Click();
+    void DeleteAll_Click();
+    void mnuRed_Click();
+    void mnuGreen_Click();
+    void mnuBlue_Click();
+    void mnuPurple_Click();
+    void mnuYellow_Click();
+    void abtDulcimet_Click();
+    void mnuOnline_Click();
+    void mnuEmail_Click();
+
+    static constexpr std::array<Route<Form1>, 10> kClicks{{
+        {"Command9", -1, &Form1::Command9_Click},
+        {"ExitButton", 2, &Form1::ExitButton_Click},
+        {"Command1", -1, &Form1::Command1_Click},
+        {"Command3", -1, &Form1::Command3_Click},
+        {"Command4", -1, &Form1::Command4_Click},
+        {"Command2", -1, &Form1::Command2_Click},
+        {"Command5", -1, &Form1::Command5_Click},
+        {"Command12", -1, &Form1::Command12_Click},
+        {"Command11", -1, &Form1::Command11_Click},
+        {"DeleteAll", -1, &Form1::DeleteAll_Click},
+    }};
+    static constexpr std::array<Route<Form1>, 21> kMenus{{
+        {"mnuLock", -1, &Form1::mnuLock_Click},
+        {"mnulockup", -1, &Form1::mnulockup_Click},
+        {"mnuQuit", -1, &Form1::mnuQuit_Click},
+        {"chgquestion", -1, &Form1::chgquestion_Click},
+        {"answer", -1, &Form1::answer_Click},
+        {"scrlock", -1, &Form1::scrlock_Click},
+        {"mnuViewLog", -1, &Form1::mnuViewLog_Click},
+        {"mnuHide", -1, &Form1::mnuHide_Click},
+        {"mnuDelete", -1, &Form1::mnuDelete_Click},
+        {"mnuRed", -1, &Form1::mnuRed_Click},
+        {"mnuGreen", -1, &Form1::mnuGreen_Click},
+        {"mnuBlue", -1, &Form1::mnuBlue_Click},
+        {"mnuPurple", -1, &Form1::mnuPurple_Click},
+        {"mnuYellow", -1, &Form1::mnuYellow_Click},
+        {"autorunnolock", -1, &Form1::autorunnolock_Click},
+        {"autorun", -1, &Form1::autorun_Click},
+        {"autorunatstart", -1, &Form1::autorunatstart_Click},
+        {"noautorun", -1, &Form1::noautorun_Click},
+        {"abtDulcimet", -1, &Form1::abtDulcimet_Click},
+        {"mnuOnline", -1, &Form1::mnuOnline_Click},
+        {"mnuEmail", -1, &Form1::mnuEmail_Click},
+    }};
+    static constexpr std::array<Route<Form1>, 1> kTimers{{
+        {"timerz", -1, &Form1::timerz_Timer},
+    }};
+
+    void on_mouse_down(std::string_view control, platform::MouseButton button) override;
+
+protected:
+    void Form_Load() override;
+    void Form_Paint(platform::Painter& p) override;
+    void Form_Unload() override;
+
+private:
+    void lock_and_hide();
+    void choose_color(const char* name);
+};
+
+// SetWindowPos to or from the topmost band: state -1 topmost, 0 not
+// topmost, anything else the top of the normal band.
+void set_topmost(platform::NativeWindow w, int state);
+
+}  // namespace kv

@@ -1,0 +1,39 @@
+#include "app/form_base.h"
+
+namespace kv {
+
+void FormBase::Load() {
+    if (window_.created()) return;
+    window_.create();
+    Form_Load();
+}
+
+void FormBase::Show() {
+    Load();
+    window_.show();
+    window_.update();
+}
+
+void FormBase::ShowModal() {
+    Load();
+    window_.show_modal();
+}
+
+void FormBase::Hide() {
+    Load();
+    window_.hide();
+}
+
+void FormBase::Unload() {
+    if (!loaded()) return;
+    Form_Unload();
+    window_.destroy();
+}
+
+void FormBase::set_window_state(platform::WindowState s) {
+    Load();
+    window_.set_state(s);
+    window_.update();
+}
+
+}  // namespace kv

@@ -1,0 +1,122 @@
+#include "app/splash.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "app/form1.h"
+#include "app/layouts.h"
+#include "app/maker.h"
+#include "app/program.h"
+#include "lock/form4.h"
+#include "options/colors.h"
+#include "platform/system.h"
+#include "store/secrets.h"
+#include "store/settings.h"
+#include "store/text.h"
+
+namespace kv {
+
+using platform::kSpiSetScreenSaverRunning;
+
+frmSplash::frmSplash(Program& p) : RoutedForm(p, layout::kSplash) {}
+
+std::optional<std::string_view> platform_label(unsigned platform_id) {
+    switch (platform_id) {
+        case 1:
+            return "For Windows 95/98";
+        case 2:
+            return "For Windows NT";
+        default:
+            return std::nullopt;
+    }
+}
+
+std::string old_windows_message() {
+    return std::string("This software is designed to run on Windows95/98 or NT4. Contact ") +
+           KV_SUPPORT_EMAIL +
+           " for information on receiving alternate versions of this product. You can also "
+           "visit our web site at " KV_WEB_HOST
+           " for the latest product information. The application will now terminate.";
+}
+
+std::optional<double> start_mode_number(std::string_view login_mode) {
+    const std::string text(trim(login_mode));
+    if (text.empty()) return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size()) return std::nullopt;
+    return value;
+}
+
+void frmSplash::Form_Load() {
+    if (platform::previous_instance()) {
+        platform::message_box("Kestrova is already running!", 0, KV_APP_TITLE);
+        platform::end_process();
+    }
+    // Tells Windows 95/98 a screen saver runs: no Ctrl+Alt+Del or task
+    // switching while the splash is up.
+    platform::system_parameters_info(kSpiSetScreenSaverRunning, -1);
+    program_.main_unlocked = 0;
+
+    const auto os = platform::os_version();
+    if (os.major < 4) {
+        platform::message_box(old_windows_message(), 16, "Looking for Windows!");
+        platform::end_process();
+    }
+    if (const auto label = platform_label(os.platform_id)) ctl("lblPlatform").set_text(*label);
+
+    const auto v = platform::version_info();
+    ctl("lblVersion").set_text(version_text());
+    ctl("lblProductName").set_text(KV_APP_TITLE);
+    ctl("lblCopyright").set_text(v.legal_copyright);
+    ctl("lblTrademark").set_text(v.legal_trademarks);
+    ctl("lblCompany").set_text(v.company_name);
+}
+
+void frmSplash::Form_Paint(platform::Painter&) {
+    window_.set_caption("");
+    set_timer("Timer2", true);
+}
+
+void frmSplash::Timer2_Timer() {
+    if (!store::question_stored()) {
+        set_timer("Timer2", false);
+        open_main_window();
+        return;
+    }
+    platform::set_default_pointer();
+    start_handover();
+    set_timer("Timer2", false);
+}
+
+void frmSplash::open_main_window() {
+    program_.main_unlocked = 1;
+    program_.form1().Show();
+    program_.main_unlocked = 0;
+    program_.form1().set_window_state(platform::WindowState::Normal);
+    load_color(program_);
+}
+
+void frmSplash::start_handover() {
+    Unload();
+    store::read_login(program_);
+    // A start mode that is not a number locks: a question is stored, so the
+    // program must not open unlocked.
+    if (start_mode_number(program_.login_mode) == 1.0) {
+        program_.main_unlocked = 1;
+        program_.form1().Show();
+        program_.main_unlocked = 0;
+        program_.form1().set_window_state(platform::WindowState::Minimized);
+        load_color(program_);
+    } else {
+        program_.main_unlocked = 1;
+        load_color(program_);
+        program_.form4().Show();
+    }
+}
+
+void frmSplash::Form_Unload() {
+    platform::system_parameters_info(kSpiSetScreenSaverRunning, 0);
+}
+
+}  // namespace kv

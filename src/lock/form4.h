@@ -1,0 +1,53 @@
+// The lock screen: shows the question, holds the pointer on "&Enter", keeps
+// itself on top and lets the user back in only with the right answer.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "app/form_base.h"
+#include "platform/system.h"
+
+namespace kv {
+
+class Form4 : public RoutedForm<Form4> {
+public:
+    explicit Form4(Program& p);
+
+    void Command1_Click();
+    void Timer1_Timer();
+    void Timer2_Timer();
+
+    static constexpr std::array<Route<Form4>, 1> kClicks{{
+        {"Command1", -1, &Form4::Command1_Click},
+    }};
+    static constexpr std::array<Route<Form4>, 0> kMenus{};
+    static constexpr std::array<Route<Form4>, 2> kTimers{{
+        {"Timer1", -1, &Form4::Timer1_Timer},
+        {"Timer2", -1, &Form4::Timer2_Timer},
+    }};
+
+    // The stored answer as its 20-character field.
+    std::string stored_answer;
+    // The question while the wrong-answer message stands in its place.
+    std::string saved_caption;
+    // The last rectangle of "&Enter" the pointer was confined to.
+    platform::Rect clip_rect;
+
+    static constexpr const char* kWrongAnswer =
+        "Wrong Answer! Your incorrect entry will not unlock this system.";
+
+protected:
+    void Form_Load() override;
+    void Form_Paint(platform::Painter& p) override;
+    void Form_Unload() override;
+
+private:
+    void release();
+    void refuse(const std::string& typed);
+};
+
+// The lock screen's caption: "Kestrova 2.0  (Kestrova is Activated)".
+std::string lock_caption();
+
+}  // namespace kv

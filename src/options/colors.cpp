@@ -1,0 +1,78 @@
+#include "options/colors.h"
+
+#include <array>
+#include <string>
+
+#include "app/form1.h"
+#include "app/program.h"
+#include "store/settings.h"
+
+namespace kv {
+
+namespace {
+
+struct ColorEntry {
+    const char* name;
+    const char* menu;
+    platform::Rgb heading;
+};
+
+// In the order load_color compares them.
+constexpr std::array<ColorEntry, 5> kColors{{
+    {"blue", "mnuBlue", {255, 255, 0}},
+    {"red", "mnuRed", {0, 0, 0}},
+    {"purple", "mnuPurple", {0, 0, 0}},
+    {"yellow", "mnuYellow", {0, 0, 0}},
+    {"green", "mnuGreen", {0, 0, 0}},
+}};
+
+}  // namespace
+
+platform::Rgb band_color(std::string_view name, int m) {
+    const auto fade = static_cast<std::uint8_t>(255 - m);
+    if (name == "green") return {0, fade, 0};
+    if (name == "red") return {fade, 0, 0};
+    if (name == "purple") return {255, fade, 255};
+    if (name == "yellow") return {255, fade, 0};
+    return {0, 0, fade};
+}
+
+void paint_gradient(platform::Painter& painter, std::string_view color) {
+    const platform::Point size = painter.client_size();
+    // The client area is 256 units high; band m runs from unit m to m + 1.
+    // Later bands are painted over earlier ones where rounding overlaps them.
+    for (int m = 0; m < 256; ++m) {
+        const int top = m * size.y / 256;
+        int bottom = ((m + 1) * size.y + 255) / 256;
+        if (bottom <= top) bottom = top + 1;
+        painter.fill_rect({0, top, size.x, bottom}, band_color(color, m));
+    }
+}
+
+void paint_gradient(FormBase& form) { form.window().invalidate(); }
+
+void load_color(Program& program) {
+    const auto stored = store::read_value(store::kVendorKey, "Color");
+    if (!stored) {
+        program.current_color = "blue";
+        return;
+    }
+    program.current_color = *stored;
+    Form1& f = program.form1();
+    for (const auto& c : kColors) f.menu(c.menu).set_checked(false);
+    for (const auto& c : kColors) {
+        if (program.current_color != c.name) continue;
+        f.menu(c.menu).set_checked(true);
+        f.ctl("Label4", 0).set_fore_color(c.heading);
+        f.ctl("Label4", 1).set_fore_color(c.heading);
+        break;
+    }
+}
+
+void set_color(Program& program) {
+    store::write_value(store::kVendorKey, "Color", program.current_color);
+    paint_gradient(program.form1());
+    load_color(program);
+}
+
+}  // namespace kv

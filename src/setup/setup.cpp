@@ -1,0 +1,197 @@
+// First-run set-up and the later changes of question and answer, all in
+// message boxes and input boxes.
+#include <string>
+
+#include "app/form1.h"
+#include "app/maker.h"
+#include "app/program.h"
+#include "platform/system.h"
+#include "setup/dialogue.h"
+#include "store/secrets.h"
+#include "store/settings.h"
+#include "store/text.h"
+
+namespace kv {
+
+namespace {
+constexpr int kIdYes = 6;
+}  // namespace
+
+std::string question_prompt(bool with_closing_sentence) {
+    std::string p =
+        "Enter a unique question that only you know the answer to. Keep it"
+        " simple, ask something that requires a SHORT answer (preferably a one-word answer), "
+        "and make it something that you could never forget:"
+        "\r\r"
+        "Questions about place of birth, mother's maiden name, and even "
+        "nonsense questions work well.";
+    if (with_closing_sentence)
+        p += "\r\rYou may change this question later by selecting \"Change Your Question\" from "
+             "the Options menu.";
+    return p;
+}
+
+std::string with_question_mark(std::string_view entered) {
+    const std::string_view trimmed = trim(entered);
+    if (!trimmed.empty() && trimmed.back() == '?') return fixed(entered, kQuestionWidth);
+    return fixed(std::string(trimmed) + "?", kQuestionWidth);
+}
+
+std::string verify_prompt(std::string_view question) {
+    return "To verify your answer, retype it: \r" + std::string(question);
+}
+
+bool answers_match(std::string_view first, std::string_view second) {
+    return fixed(trim(fixed(first, kAnswerWidth)), kAnswerWidth) ==
+           fixed(trim(fixed(second, kAnswerWidth)), kAnswerWidth);
+}
+
+void refuse_unstorable() {
+    platform::message_box(kUnstorableMessage, 48, KV_APP_TITLE);
+}
+
+void Form1::welcome() {
+    platform::message_box("Access to Kestrova is obtained by answering a user-defined question.", 0,
+                          "Welcome to Kestrova!");
+}
+
+void Form1::login() {
+    for (;;) {
+        welcome();
+        const std::string entered =
+            platform::input_box(question_prompt(true), "Kestrova Question Setup");
+        std::string question = fixed(entered, kQuestionWidth);
+        if (ltrim(question).empty()) {
+            platform::message_box(
+                "Question cannot be a zero-length word. You must restart Kestrova and configure "
+                "the Question/Answer to finish the installation.",
+                48, "Question Setup Error");
+            store::add_autorun();
+            platform::end_process();
+        }
+        question = with_question_mark(question);
+        if (!store::storable(question)) {
+            refuse_unstorable();
+            continue;
+        }
+
+        const std::string first = fixed(platform::input_box(question, "Answer your Question"),
+                                        kAnswerWidth);
+        if (ltrim(first).empty()) {
+            platform::message_box("Your Answer cannot be zero-length. Please try again.", 48,
+                                  "Answer Setup Error");
+            continue;
+        }
+        const std::string second = platform::input_box(verify_prompt(question),
+                                                       "Answer your Question Again");
+        if (!answers_match(first, second)) {
+            platform::message_box("Answers did not match. Try again.", 48, "Answer Error");
+            continue;
+        }
+        const std::string answer = fixed(trim(first), kAnswerWidth);
+        if (!store::write_question_and_answer(question, answer)) {
+            refuse_unstorable();
+            continue;
+        }
+
+        Hide();
+        if (platform::message_box(
+                "Do you want to start Kestrova on Windows Startup to prevent unauthorized access "
+                "to your PC? (You can turn this option on or off at any time from the OPTIONS "
+                "menu)",
+                36, "Configuration Options") == kIdYes) {
+            Hide();
+            autorunatstart_Click();
+        } else {
+            menu("noautorun").set_checked(true);
+            menu("autorunatstart").set_checked(false);
+            Hide();
+            platform::message_box("This action will take effect next time you restart Windows.",
+                                  64, "Add Protection to Windows StartUp");
+        }
+
+        Hide();
+        if (platform::message_box(
+                "When you start Kestrova do you want it to automatically display the login "
+                "screen? If you select 'NO' Kestrova will start minimized in the Windows TaskBar. "
+                "(You can turn this option on or off at any time from the OPTIONS menu)",
+                36, "Configuration Options") == kIdYes) {
+            autorun_Click();
+        } else {
+            autorunnolock_Click();
+        }
+
+        Hide();
+        platform::message_box(
+            "You have successfully setup this application. You can change your Question and/or "
+            "your Answer at any time by selecting these tasks from the 'Options' menu.\r\rYou "
+            "will login from now on using your customized setup.",
+            0, "Setup Complete");
+        load_list3();
+        Show();
+        return;
+    }
+}
+
+void Form1::set_answer() { store::write_answer(pending_answer); }
+
+void Form1::change_answer() {
+    const std::string question = store::load_question();
+    const std::string entered = platform::input_box(question, "Change Your Answer");
+    if (ltrim(entered).empty()) {
+        platform::message_box("Answer cannot be a zero-length word. Try again.", 48,
+                              "Answer Error");
+        return;
+    }
+    pending_answer = platform::input_box(verify_prompt(question), "Answer your Question Again");
+    pending_answer = std::string(trim(pending_answer));
+    if (trim(entered) != pending_answer) {
+        platform::message_box("Answers did not match. Try again.", 48, "Answer Error");
+        return;
+    }
+    if (!store::storable(pending_answer)) {
+        refuse_unstorable();
+        return;
+    }
+    set_answer();
+    platform::message_box("Answer Updated.", 0, "Success!");
+}
+
+void Form1::change_question() {
+    const std::string entered =
+        platform::input_box(question_prompt(false), "Kestrova Question Setup");
+    if (ltrim(fixed(entered, kQuestionWidth)).empty()) {
+        platform::message_box(
+            "Question cannot be a zero-length word. The Question was not modified.", 48,
+            "Question Setup Error");
+        return;
+    }
+    const std::string question = with_question_mark(fixed(entered, kQuestionWidth));
+    if (!store::storable(question)) {
+        refuse_unstorable();
+        return;
+    }
+    const std::string first =
+        fixed(platform::input_box(question, "Answer your Question"), kAnswerWidth);
+    if (ltrim(first).empty()) {
+        platform::message_box("Your Answer cannot be zero-length. Please try again.", 48,
+                              "Answer Setup Error");
+        login();
+        return;
+    }
+    const std::string second =
+        platform::input_box(verify_prompt(question), "Answer your Question Again");
+    if (!answers_match(first, second)) {
+        platform::message_box("Answers did not match. Try again.", 48, "Answer Error");
+        login();
+        return;
+    }
+    if (!store::write_question_and_answer(question, fixed(trim(first), kAnswerWidth))) {
+        refuse_unstorable();
+        login();
+        return;
+    }
+    platform::message_box("Answer Updated.", 0, "Success!");
+}
+
+}  // namespace kv

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include "log/attempt_log.h"
+#include "program_fixture.h"
+#include "store/text.h"
+
+namespace kv::test {
+namespace {
+
+class Lock : public ProgramTest {};
+
+TEST_F(Lock, GuardHoldsThePointerOnEnterAndKeepsTheWindowOnTop) {
+    start_locked();
+    const auto enter = p().form4().ctl("Command1").screen_rect();
+    world().cursor = {5, 5};
+    sim::advance(100);
+    ASSERT_TRUE(world().clip.has_value());
+    EXPECT_EQ(*world().clip, enter);
+    EXPECT_EQ(p().form4().clip_rect, enter);
+    EXPECT_EQ(world().z_order[form("Form4")->handle()], -1);
+    EXPECT_GE(world().cursor.x, enter.left);
+    EXPECT_LT(world().cursor.x, enter.right);
+    // It goes on ticking.
+    world().clip.reset();
+    sim::advance(100);
+    EXPECT_TRUE(world().clip.has_value());
+    EXPECT_TRUE(world().screensaver_running);
+    EXPECT_EQ(p().form4().ctl("Labelnew").text(), fixed("Pet?", 250));
+}
+
+TEST_F(Lock, EmptyEntryOnlyBeeps) {
+    start_locked();
+    type_answer("");
+    EXPECT_EQ(world().beeps, 1);
+    EXPECT_TRUE(shown("Form4"));
+    EXPECT_FALSE(sim::get_value(store::kVendorKey, "Status"));
+    EXPECT_EQ(world().files[log_file_path()], "");
+    // Blanks are an entry: they are wrong here.
+    type_answer("   ");
+    EXPECT_TRUE(sim::get_value(store::kVendorKey, "Status"));
+}
+
+TEST_F(Lock, AnswerRulesBlanksCaseAndTwentyCharacters) {
+    store_credentials("Pet?", "Rex");
+    ASSERT_TRUE(store::write_answer("abcdefghijklmnopqrstuvwxy"));
+    store::set_login_lock();
+    start_and_decide();
+    type_answer("abcdefghijklmnopqrstuvwxy");  // in full: wrong
+    EXPECT_TRUE(shown("Form4"));
+    sim::advance(4000);
+    type_answer("ABCDEFGHIJKLMNOPQRST");  // case counts
+    EXPECT_TRUE(shown("Form4"));
+    sim::advance(4000);
+    world().box_answers = {kNo};
+    type_answer("  abcdefghijklmnopqrst ");
+    EXPECT_EQ(form("Form4"), nullptr);
+    EXPECT_TRUE(p().lock_released);
+}
+
+TEST_F(Lock, RightAnswerWithoutAttemptsReleasesQuietly) {
+    start_locked();
+    const int from = static_cast<int>(world().trace.size());
+    type_answer("Rex");
+    EXPECT_TRUE(world().boxes.empty());
+    EXPECT_EQ(form("Form4"), nullptr);
+    EXPECT_FALSE(world().screensaver_running);
+    EXPECT_EQ(*world().clip, world().desktop);
+    // In order: screen saver flag off, not topmost, pointer freed; the unload
+    // shows the main window as the lock screen goes.
+    const int spi = sim::trace_find("spi 97 0", from);
+    const int top = sim::trace_find("setwindowpos -2 83", from);
+    const int clip = sim::trace_find("clip 0,0,1024,768", from);
+    const int gone = sim::trace_find("destroy Form4", from);
+    const int main = sim::trace_find("show Form1", from);
+    EXPECT_TRUE(spi >= 0 && spi < top && top < clip && clip < main && main < gone)
+        << spi << " " << top << " " << clip << " " << main << " " << gone;
+    EXPECT_TRUE(shown("Form1"));
+    EXPECT_EQ(p().main_unlocked, 1);
+}
+
+TEST_F(Lock, WrongAnswerIsRecordedAndShownForFourSeconds) {
+    start_locked();
+    world().date = "12/7/2026";
+    world().time = "9:05:00 AM";
+    const int from = static_cast<int>(world().trace.size());
+    type_answer("guess");
+
+    EXPECT_EQ(world().beeps, 1);
+    EXPECT_TRUE(p().alert_pending);
+    EXPECT_EQ(sim::get_value(store::kVendorKey, "Status")->data, std::string("Alert\0", 6));
+    const int beep = sim::trace_find("beep", from);
+    const int alert = sim::trace_find("reg set Status", from);
+    const int file = sim::trace_find("file replace", from);
+    EXPECT_TRUE(beep >= 0 && beep < alert && alert < file);
+
+    auto& f4 = p().form4();
+    EXPECT_FALSE(f4.ctl("Command1").enabled());
+    EXPECT_FALSE(f4.ctl("Textnew").visible());
+    EXPECT_EQ(f4.ctl("Textnew").text(), "");
+    EXPECT_EQ(f4.ctl("Labelnew").text(), Form4::kWrongAnswer);
+    EXPECT_EQ(f4.ctl("Labelnew").fore_color(), (platform::Rgb{255, 0, 0}));
+    const std::string line = "12/7/2026 9:05:00 AM         guess                ";
+    ASSERT_EQ(p().form1().ctl("List2").list_count(), 1);
+    EXPECT_EQ(p().form1().ctl("List2").list_item(0), line);
+    EXPECT_EQ(world().files[log_file_path()].size(), 40u);
+
+    // A click while the message stands is not possible.
+    sim::click(*form("Form4"), "Command1");
+    EXPECT_EQ(world().beeps, 1);
+    sim::advance(3999);
+    EXPECT_FALSE(f4.ctl("Command1").enabled());
+    sim::advance(1);
+    EXPECT_TRUE(f4.ctl("Command1").enabled());
+    EXPECT_TRUE(f4.ctl("Textnew").visible());
+    EXPECT_EQ(f4.ctl("Labelnew").text(), fixed("Pet?", 250));
+    EXPECT_EQ(f4.ctl("Labelnew").fore_color(), (platform::Rgb{0, 255, 255}));
+    EXPECT_TRUE(sim::trace_has("focus Textnew"));
+    EXPECT_FALSE(f4.window().timer("Timer1").enabled());
+    EXPECT_TRUE(f4.window().timer("Timer2").enabled());
+}
+
+TEST_F(Lock, AlertAfterAttemptsAndAcrossARestart) {
+    start_locked();
+    type_answer("wrong");
+    sim::advance(4000);
+    world().box_answers = {kNo};
+    type_answer("Rex");
+    ASSERT_EQ(world().boxes.size(), 1u);
+    EXPECT_EQ(world().boxes[0].title, "Security Alert!");
+    EXPECT_EQ(world().boxes[0].type, 20u);
+    EXPECT_EQ(world().boxes[0].text,
+              "There was an attempt to access your system. Do you want to view the access log?");
+    EXPECT_FALSE(sim::get_value(store::kVendorKey, "Status"));
+    EXPECT_FALSE(p().form1().ctl("List2").visible());
+
+    // An attempt before a restart is still reported after it.
+    store::set_alert();
+    program = std::make_unique<Program>();
+    world().boxes.clear();
+    start_and_decide();
+    world().box_answers = {kYes};
+    type_answer("Rex");
+    ASSERT_EQ(world().boxes.size(), 1u);
+    EXPECT_EQ(world().boxes[0].title, "Security Alert!");
+    EXPECT_TRUE(p().form1().ctl("List2").visible());
+    EXPECT_FALSE(p().form1().ctl("Command9").enabled());
+    EXPECT_FALSE(p().form1().ctl("Command5").enabled());
+    EXPECT_FALSE(sim::get_value(store::kVendorKey, "Status"));
+}
+
+TEST_F(Lock, ClosedFromOutsideComesBackAfterFiftyMilliseconds) {
+    start_locked();
+    sim::close(*form("Form4"));
+    EXPECT_EQ(form("Form4"), nullptr);
+    EXPECT_FALSE(world().screensaver_running);
+    ASSERT_NE(form("Form1"), nullptr);
+    EXPECT_FALSE(form("Form1")->visible());
+    sim::advance(49);
+    EXPECT_EQ(form("Form4"), nullptr);
+    sim::advance(1);
+    EXPECT_TRUE(shown("Form4"));
+    EXPECT_FALSE(p().form1().window().timer("timerz").enabled());
+    EXPECT_TRUE(world().screensaver_running);
+}
+
+TEST_F(Lock, HugeAndUnstorableEntriesAreLoggedSafely) {
+    start_locked();
+    type_answer(std::string(10000, 'x'));
+    sim::advance(4000);
+    type_answer(std::string("\xFF\x01\xFF", 3));
+    const std::string& file = world().files[log_file_path()];
+    ASSERT_EQ(file.size(), 80u);
+    p().form1().load_list3();
+    auto list = p().form1().ctl("List2");
+    ASSERT_EQ(list.list_count(), 2);
+    EXPECT_EQ(line_answer(list.list_item(0)), "???");
+    EXPECT_EQ(line_answer(list.list_item(1)), std::string(20, 'x'));
+}
+
+}  // namespace
+}  // namespace kv::test

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "log/attempt_log.h"
+#include "program_fixture.h"
+#include "store/scrambler.h"
+#include "store/text.h"
+
+namespace kv::test {
+namespace {
+
+class AttemptLog : public ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        store_credentials();
+        world().program_dir = "C:\\Apps\\Kestrova";
+    }
+    platform::Control list() { return p().form1().ctl("List2"); }
+    std::string& file() { return world().files["C:\\Apps\\Kestrova\\klingon2"]; }
+};
+
+TEST(AttemptLines, LinesAndRecordsByteForByte) {
+    const std::string line = attempt_line("12/7/2026 10:15:00 AM", " abcdefghijklmnopqrstuvwxy ");
+    EXPECT_EQ(line.size(), 50u);
+    EXPECT_EQ(line, "12/7/2026 10:15:00 AM         abcdefghijklmnopqrst");
+    EXPECT_EQ(line_when(line), "12/7/2026 10:15:00 AM");
+
+    const std::string record = log_record(attempt_line("1/2/2026 9:00:00", "  hi  "));
+    ASSERT_EQ(record.size(), 40u);
+    EXPECT_EQ(record.substr(0, 20), fixed(*scramble(kScrambleKey, "1/2/2026 9:00:00"), 20));
+    // The answer is trimmed before it is scrambled; padding is not scrambled.
+    EXPECT_EQ(record.substr(20), *scramble(kScrambleKey, "hi") + std::string(18, ' '));
+    const std::string loaded = record_line(record);
+    EXPECT_EQ(loaded.size(), 49u);
+    EXPECT_EQ(loaded, fixed("1/2/2026 9:00:00", 21) + std::string(8, ' ') + fixed("hi", 20));
+}
+
+TEST_F(AttemptLog, NoFileYetCreatesAnEmptyOne) {
+    p().form1().load_list3();
+    EXPECT_EQ(list().list_count(), 0);
+    EXPECT_EQ(p().log_path, "C:\\Apps\\Kestrova\\klingon2");
+    EXPECT_TRUE(world().files.count(p().log_path));
+}
+
+TEST_F(AttemptLog, PartialRecordIsIgnoredAndGoneAfterTheNextRewrite) {
+    file() = log_record(attempt_line("a", "1")) + log_record(attempt_line("b", "2")) +
+             std::string(20, 'z');
+    ASSERT_EQ(file().size(), 100u);
+    p().form1().load_list3();
+    EXPECT_EQ(list().list_count(), 2);
+    p().form1().update3();
+    EXPECT_EQ(file().size(), 80u);
+}
+
+TEST_F(AttemptLog, LongAnswersShowTwentyOneThenTwenty) {
+    list().list_add(attempt_line("12/7/2026 9:00:00 AM", std::string(25, 'q')));
+    EXPECT_EQ(line_answer(list().list_item(0)).size(), 21u);
+    p().form1().update3();
+    p().form1().load_list3();
+    EXPECT_EQ(line_answer(list().list_item(0)).size(), 20u);
+}
+
+TEST_F(AttemptLog, TextualOrderPutsTenBeforeNine) {
+    list().list_add(attempt_line("12/7/2026 9:00:00 AM", "nine"));
+    list().list_add(attempt_line("12/7/2026 10:00:00 AM", "ten"));
+    EXPECT_EQ(line_answer(list().list_item(0)), "ten");
+    p().form1().update3();
+    EXPECT_EQ(file().substr(20, 3), scramble(kScrambleKey, "ten")->substr(0, 3));
+}
+
+TEST_F(AttemptLog, FailedRewriteLeavesThePreviousFile) {
+    list().list_add(attempt_line("12/7/2026 9:00:00 AM", "one"));
+    p().form1().update3();
+    const std::string before = file();
+    list().list_add(attempt_line("12/7/2026 9:01:00 AM", "two"));
+    sim::fail(sim::Call::ReplaceFile, 5);
+    p().form1().update3();
+    EXPECT_EQ(file(), before);
+    EXPECT_EQ(list().list_count(), 2);
+}
+
+TEST_F(AttemptLog, DamagedRecordInTheMiddleKeepsTheOthers) {
+    file() = log_record(attempt_line("a", "first")) + std::string(40, '\xFF') +
+             log_record(attempt_line("c", "third"));
+    p().form1().load_list3();
+    ASSERT_EQ(list().list_count(), 3);
+    p().form1().update3();
+    EXPECT_EQ(file().size(), 120u);
+    p().form1().load_list3();
+    std::vector<std::string> answers;
+    for (int i = 0; i < list().list_count(); ++i) answers.push_back(line_answer(list().list_item(i)));
+    EXPECT_NE(std::find(answers.begin(), answers.end(), "first"), answers.end());
+    EXPECT_NE(std::find(answers.begin(), answers.end(), "third"), answers.end());
+}
+
+// --- the viewer ------------------------------------------------------------
+
+class LogViewer : public AttemptLog {
+protected:
+    void SetUp() override {
+        AttemptLog::SetUp();
+        p().form1().Show();
+    }
+};
+
+TEST_F(LogViewer, EmptyLogShowsTheViewerAndSaysSo) {
+    sim::click(*form("Form1"), "Command5");
+    for (const char* c : {"List2", "Command11", "Command12", "DeleteAll"})
+        EXPECT_TRUE(p().form1().ctl(c).visible()) << c;
+    EXPECT_TRUE(p().form1().ctl("Label4", 1).visible());
+    EXPECT_FALSE(p().form1().ctl("Command9").enabled());
+    ASSERT_EQ(world().boxes.size(), 1u);
+    EXPECT_EQ(world().boxes[0].title, "Kestrova Security");
+    EXPECT_EQ(world().boxes[0].type, 64u);
+    sim::click(*form("Form1"), "Command12");
+    EXPECT_FALSE(p().form1().ctl("List2").visible());
+    EXPECT_TRUE(p().form1().ctl("Command9").enabled());
+    EXPECT_TRUE(p().form1().ctl("Command5").enabled());
+}
+
+TEST_F(LogViewer, DeleteAsksWithTheEntryAndRewritesTheFile) {
+    list().list_add(attempt_line("12/7/2026 9:00:00 AM", "one"));
+    list().list_add(attempt_line("12/7/2026 9:01:00 AM", "two"));
+    p().form1().update3();
+    sim::click(*form("Form1"), "Command5");
+    sim::click(*form("Form1"), "Command11");
+    EXPECT_EQ(world().boxes.back().text, "You must first select a Log Entry.");
+    EXPECT_EQ(world().boxes.back().title, "Remove Entry");
+
+    list().set_list_index(1);
+    world().box_answers = {kNo};
+    sim::click(*form("Form1"), "Command11");
+    EXPECT_EQ(world().boxes.back().text, "Date/Time: 12/7/2026 9:01:00 AM\r\rAnswer: two");
+    EXPECT_EQ(world().boxes.back().type, 36u);
+    EXPECT_EQ(world().boxes.back().title, "Delete This Entry?");
+    EXPECT_EQ(list().list_count(), 2);
+    EXPECT_EQ(file().size(), 80u);
+
+    // The right button opens the pop-up without touching the selection.
+    sim::right_click(*form("Form1"), "List2");
+    EXPECT_TRUE(sim::trace_has("popup mnuLog"));
+    EXPECT_EQ(list().list_index(), 1);
+    world().box_answers = {kYes};
+    sim::choose(*form("Form1"), "mnuDelete");
+    EXPECT_EQ(list().list_count(), 1);
+    EXPECT_EQ(file().size(), 40u);
+
+    world().box_answers = {kNo};
+    sim::click(*form("Form1"), "DeleteAll");
+    EXPECT_EQ(file().size(), 40u);
+    world().box_answers = {kYes};
+    sim::click(*form("Form1"), "DeleteAll");
+    EXPECT_EQ(world().boxes.back().title, "Reset the Log?");
+    EXPECT_EQ(list().list_count(), 0);
+    EXPECT_EQ(file().size(), 0u);
+    // An empty log still asks.
+    const auto asked = world().boxes.size();
+    sim::click(*form("Form1"), "DeleteAll");
+    EXPECT_EQ(world().boxes.size(), asked + 1);
+}
+
+}  // namespace
+}  // namespace kv::test
