@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test suite:
+#   native   unit tests (Debug) through ctest
+#   asan     the same with address and undefined-behaviour sanitizers
+#   mingw64  the Windows program and its test programs (x86_64)
+#   mingw32  the Windows program (i686), built only
+#   wine     store_wine_tests.exe and e2e_tests.exe under Wine in a private Xvfb
+# Ends with a summary whose last line reads "N passed, M failed" and exits
+# non-zero when anything failed.
+set -uo pipefail
+
+# shellcheck source=scripts/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+cd "$KV_ROOT" || exit 1
+
+RESULTS="$KV_BUILD/test-results"
+SHOTS="$KV_BUILD/screenshots/e2e"
+WINE_RUN="$KV_BUILD/wine-test"
+WINE_TIMEOUT=${KV_WINE_TIMEOUT:-300}
+
+START=$SECONDS
+STAGE_NAMES=()
+STAGE_STATUS=()
+PASSED=0
+FAILED=0
+
+record() {  # record NAME ok|FAILED|skipped [note]
+    STAGE_NAMES+=("$1")
+    STAGE_STATUS+=("$2${3:+ ($3)}")
+}
+
+# Reads tests/failures/errors/disabled/skipped from the root element of a
+# GoogleTest or ctest JUnit XML file and prints "passed failed".
+count_xml() {
+    local head attr
+    [ -f "$1" ] || return 1
+    # The root element's attributes may span lines (ctest) or not (GoogleTest).
+    head=$(head -c 8192 "$1" | tr '\n\t' '  ' | grep -o -m1 '<testsuites\? [^>]*>') || return 1
+    attr() { sed -n "s/.* $1=\"\([0-9]*\)\".*/\1/p" <<<"$head"; }
+    local tests failures errors disabled skipped
+    tests=$(attr tests)
+    failures=$(attr failures)
+    errors=$(attr errors)
+    disabled=$(attr disabled)
+    skipped=$(attr skipped)
+    [ -n "$tests" ] || return 1
+    local failed=$((${failures:-0} + ${errors:-0}))
+    echo "$((tests - failed - ${disabled:-0} - ${skipped:-0})) $failed"
+}
+
+# Adds a suite's XML results to the totals. A suite that failed without a
+# failing test in its results (crash, time-out, no results) counts one failure.
+tally() {  # tally NAME XML EXIT_CODE
+    local name=$1 xml=$2 rc=$3 counts p f
+    if counts=$(count_xml "$xml"); then
+        read -r p f <<<"$counts"
+    else
+        p=0 f=0
+    fi
+    if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
+        f=1
+        record "$name" FAILED "exit code $rc, $p passed, no failing test reported"
+    elif [ "$rc" -ne 0 ] || [ "$f" -ne 0 ]; then
+        record "$name" FAILED "$p passed, $f failed"
+    else
+        record "$name" ok "$p passed"
+    fi
+    PASSED=$((PASSED + p))
+    FAILED=$((FAILED + f))
+}
+
+build_failed() {  # build_failed NAME
+    record "$1" FAILED "build failed"
+    FAILED=$((FAILED + 1))
+}
+
+# --- native and sanitizer unit tests -------------------------------------------
+
+native_suite() {  # native_suite NAME DIR [cmake args...]
+    local name=$1 dir=$2
+    shift 2
+    kv_log "$name: build ($dir)"
+    if ! kv_cmake_build "$dir" -DCMAKE_BUILD_TYPE=Debug "$@"; then
+        build_failed "$name build"
+        return
+    fi
+    record "$name build" ok
+    kv_log "$name: unit tests"
+    local xml="$RESULTS/$name.xml" rc=0
+    (cd "$dir" && ctest --output-on-failure --timeout 120 -j "$(nproc)" --output-junit "$xml") ||
+        rc=$?
+    tally "$name unit tests" "$xml" "$rc"
+}
+
+# --- Wine suite ------------------------------------------------------------------
+
+wine_cleanup() {
+    kv_wine_stop "$WINE_RUN"
+    kv_stop_xvfb
+}
+
+run_wine_program() {  # run_wine_program NAME  (the exe is C:\kestrova\NAME.exe)
+    local name=$1 rc=0
+    local xml_win="C:\\kestrova\\results\\$name.xml"
+    kv_log "wine: $name.exe"
+    (cd "$WINE_RUN/drive_c/kestrova" &&
+        KV_SHOT_DIR='C:\kestrova\shots' timeout -k 10 "$WINE_TIMEOUT" \
+            wine "C:\\kestrova\\$name.exe" --gtest_output="xml:$xml_win" 2>&1 |
+        tr -d '\r') || rc=$?
+    [ "$rc" -eq 124 ] && kv_warn "$name.exe timed out after ${WINE_TIMEOUT}s"
+    cp "$WINE_RUN/drive_c/kestrova/results/$name.xml" "$RESULTS/$name.xml" 2>/dev/null
+    tally "wine $name" "$RESULTS/$name.xml" "$rc"
+}
+
+wine_suite() {
+    local exe e2e="$KV_BUILD/mingw64/e2e"
+    exe=$(kv_find_exe)
+    if [ -z "$exe" ]; then
+        record "wine" FAILED "kvstrn.exe was not built"
+        FAILED=$((FAILED + 1))
+        return
+    fi
+    kv_log "wine: X server and prefix"
+    trap wine_cleanup EXIT
+    if ! kv_start_xvfb || ! kv_wine_template; then
+        record "wine setup" FAILED "Xvfb or the Wine prefix could not be prepared"
+        FAILED=$((FAILED + 1))
+        wine_cleanup
+        return
+    fi
+    kv_wine_env
+    kv_wine_prefix "$WINE_RUN"
+    export WINEPREFIX="$WINE_RUN"
+    local dir="$WINE_RUN/drive_c/kestrova"
+    mkdir -p "$dir/results" "$dir/shots"
+    cp "$exe" "$dir/kvstrn.exe"
+
+    local t
+    for t in store_wine_tests e2e_tests; do
+        if [ -f "$e2e/$t.exe" ]; then
+            cp "$e2e/$t.exe" "$dir/"
+            run_wine_program "$t"
+        else
+            record "wine $t" FAILED "$t.exe was not built"
+            FAILED=$((FAILED + 1))
+        fi
+    done
+
+    rm -rf "$SHOTS"
+    mkdir -p "$SHOTS"
+    local bmp
+    for bmp in "$dir"/shots/*.bmp; do
+        [ -f "$bmp" ] || continue
+        convert "$bmp" "$SHOTS/$(basename "${bmp%.bmp}").png" || kv_warn "could not convert $bmp"
+    done
+    wine_cleanup
+    trap - EXIT
+}
+
+# --- main ------------------------------------------------------------------------------
+
+mkdir -p "$KV_BUILD"
+rm -rf "$RESULTS"
+mkdir -p "$RESULTS"
+
+kv_log "dependencies"
+if kv_deps; then record "dependencies" ok; else
+    record "dependencies" FAILED
+    FAILED=$((FAILED + 1))
+fi
+
+native_suite native "$KV_BUILD/native"
+native_suite asan "$KV_BUILD/asan" -DKV_SANITIZE=ON
+
+kv_log "mingw64: build"
+if kv_build_mingw64; then
+    record "mingw64 build" ok
+    wine_suite
+else
+    build_failed "mingw64 build"
+    record "wine" skipped "no Windows build"
+fi
+
+kv_log "mingw32: build"
+if kv_build_mingw32; then record "mingw32 build" ok; else build_failed "mingw32 build"; fi
+
+echo
+echo "==================== summary ===================="
+for i in "${!STAGE_NAMES[@]}"; do
+    printf '  %-22s %s\n' "${STAGE_NAMES[$i]}" "${STAGE_STATUS[$i]}"
+done
+if [ -d "$SHOTS" ] && compgen -G "$SHOTS/*.png" >/dev/null; then
+    echo "  screenshots: $SHOTS"
+fi
+echo "  time: $((SECONDS - START)) s"
+echo "$PASSED passed, $FAILED failed"
+[ "$FAILED" -eq 0 ]

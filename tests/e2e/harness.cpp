@@ -1,0 +1,387 @@
+#include "harness.h"
+
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace kv::e2e {
+
+namespace {
+
+constexpr Millis kPollStep = 20ms;
+
+std::string env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? std::string(v) : std::string();
+}
+
+std::string dir_of(const std::string& path) {
+    const auto cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
+}
+
+}  // namespace
+
+bool wait_for(const std::function<bool()>& pred, Millis timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (pred()) return true;
+        if (std::chrono::steady_clock::now() >= end) return pred();
+        std::this_thread::sleep_for(kPollStep);
+    }
+}
+
+bool holds_for(const std::function<bool()>& pred, Millis settle) {
+    const auto end = std::chrono::steady_clock::now() + settle;
+    while (std::chrono::steady_clock::now() < end) {
+        if (!pred()) return false;
+        std::this_thread::sleep_for(kPollStep);
+    }
+    return pred();
+}
+
+// --- files and paths ---------------------------------------------------------
+
+std::string self_dir() {
+    char buf[MAX_PATH * 2] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, buf, sizeof buf);
+    return dir_of(std::string(buf, n));
+}
+
+std::string program_path() {
+    const std::string e = env("KV_EXE");
+    return e.empty() ? self_dir() + "\\kvstrn.exe" : e;
+}
+
+std::string program_dir() { return dir_of(program_path()); }
+
+std::optional<std::string> read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool file_exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// --- registry ----------------------------------------------------------------
+
+std::optional<RawValue> reg_read(const std::string& key, const std::string& name, HKEY root) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
+        return std::nullopt;
+    RawValue v;
+    DWORD size = 0;
+    LONG r = RegQueryValueExA(k, name.c_str(), nullptr, &v.type, nullptr, &size);
+    if (r == ERROR_SUCCESS) {
+        v.bytes.assign(size, '\0');
+        r = RegQueryValueExA(k, name.c_str(), nullptr, &v.type,
+                             reinterpret_cast<BYTE*>(v.bytes.data()), &size);
+        v.bytes.resize(size);
+    }
+    RegCloseKey(k);
+    if (r != ERROR_SUCCESS) return std::nullopt;
+    return v;
+}
+
+bool reg_write_raw(const std::string& key, const std::string& name, DWORD type,
+                   const std::string& bytes, HKEY root) {
+    HKEY k = nullptr;
+    if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const LONG r = RegSetValueExA(k, name.c_str(), 0, type,
+                                  reinterpret_cast<const BYTE*>(bytes.data()),
+                                  static_cast<DWORD>(bytes.size()));
+    RegCloseKey(k);
+    return r == ERROR_SUCCESS;
+}
+
+bool reg_write_sz(const std::string& key, const std::string& name, const std::string& bytes,
+                  HKEY root) {
+    return reg_write_raw(key, name, REG_SZ, bytes + std::string(1, '\0'), root);
+}
+
+void reg_delete_value(const std::string& key, const std::string& name, HKEY root) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return;
+    RegDeleteValueA(k, name.c_str());
+    RegCloseKey(k);
+}
+
+void reg_delete_tree(const std::string& key, HKEY root) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return;
+    // Children first: RegDeleteKeyA removes only keys without subkeys.
+    for (;;) {
+        char child[256];
+        DWORD len = sizeof child;
+        if (RegEnumKeyExA(k, 0, child, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        const std::string sub = key + "\\" + child;
+        reg_delete_tree(sub, root);
+        if (reg_key_exists(sub, root)) break;  // could not delete: do not loop forever
+    }
+    RegCloseKey(k);
+    RegDeleteKeyA(root, key.c_str());
+}
+
+bool reg_key_exists(const std::string& key, HKEY root) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+void clean_program_registry() {
+    reg_delete_tree(kVendorKey);
+    reg_delete_tree(kZonesKey);
+    reg_delete_value(kRunKey, "Kestrova");
+    reg_delete_value(kRunKey, "Dulcimet");
+}
+
+WineVersion::WineVersion(const std::string& version, const std::string& exe)
+    : key_("Software\\Wine\\AppDefaults\\" + exe) {
+    reg_write_sz(key_, "Version", version, HKEY_CURRENT_USER);
+}
+
+WineVersion::~WineVersion() { reg_delete_value(key_, "Version", HKEY_CURRENT_USER); }
+
+// --- windows -----------------------------------------------------------------
+
+std::string class_name(HWND w) {
+    char buf[256] = {};
+    const int n = GetClassNameA(w, buf, sizeof buf);
+    return std::string(buf, n > 0 ? n : 0);
+}
+
+std::string window_text(HWND w) {
+    DWORD_PTR len = 0;
+    if (!SendMessageTimeoutA(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &len))
+        return {};
+    std::string buf(len + 1, '\0');
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutA(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()),
+                             SMTO_ABORTIFHUNG, 2000, &got))
+        return {};
+    buf.resize(got);
+    return buf;
+}
+
+bool set_window_text(HWND w, const std::string& text) {
+    DWORD_PTR r = 0;
+    return SendMessageTimeoutA(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                               SMTO_ABORTIFHUNG, 2000, &r) != 0 &&
+           r != 0;
+}
+
+DWORD window_pid(HWND w) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    return pid;
+}
+
+bool is_visible(HWND w) { return w && IsWindow(w) && IsWindowVisible(w); }
+
+bool is_topmost(HWND w) { return (GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+RECT window_rect(HWND w) {
+    RECT r{};
+    GetWindowRect(w, &r);
+    return r;
+}
+
+RECT screen_rect() {
+    return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+std::vector<HWND> top_windows(DWORD pid) {
+    struct Ctx {
+        DWORD pid;
+        std::vector<HWND> out;
+    } ctx{pid, {}};
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* c = reinterpret_cast<Ctx*>(p);
+            if (c->pid == 0 || window_pid(w) == c->pid) c->out.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&ctx));
+    return ctx.out;
+}
+
+HWND find_window(DWORD pid, std::string_view cls, std::optional<std::string_view> caption) {
+    for (HWND w : top_windows(pid)) {
+        if (!IsWindowVisible(w) || class_name(w) != cls) continue;
+        if (caption && window_text(w) != *caption) continue;
+        return w;
+    }
+    return nullptr;
+}
+
+HWND wait_window(DWORD pid, std::string_view cls, std::optional<std::string_view> caption,
+                 Millis timeout) {
+    HWND found = nullptr;
+    wait_for([&] { return (found = find_window(pid, cls, caption)) != nullptr; }, timeout);
+    return found;
+}
+
+std::optional<MessageBoxInfo> find_message_box(DWORD pid) {
+    for (HWND w : top_windows(pid)) {
+        if (!IsWindowVisible(w) || class_name(w) != "#32770") continue;
+        HWND text = GetDlgItem(w, 0xFFFF);
+        if (!text) continue;  // an input box or another dialog
+        MessageBoxInfo mb;
+        mb.hwnd = w;
+        mb.caption = window_text(w);
+        mb.text = window_text(text);
+        for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
+            HWND b = GetDlgItem(w, id);
+            if (b && IsWindowVisible(b)) mb.buttons.push_back(id);
+        }
+        return mb;
+    }
+    return std::nullopt;
+}
+
+std::optional<MessageBoxInfo> wait_message_box(DWORD pid, Millis timeout) {
+    std::optional<MessageBoxInfo> found;
+    wait_for([&] { return (found = find_message_box(pid)).has_value(); }, timeout);
+    return found;
+}
+
+bool click(HWND dialog, int id) {
+    HWND b = GetDlgItem(dialog, id);
+    if (!b) return false;
+    return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(b)) != 0;
+}
+
+HWND control(HWND form, int position) { return GetDlgItem(form, 1000 + position); }
+
+int screen_dpi() {
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
+int twips_to_px(int twips) { return MulDiv(twips, screen_dpi(), 1440); }
+
+bool save_screenshot(HWND w, const std::string& name) {
+    const std::string dir = env("KV_SHOT_DIR");
+    if (dir.empty()) return true;
+    const RECT r = window_rect(w);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    if (width <= 0 || height <= 0) return false;
+
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = height;  // bottom-up, as BMP files store rows
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = false;
+    if (bmp && bits) {
+        HGDIOBJ old = SelectObject(mem, bmp);
+        ok = BitBlt(mem, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) != 0;
+        GdiFlush();
+        SelectObject(mem, old);
+    }
+    if (ok) {
+        const DWORD stride = ((width * 3 + 3) / 4) * 4;
+        const DWORD image = stride * height;
+        BITMAPFILEHEADER fh{};
+        fh.bfType = 0x4D42;  // "BM"
+        fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+        fh.bfSize = fh.bfOffBits + image;
+        bi.bmiHeader.biSizeImage = image;
+        std::ofstream out(dir + "\\" + name + ".bmp", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(&fh), sizeof fh);
+        out.write(reinterpret_cast<const char*>(&bi.bmiHeader), sizeof bi.bmiHeader);
+        out.write(static_cast<const char*>(bits), image);
+        ok = static_cast<bool>(out);
+    }
+    if (bmp) DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+// --- the program -------------------------------------------------------------
+
+Program::~Program() { kill(); }
+
+bool Program::start() {
+    kill();
+    const std::string path = program_path();
+    const std::string dir = program_dir();
+    std::string cmd = "\"" + path + "\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        dir.c_str(), &si, &pi)) {
+        std::fprintf(stderr, "CreateProcess(%s) failed: %lu\n", path.c_str(), GetLastError());
+        return false;
+    }
+    CloseHandle(pi.hThread);
+    process_ = pi.hProcess;
+    pid_ = pi.dwProcessId;
+    return true;
+}
+
+bool Program::running() const {
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> Program::wait_exit(Millis timeout) const {
+    if (!process_) return std::nullopt;
+    if (WaitForSingleObject(process_, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+void Program::kill() {
+    if (!process_) return;
+    if (running()) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 10000);
+    }
+    CloseHandle(process_);
+    process_ = nullptr;
+    pid_ = 0;
+}
+
+void release_desktop() {
+    ClipCursor(nullptr);
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32 pe{};
+    pe.dwSize = sizeof pe;
+    for (BOOL more = Process32First(snap, &pe); more; more = Process32Next(snap, &pe)) {
+        if (lstrcmpiA(pe.szExeFile, "kvstrn.exe") != 0) continue;
+        HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pe.th32ProcessID);
+        if (!h) continue;
+        TerminateProcess(h, 98);
+        WaitForSingleObject(h, 10000);
+        CloseHandle(h);
+    }
+    CloseHandle(snap);
+}
+
+}  // namespace kv::e2e

@@ -1,0 +1,164 @@
+// Helpers for the Windows-side tests: waiting without fixed sleeps, starting
+// and stopping kvstrn.exe, finding and reading its windows from outside,
+// the registry as raw bytes, and screenshots.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv::e2e {
+
+using namespace std::chrono_literals;
+using Millis = std::chrono::milliseconds;
+
+// Polls `pred` every few milliseconds until it holds or `timeout` passes.
+// Returns the last result of `pred`.
+bool wait_for(const std::function<bool()>& pred, Millis timeout = 10s);
+
+// Waits until `pred` holds and stays true for `settle` (to see that
+// something does not happen or keeps a state).
+bool holds_for(const std::function<bool()>& pred, Millis settle);
+
+// --- files and paths ---------------------------------------------------------
+
+// Folder of the running test program, without a trailing backslash.
+std::string self_dir();
+// kvstrn.exe: the environment variable KV_EXE, else beside the test program.
+std::string program_path();
+// Folder of program_path().
+std::string program_dir();
+std::optional<std::string> read_file(const std::string& path);
+bool file_exists(const std::string& path);
+
+// --- registry (HKEY_LOCAL_MACHINE unless a root is given) --------------------
+
+struct RawValue {
+    DWORD type = 0;
+    std::string bytes;  // exactly what RegQueryValueExA returned, NULs included
+};
+std::optional<RawValue> reg_read(const std::string& key, const std::string& name,
+                                 HKEY root = HKEY_LOCAL_MACHINE);
+bool reg_write_sz(const std::string& key, const std::string& name, const std::string& bytes,
+                  HKEY root = HKEY_LOCAL_MACHINE);  // bytes + NUL
+bool reg_write_raw(const std::string& key, const std::string& name, DWORD type,
+                   const std::string& bytes, HKEY root = HKEY_LOCAL_MACHINE);
+void reg_delete_value(const std::string& key, const std::string& name,
+                      HKEY root = HKEY_LOCAL_MACHINE);
+// Deletes the key and everything under it; a missing key is fine.
+void reg_delete_tree(const std::string& key, HKEY root = HKEY_LOCAL_MACHINE);
+bool reg_key_exists(const std::string& key, HKEY root = HKEY_LOCAL_MACHINE);
+
+inline constexpr const char* kVendorKey = "SOFTWARE\\Orvane\\Kestrova";
+inline constexpr const char* kVendorParent = "SOFTWARE\\Orvane";
+inline constexpr const char* kZonesKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones\\AddZones";
+inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// Removes every value the program stores: the vendor key, the AddZones key and
+// the Run values "Kestrova" and "Dulcimet".
+void clean_program_registry();
+
+// Wine's per-program Windows version (HKCU\Software\Wine\AppDefaults\<exe>
+// "Version"): "win31", "win98", "nt40", "win10" ... Removed again when the
+// object goes.
+class WineVersion {
+public:
+    explicit WineVersion(const std::string& version, const std::string& exe = "kvstrn.exe");
+    ~WineVersion();
+    WineVersion(const WineVersion&) = delete;
+    WineVersion& operator=(const WineVersion&) = delete;
+
+private:
+    std::string key_;
+};
+
+// --- windows -----------------------------------------------------------------
+
+std::string class_name(HWND w);
+// WM_GETTEXT, which Windows (and Wine) carry across processes.
+std::string window_text(HWND w);
+bool set_window_text(HWND w, const std::string& text);  // WM_SETTEXT
+DWORD window_pid(HWND w);
+bool is_visible(HWND w);
+bool is_topmost(HWND w);
+RECT window_rect(HWND w);
+RECT screen_rect();  // the primary screen, pixels
+
+// Top-level windows of a process (all of them when pid is 0), in Z order.
+std::vector<HWND> top_windows(DWORD pid);
+// The first visible top-level window of `pid` whose class is `cls` and, when
+// given, whose caption is `caption`.
+HWND find_window(DWORD pid, std::string_view cls, std::optional<std::string_view> caption = {});
+HWND wait_window(DWORD pid, std::string_view cls, std::optional<std::string_view> caption = {},
+                 Millis timeout = 10s);
+
+// Message boxes (#32770 dialogs): caption, text (static 0xFFFF), buttons.
+struct MessageBoxInfo {
+    HWND hwnd = nullptr;
+    std::string caption;
+    std::string text;
+    std::vector<int> buttons;  // ids of the visible buttons present: IDOK 1, IDYES 6, IDNO 7 ...
+};
+std::optional<MessageBoxInfo> find_message_box(DWORD pid);
+std::optional<MessageBoxInfo> wait_message_box(DWORD pid, Millis timeout = 10s);
+// Input boxes: a dialog captioned with its title, prompt 100, edit 101.
+inline constexpr int kInputPromptId = 100;
+inline constexpr int kInputEditId = 101;
+
+// Presses a dialog button by posting WM_COMMAND/BN_CLICKED to its parent.
+bool click(HWND dialog, int id);
+// The control of a form: id = 1000 + its position in the form's layout.
+HWND control(HWND form, int position);
+
+// Pixels for twips at the screen's DPI.
+int screen_dpi();
+int twips_to_px(int twips);
+
+// Saves the window's area of the screen as a 24-bit BMP named `name`.bmp in
+// the folder KV_SHOT_DIR. Does nothing (and returns true) when KV_SHOT_DIR is
+// not set.
+bool save_screenshot(HWND w, const std::string& name);
+
+// --- the program -------------------------------------------------------------
+
+// One started kvstrn.exe. The process is ended when the object goes.
+class Program {
+public:
+    Program() = default;
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // CreateProcess on program_path() in its own folder.
+    bool start();
+    DWORD pid() const { return pid_; }
+    HANDLE handle() const { return process_; }
+    bool running() const;
+    // Waits for the process to end; its exit code when it did.
+    std::optional<DWORD> wait_exit(Millis timeout = 10s) const;
+    void kill();
+
+    HWND wait_window(std::string_view cls, std::optional<std::string_view> caption = {},
+                     Millis timeout = 10s) const {
+        return e2e::wait_window(pid_, cls, caption, timeout);
+    }
+    HWND find_window(std::string_view cls, std::optional<std::string_view> caption = {}) const {
+        return e2e::find_window(pid_, cls, caption);
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+};
+
+// Gives back the pointer and ends every other kvstrn.exe still running in the
+// prefix (left over from a test that failed half-way).
+void release_desktop();
+
+}  // namespace kv::e2e

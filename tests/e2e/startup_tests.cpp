@@ -1,0 +1,187 @@
+// Start-up of the real kvstrn.exe under Wine: single instance, the Windows
+// version check, the splash labels and the three ways out of the splash.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+
+#include "app/layouts.h"
+#include "app/maker.h"
+#include "harness.h"
+#include "store/secrets.h"
+#include "store/settings.h"
+
+namespace {
+
+using namespace kv::e2e;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kSplashClass = "KvfrmSplash";
+constexpr const char* kMainClass = "KvForm1";
+constexpr const char* kLockClass = "KvForm4";
+constexpr const char* kMainCaption = "Kestrova 2.0";
+constexpr const char* kLockCaption = "Kestrova 2.0  (Kestrova is Activated)";
+
+HWND splash_label(HWND splash, const char* name) {
+    const int pos = kv::layout::control_position(kv::layout::kSplash, name, -1);
+    EXPECT_GE(pos, 0) << name << " is not in the splash layout";
+    return pos < 0 ? nullptr : control(splash, pos);
+}
+
+// Waits until the control's text is `expected` and returns what it reads.
+std::string wait_text(HWND w, const std::string& expected, Millis timeout = 5s) {
+    std::string got;
+    wait_for([&] { return (got = window_text(w)) == expected; }, timeout);
+    return got;
+}
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        release_desktop();
+        clean_program_registry();
+        ASSERT_TRUE(file_exists(program_path())) << "no program at " << program_path();
+    }
+    void TearDown() override {
+        first_.kill();
+        second_.kill();
+        release_desktop();
+        clean_program_registry();
+    }
+    Program first_;
+    Program second_;
+};
+
+TEST_F(Startup, ASecondInstanceIsRefusedAndTheFirstKeepsRunning) {
+    ASSERT_TRUE(first_.start());
+    ASSERT_TRUE(first_.wait_window(kSplashClass)) << "the first instance shows no splash";
+
+    ASSERT_TRUE(second_.start());
+    const auto box = wait_message_box(second_.pid());
+    ASSERT_TRUE(box) << "the second instance shows no message box";
+    EXPECT_EQ(box->text, "Kestrova is already running!");
+    EXPECT_EQ(box->caption, "Kestrova");
+    EXPECT_EQ(box->buttons, std::vector<int>{IDOK});
+    EXPECT_EQ(find_window(second_.pid(), kSplashClass), nullptr)
+        << "the refused instance must not show its splash";
+
+    ASSERT_TRUE(click(box->hwnd, IDOK));
+    EXPECT_TRUE(second_.wait_exit()) << "the second instance did not end after OK";
+
+    EXPECT_TRUE(first_.running());
+    EXPECT_TRUE(first_.find_window(kSplashClass) || first_.find_window(kMainClass))
+        << "the first instance lost its windows";
+    EXPECT_FALSE(find_message_box(first_.pid()) &&
+                 find_message_box(first_.pid())->text == "Kestrova is already running!");
+}
+
+TEST_F(Startup, Windows31IsRefusedWithTheLookingForWindowsMessage) {
+    WineVersion version("win31");
+    ASSERT_TRUE(first_.start());
+    const auto box = wait_message_box(first_.pid());
+    ASSERT_TRUE(box) << "no message box on Windows 3.1";
+    EXPECT_EQ(box->caption, "Looking for Windows!");
+    EXPECT_EQ(box->text,
+              "This software is designed to run on Windows95/98 or NT4. Contact " KV_SUPPORT_EMAIL
+              " for information on receiving alternate versions of this product. You can also "
+              "visit our web site at " KV_WEB_HOST
+              " for the latest product information. The application will now terminate.");
+    EXPECT_EQ(box->buttons, std::vector<int>{IDOK});
+    EXPECT_EQ(first_.find_window(kSplashClass), nullptr);
+    save_screenshot(box->hwnd, "looking_for_windows");
+
+    ASSERT_TRUE(click(box->hwnd, IDOK));
+    EXPECT_TRUE(first_.wait_exit()) << "the program did not end after OK";
+}
+
+struct PlatformCase {
+    const char* wine_version;
+    const char* label;
+};
+
+class SplashPlatform : public Startup, public ::testing::WithParamInterface<PlatformCase> {};
+
+TEST_P(SplashPlatform, TheSplashNamesThePlatformAndVersion) {
+    WineVersion version(GetParam().wine_version);
+    ASSERT_TRUE(first_.start());
+    HWND splash = first_.wait_window(kSplashClass);
+    ASSERT_TRUE(splash) << "no splash";
+
+    HWND platform = splash_label(splash, "lblPlatform");
+    ASSERT_TRUE(platform) << "no lblPlatform control in the splash";
+    EXPECT_EQ(wait_text(platform, GetParam().label), GetParam().label);
+
+    HWND product = splash_label(splash, "lblProductName");
+    ASSERT_TRUE(product);
+    EXPECT_EQ(wait_text(product, "Kestrova"), "Kestrova");
+    HWND ver = splash_label(splash, "lblVersion");
+    ASSERT_TRUE(ver);
+    EXPECT_EQ(wait_text(ver, "Version 2.0"), "Version 2.0");
+
+    EXPECT_TRUE(save_screenshot(splash, std::string("splash_") + GetParam().wine_version));
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, SplashPlatform,
+                         ::testing::Values(PlatformCase{"win98", "For Windows 95/98"},
+                                           PlatformCase{"nt40", "For Windows NT"}),
+                         [](const auto& info) { return std::string(info.param.wine_version); });
+
+TEST_F(Startup, WithoutAQuestionTheMainWindowOpensAfterTheSplash) {
+    ASSERT_TRUE(first_.start());
+    ASSERT_TRUE(first_.wait_window(kSplashClass)) << "no splash";
+    const auto splash_seen = Clock::now();
+
+    HWND main = first_.wait_window(kMainClass, kMainCaption, 20s);
+    ASSERT_TRUE(main) << "the main window did not open";
+    const auto waited =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - splash_seen);
+    // The decision is taken 1.5 s after the splash's first paint; the splash
+    // may have been found a little after it was painted.
+    EXPECT_GE(waited.count(), 1000) << "the main window came too early";
+    EXPECT_FALSE(IsIconic(main));
+    EXPECT_EQ(first_.find_window(kLockClass), nullptr);
+    EXPECT_TRUE(save_screenshot(main, "form1"));
+}
+
+TEST_F(Startup, WithAQuestionAndNoLoginTheMainWindowStartsMinimised) {
+    ASSERT_TRUE(kv::store::write_question_and_answer("What is the colour of the sky?", "blue"));
+    ASSERT_TRUE(first_.start());
+
+    HWND main = nullptr;
+    ASSERT_TRUE(wait_for(
+        [&] {
+            main = first_.find_window(kMainClass);
+            return main && IsIconic(main);
+        },
+        20s))
+        << "the main window did not appear minimised";
+    EXPECT_EQ(first_.find_window(kLockClass), nullptr) << "the lock screen came up";
+    EXPECT_TRUE(wait_for([&] { return first_.find_window(kSplashClass) == nullptr; }, 5s))
+        << "the splash stayed";
+    EXPECT_TRUE(first_.running());
+}
+
+TEST_F(Startup, WithAQuestionAndLoginTwoTheLockScreenComesUpCentred) {
+    ASSERT_TRUE(kv::store::write_question_and_answer("What is the colour of the sky?", "blue"));
+    kv::store::set_login_lock();
+    ASSERT_TRUE(first_.start());
+
+    HWND lock = first_.wait_window(kLockClass, kLockCaption, 20s);
+    ASSERT_TRUE(lock) << "the lock screen did not come up";
+    EXPECT_TRUE(wait_for([&] { return first_.find_window(kSplashClass) == nullptr; }, 5s))
+        << "the splash stayed";
+
+    const RECT r = window_rect(lock);
+    const RECT s = screen_rect();
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    EXPECT_EQ(w, twips_to_px(7215));
+    EXPECT_EQ(h, twips_to_px(4905));
+    const int dx = (r.left - s.left) - (s.right - r.right);
+    const int dy = (r.top - s.top) - (s.bottom - r.bottom);
+    EXPECT_LE(std::abs(dx), 2) << "not centred horizontally: " << r.left << ".." << r.right;
+    EXPECT_LE(std::abs(dy), 2) << "not centred vertically: " << r.top << ".." << r.bottom;
+    EXPECT_TRUE(save_screenshot(lock, "form4"));
+}
+
+}  // namespace

@@ -1,0 +1,269 @@
+// The settings and secrets store against Wine's real registry: every stored
+// value is checked byte for byte with RegQueryValueExA.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/state.h"
+#include "harness.h"
+#include "store/scrambler.h"
+#include "store/secrets.h"
+#include "store/settings.h"
+#include "store/text.h"
+
+namespace {
+
+using namespace kv::e2e;
+
+std::string with_nul(std::string s) {
+    s.push_back('\0');
+    return s;
+}
+
+std::string scrambled(std::string_view clear) {
+    const auto s = kv::scramble(kv::kScrambleKey, clear);
+    EXPECT_TRUE(s.has_value()) << "cannot scramble: " << clear;
+    return s.value_or(std::string{});
+}
+
+// Answers every message box this process shows (a store operation that
+// reports an error would otherwise block the test) and records what it saw.
+class BoxWatcher {
+public:
+    BoxWatcher() : thread_([this] { run(); }) {}
+    ~BoxWatcher() {
+        stop_ = true;
+        thread_.join();
+    }
+    std::vector<MessageBoxInfo> seen() {
+        std::lock_guard<std::mutex> l(m_);
+        return seen_;
+    }
+    // The boxes seen so far were expected.
+    void forget() {
+        std::lock_guard<std::mutex> l(m_);
+        seen_.clear();
+    }
+
+private:
+    void run() {
+        const DWORD me = GetCurrentProcessId();
+        while (!stop_) {
+            if (auto mb = find_message_box(me)) {
+                {
+                    std::lock_guard<std::mutex> l(m_);
+                    seen_.push_back(*mb);
+                }
+                click(mb->hwnd, mb->buttons.empty() ? IDOK : mb->buttons.front());
+                wait_for([&] { return !IsWindow(mb->hwnd); }, 5s);
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+    }
+    std::atomic<bool> stop_{false};
+    std::mutex m_;
+    std::vector<MessageBoxInfo> seen_;
+    std::thread thread_;
+};
+
+class StoreWine : public ::testing::Test {
+protected:
+    void SetUp() override { clean_program_registry(); }
+    void TearDown() override {
+        clean_program_registry();
+        EXPECT_TRUE(boxes_.seen().empty()) << "unexpected message box: " << boxes_.seen()[0].text;
+    }
+    void expect_sz(const char* key, const char* name, const std::string& bytes) {
+        const auto v = reg_read(key, name);
+        ASSERT_TRUE(v.has_value()) << key << " " << name << " is missing";
+        EXPECT_EQ(v->type, static_cast<DWORD>(REG_SZ));
+        EXPECT_EQ(v->bytes.size(), bytes.size());
+        EXPECT_EQ(v->bytes, bytes);
+    }
+    BoxWatcher boxes_;
+};
+
+// --- the alert flag -------------------------------------------------------
+
+TEST_F(StoreWine, SetAlertStoresSixBytesAndCreatesTheVendorKey) {
+    ASSERT_FALSE(reg_key_exists(kVendorParent));
+    kv::store::set_alert();
+    expect_sz(kVendorKey, "Status", with_nul("Alert"));
+    EXPECT_TRUE(reg_key_exists(kVendorParent));
+}
+
+TEST_F(StoreWine, CheckAlertFindsTheFlagAndNeverClearsIt) {
+    kv::ProgramState s;
+    kv::store::check_alert(s);
+    EXPECT_FALSE(s.alert_pending);
+    kv::store::set_alert();
+    kv::store::check_alert(s);
+    EXPECT_TRUE(s.alert_pending);
+    reg_delete_value(kVendorKey, "Status");
+    kv::store::check_alert(s);
+    EXPECT_TRUE(s.alert_pending);
+}
+
+TEST_F(StoreWine, AStatusOfAnyTypeCountsAsPresent) {
+    ASSERT_TRUE(reg_write_raw(kVendorKey, "Status", REG_DWORD, std::string(4, '\0')));
+    kv::ProgramState s;
+    kv::store::check_alert(s);
+    EXPECT_TRUE(s.alert_pending);
+}
+
+TEST_F(StoreWine, ClearAlertRemovesTheFlag) {
+    kv::store::set_alert();
+    kv::store::clear_alert();
+    EXPECT_FALSE(reg_read(kVendorKey, "Status").has_value());
+    EXPECT_TRUE(reg_key_exists(kVendorKey));
+}
+
+TEST_F(StoreWine, ClearAlertWithoutTheFlagShowsTheErrorOnce) {
+    kv::store::clear_alert();
+    const auto seen = boxes_.seen();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text, kv::store::kClearAlertError);
+    EXPECT_EQ(seen[0].caption, "Kestrova");
+    EXPECT_EQ(seen[0].buttons, std::vector<int>{IDOK});
+    boxes_.forget();
+}
+
+// --- the start mode -------------------------------------------------------
+
+TEST_F(StoreWine, ReadLoginOnAFreshMachineGivesOne) {
+    kv::ProgramState s;
+    kv::store::read_login(s);
+    EXPECT_EQ(s.login_mode, "1");
+    EXPECT_FALSE(reg_key_exists(kVendorKey)) << "a read must not create the key";
+}
+
+TEST_F(StoreWine, SetLoginLockAndHiddenStoreTwoBytes) {
+    kv::ProgramState s;
+    kv::store::set_login_lock();
+    expect_sz(kVendorKey, "Login", with_nul("2"));
+    kv::store::read_login(s);
+    EXPECT_EQ(s.login_mode, "2");
+
+    kv::store::set_login_hidden();
+    expect_sz(kVendorKey, "Login", with_nul("1"));
+    kv::store::read_login(s);
+    EXPECT_EQ(s.login_mode, "1");
+}
+
+TEST_F(StoreWine, ReadLoginGivesWhateverTextIsStored) {
+    ASSERT_TRUE(reg_write_sz(kVendorKey, "Login", "7"));
+    kv::ProgramState s;
+    kv::store::read_login(s);
+    EXPECT_EQ(s.login_mode, "7");
+}
+
+TEST_F(StoreWine, ALoginLongerThanTheBufferReadsAsOne) {
+    ASSERT_TRUE(reg_write_sz(kVendorKey, "Login", std::string(300, '2')));
+    kv::ProgramState s;
+    kv::store::read_login(s);
+    EXPECT_EQ(s.login_mode, "1");
+}
+
+// --- the Run values ---------------------------------------------------------
+
+TEST_F(StoreWine, AddAutorunNamesKvstrnInTheProgramFolder) {
+    kv::store::add_autorun();
+    expect_sz(kRunKey, "Kestrova", with_nul(self_dir() + "\\kvstrn.exe"));
+}
+
+TEST_F(StoreWine, RemoveAutorunDeletesTheValueAndIgnoresItsAbsence) {
+    kv::store::add_autorun();
+    kv::store::remove_autorun();
+    EXPECT_FALSE(reg_read(kRunKey, "Kestrova").has_value());
+    kv::store::remove_autorun();  // already gone: silent
+    EXPECT_FALSE(reg_read(kRunKey, "Kestrova").has_value());
+}
+
+TEST_F(StoreWine, CheckDulcimetAutorunFollowsTheValue) {
+    kv::ProgramState s;
+    kv::store::check_dulcimet_autorun(s);
+    EXPECT_FALSE(s.dulcimet_autorun);
+    ASSERT_TRUE(reg_write_sz(kRunKey, "Dulcimet", "C:\\Dulcimet\\dulcimet.exe"));
+    kv::store::check_dulcimet_autorun(s);
+    EXPECT_TRUE(s.dulcimet_autorun);
+    reg_delete_value(kRunKey, "Dulcimet");
+    kv::store::check_dulcimet_autorun(s);
+    EXPECT_FALSE(s.dulcimet_autorun);
+}
+
+// --- the question and answer -------------------------------------------------
+
+TEST_F(StoreWine, QuestionStoredIsFalseWithoutKeyOrValue) {
+    EXPECT_FALSE(kv::store::question_stored());
+    ASSERT_TRUE(reg_write_sz(kZonesKey, "Command", scrambled("x")));
+    EXPECT_FALSE(kv::store::question_stored());
+}
+
+TEST_F(StoreWine, SetUpWritesAQueryOf251BytesAndACommandOf21) {
+    const std::string q = "What was the name of my first dog?";
+    const std::string a = "Rex";
+    ASSERT_TRUE(kv::store::write_question_and_answer(q, a));
+
+    const auto query = reg_read(kZonesKey, "Query");
+    ASSERT_TRUE(query.has_value());
+    EXPECT_EQ(query->type, static_cast<DWORD>(REG_SZ));
+    ASSERT_EQ(query->bytes.size(), 251u);
+    EXPECT_EQ(query->bytes.substr(0, 250), scrambled(kv::fixed(q, kv::kQuestionWidth)));
+    EXPECT_EQ(query->bytes[250], '\0');
+
+    expect_sz(kZonesKey, "Command", with_nul(scrambled(kv::fixed(a, kv::kAnswerWidth))));
+    EXPECT_TRUE(kv::store::question_stored());
+
+    const auto qa = kv::store::load_question_answer();
+    EXPECT_EQ(qa.question, kv::fixed(q, kv::kQuestionWidth));
+    EXPECT_EQ(qa.answer, kv::fixed(a, kv::kAnswerWidth));
+    EXPECT_EQ(kv::store::load_question(), kv::fixed(q, kv::kQuestionWidth));
+}
+
+TEST_F(StoreWine, ALongQuestionIsCutTo250Characters) {
+    const std::string q(300, 'Q');
+    ASSERT_TRUE(kv::store::write_question_and_answer(q, "answer"));
+    const auto query = reg_read(kZonesKey, "Query");
+    ASSERT_TRUE(query.has_value());
+    EXPECT_EQ(query->bytes.size(), 251u);
+    EXPECT_EQ(kv::store::load_question(), std::string(250, 'Q'));
+}
+
+TEST_F(StoreWine, WriteAnswerStoresTheTextUnpaddedAndReadsBackTwentyCharacters) {
+    ASSERT_TRUE(kv::store::write_question_and_answer("Question?", "old"));
+    const std::string a = "abcdefghijklmnopqrstuvwxy";  // 25 characters
+    ASSERT_TRUE(kv::store::write_answer(a));
+    expect_sz(kZonesKey, "Command", with_nul(scrambled(a)));
+    EXPECT_EQ(kv::store::load_question_answer().answer, a.substr(0, 20));
+}
+
+TEST_F(StoreWine, AMissingCommandReadsAsTwentyBlanks) {
+    ASSERT_TRUE(reg_write_sz(kZonesKey, "Query", scrambled(kv::fixed("Question?", 250))));
+    const auto qa = kv::store::load_question_answer();
+    EXPECT_EQ(qa.answer, std::string(20, ' '));
+    EXPECT_EQ(qa.question, kv::fixed("Question?", 250));
+}
+
+TEST_F(StoreWine, RawScrambledBytesAreReadBack) {
+    // Written the way any earlier build wrote them: scrambled bytes plus NUL.
+    ASSERT_TRUE(reg_write_sz(kZonesKey, "Query", scrambled(kv::fixed("Favourite colour?", 250))));
+    ASSERT_TRUE(reg_write_sz(kZonesKey, "Command", scrambled(kv::fixed("Teal", 20))));
+    EXPECT_TRUE(kv::store::question_stored());
+    const auto qa = kv::store::load_question_answer();
+    EXPECT_EQ(qa.question, kv::fixed("Favourite colour?", 250));
+    EXPECT_EQ(qa.answer, kv::fixed("Teal", 20));
+}
+
+TEST_F(StoreWine, TextThatCannotBeScrambledWritesNothing) {
+    const std::string bad(1, static_cast<char>(0xFF));  // odd position: 255 + key overflows
+    EXPECT_FALSE(kv::store::write_question_and_answer(bad, "answer"));
+    EXPECT_FALSE(kv::store::write_answer(bad));
+    EXPECT_FALSE(reg_read(kZonesKey, "Query").has_value());
+    EXPECT_FALSE(reg_read(kZonesKey, "Command").has_value());
+}
+
+}  // namespace
