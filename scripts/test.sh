@@ -35,7 +35,8 @@ count_xml() {
     local head attr
     [ -f "$1" ] || return 1
     # The root element's attributes may span lines (ctest) or not (GoogleTest).
-    head=$(head -c 8192 "$1" | tr '\n\t' '  ' | grep -o -m1 '<testsuites\? [^>]*>') || return 1
+    head=$(head -c 8192 "$1" | tr '\n\t' '  ' | grep -o '<testsuites\? [^>]*>' | head -n1)
+    [ -n "$head" ] || return 1
     attr() { sed -n "s/.* $1=\"\([0-9]*\)\".*/\1/p" <<<"$head"; }
     local tests failures errors disabled skipped
     tests=$(attr tests)

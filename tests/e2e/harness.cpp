@@ -202,18 +202,24 @@ RECT screen_rect() {
     return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
+namespace {
+
+struct EnumContext {
+    DWORD pid;
+    std::vector<HWND> out;
+};
+
+BOOL CALLBACK collect_window(HWND w, LPARAM p) {
+    auto* c = reinterpret_cast<EnumContext*>(p);
+    if (c->pid == 0 || window_pid(w) == c->pid) c->out.push_back(w);
+    return TRUE;
+}
+
+}  // namespace
+
 std::vector<HWND> top_windows(DWORD pid) {
-    struct Ctx {
-        DWORD pid;
-        std::vector<HWND> out;
-    } ctx{pid, {}};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* c = reinterpret_cast<Ctx*>(p);
-            if (c->pid == 0 || window_pid(w) == c->pid) c->out.push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&ctx));
+    EnumContext ctx{pid, {}};
+    EnumWindows(collect_window, reinterpret_cast<LPARAM>(&ctx));
     return ctx.out;
 }
 
