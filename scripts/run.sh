@@ -60,10 +60,10 @@ fi
 (cd "$home" && exec wine 'C:\Kestrova\kvstrn.exe') >"$KV_BUILD/run.log" 2>&1 &
 wine_pid=$!
 
-# Wait for a window of the program (or for it to end), then give it the rest
-# of about five seconds to paint.
+# Wait for Wine's desktop window (or for the program to end), then give the
+# program about five seconds to show its windows.
+kv_poll 30 bash -c "xdotool search --name 'Wine desktop' >/dev/null 2>&1 || ! kill -0 $wine_pid 2>/dev/null" || true
 start=$SECONDS
-kv_poll 20 bash -c "xdotool search --name 'Kestrova' >/dev/null 2>&1 || ! kill -0 $wine_pid 2>/dev/null" || true
 while [ $((SECONDS - start)) -lt 5 ] && kill -0 "$wine_pid" 2>/dev/null; do sleep 0.5; done
 
 mkdir -p "$KV_BUILD/screenshots"
