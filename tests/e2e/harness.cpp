@@ -263,6 +263,26 @@ std::optional<MessageBoxInfo> wait_message_box(DWORD pid, Millis timeout) {
     return found;
 }
 
+HWND find_input_box(DWORD pid, std::string_view title) {
+    for (HWND w : top_windows(pid)) {
+        if (!IsWindowVisible(w) || class_name(w) != "#32770") continue;
+        if (!GetDlgItem(w, kInputEditId) || window_text(w) != title) continue;
+        return w;
+    }
+    return nullptr;
+}
+
+HWND wait_input_box(DWORD pid, std::string_view title, Millis timeout) {
+    HWND found = nullptr;
+    wait_for([&] { return (found = find_input_box(pid, title)) != nullptr; }, timeout);
+    return found;
+}
+
+bool answer_input_box(HWND box, const std::string& text) {
+    HWND edit = GetDlgItem(box, kInputEditId);
+    return edit && set_window_text(edit, text) && window_text(edit) == text && click(box, IDOK);
+}
+
 bool click(HWND dialog, int id) {
     HWND b = GetDlgItem(dialog, id);
     if (!b) return false;

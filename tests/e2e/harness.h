@@ -110,6 +110,10 @@ std::optional<MessageBoxInfo> wait_message_box(DWORD pid, Millis timeout = 10s);
 // Input boxes: a dialog captioned with its title, prompt 100, edit 101.
 inline constexpr int kInputPromptId = 100;
 inline constexpr int kInputEditId = 101;
+HWND find_input_box(DWORD pid, std::string_view title);
+HWND wait_input_box(DWORD pid, std::string_view title, Millis timeout = 10s);
+// Types `text` into the input box and presses OK.
+bool answer_input_box(HWND box, const std::string& text);
 
 // Presses a dialog button by posting WM_COMMAND/BN_CLICKED to its parent.
 bool click(HWND dialog, int id);

@@ -1,0 +1,130 @@
+// First-run set-up of the real kvstrn.exe under Wine, driven through its
+// message boxes and input boxes.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "harness.h"
+#include "store/scrambler.h"
+#include "store/text.h"
+
+namespace {
+
+using namespace kv::e2e;
+
+class FirstRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        release_desktop();
+        clean_program_registry();
+        ASSERT_TRUE(file_exists(program_path())) << "no program at " << program_path();
+    }
+    void TearDown() override {
+        program_.kill();
+        release_desktop();
+        clean_program_registry();
+    }
+
+    // Waits for the message box `caption`, checks its text when given and
+    // presses `button`.
+    void answer_box(const std::string& caption, const char* text, int button) {
+        const auto box = wait_message_box(program_.pid(), 15s);
+        ASSERT_TRUE(box) << "no message box \"" << caption << "\"";
+        ASSERT_EQ(box->caption, caption) << box->text;
+        if (text) {
+            EXPECT_EQ(box->text, text);
+        }
+        ASSERT_TRUE(click(box->hwnd, button));
+        ASSERT_TRUE(wait_for([&] { return !IsWindow(box->hwnd); })) << caption << " stayed";
+    }
+
+    void answer_input(const std::string& title, const std::string& text) {
+        HWND box = wait_input_box(program_.pid(), title, 15s);
+        ASSERT_TRUE(box) << "no input box \"" << title << "\"";
+        ASSERT_TRUE(answer_input_box(box, text));
+        ASSERT_TRUE(wait_for([&] { return !IsWindow(box); })) << title << " stayed";
+    }
+
+    Program program_;
+};
+
+std::string scrambled(std::string_view clear) {
+    return kv::scramble(kv::kScrambleKey, clear).value_or("(cannot scramble)");
+}
+
+TEST_F(FirstRun, TheWholeDialogueStoresQuestionAnswerAndOptions) {
+    ASSERT_TRUE(program_.start());
+    answer_box("Welcome to Kestrova!", nullptr, IDOK);
+
+    HWND ask = wait_input_box(program_.pid(), "Kestrova Question Setup", 15s);
+    ASSERT_TRUE(ask) << "no question box";
+    const std::string prompt = window_text(GetDlgItem(ask, kInputPromptId));
+    EXPECT_EQ(prompt.rfind("Enter a unique question that only you know the answer to.", 0), 0u)
+        << prompt;
+    save_screenshot(ask, "setup_question");
+    ASSERT_TRUE(answer_input_box(ask, "What is my pet's name"));
+
+    HWND first = wait_input_box(program_.pid(), "Answer your Question", 15s);
+    ASSERT_TRUE(first) << "no answer box";
+    EXPECT_EQ(kv::rtrim(window_text(GetDlgItem(first, kInputPromptId))), "What is my pet's name?");
+    ASSERT_TRUE(answer_input_box(first, "Rex"));
+    answer_input("Answer your Question Again", "  Rex ");
+
+    answer_box("Configuration Options", nullptr, IDYES);  // autorun at Windows start-up
+    answer_box("Add to StartUp", "This action will take effect next time you restart Windows.",
+               IDOK);
+    answer_box("Configuration Options", nullptr, IDNO);  // start hidden
+    answer_box("Add to StartUp", "This action will take effect next time you restart Kestrova.",
+               IDOK);
+    answer_box("Setup Complete", nullptr, IDOK);
+
+    HWND main = program_.wait_window("KvForm1", "Kestrova 2.0");
+    ASSERT_TRUE(main) << "the main window did not come back after the set-up";
+    EXPECT_FALSE(IsIconic(main));
+    EXPECT_TRUE(save_screenshot(main, "form1"));
+
+    const auto query = reg_read(kZonesKey, "Query");
+    ASSERT_TRUE(query) << "no question stored";
+    EXPECT_EQ(query->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(query->bytes, scrambled(kv::fixed("What is my pet's name?", 250)) + '\0');
+    const auto command = reg_read(kZonesKey, "Command");
+    ASSERT_TRUE(command) << "no answer stored";
+    EXPECT_EQ(command->bytes, scrambled(kv::fixed("Rex", 20)) + '\0');
+    const auto run = reg_read(kRunKey, "Kestrova");
+    ASSERT_TRUE(run) << "autorun was not turned on";
+    EXPECT_EQ(run->bytes, program_dir() + "\\kvstrn.exe" + '\0');
+    const auto login = reg_read(kVendorKey, "Login");
+    ASSERT_TRUE(login) << "no start mode stored";
+    EXPECT_EQ(login->bytes, std::string("1", 2));
+}
+
+TEST_F(FirstRun, MismatchedAnswersStartAgainAtTheWelcome) {
+    ASSERT_TRUE(program_.start());
+    answer_box("Welcome to Kestrova!", nullptr, IDOK);
+    answer_input("Kestrova Question Setup", "Colour?");
+    answer_input("Answer your Question", "red");
+    answer_input("Answer your Question Again", "Red");
+    answer_box("Answer Error", "Answers did not match. Try again.", IDOK);
+    answer_box("Welcome to Kestrova!", nullptr, IDOK);
+    EXPECT_TRUE(wait_input_box(program_.pid(), "Kestrova Question Setup"));
+    EXPECT_FALSE(reg_read(kZonesKey, "Query")) << "stored after a mismatch";
+}
+
+TEST_F(FirstRun, CancellingTheQuestionEndsTheProgramAndTurnsAutorunOn) {
+    ASSERT_TRUE(program_.start());
+    answer_box("Welcome to Kestrova!", nullptr, IDOK);
+    HWND ask = wait_input_box(program_.pid(), "Kestrova Question Setup", 15s);
+    ASSERT_TRUE(ask);
+    ASSERT_TRUE(click(ask, IDCANCEL));
+    answer_box("Question Setup Error",
+               "Question cannot be a zero-length word. You must restart Kestrova and configure "
+               "the Question/Answer to finish the installation.",
+               IDOK);
+    EXPECT_TRUE(program_.wait_exit()) << "the program did not end";
+    const auto run = reg_read(kRunKey, "Kestrova");
+    ASSERT_TRUE(run) << "no Run value";
+    EXPECT_EQ(run->bytes, program_dir() + "\\kvstrn.exe" + '\0');
+    EXPECT_FALSE(reg_key_exists(kZonesKey)) << "AddZones was touched";
+}
+
+}  // namespace
