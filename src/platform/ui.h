@@ -25,8 +25,10 @@ struct Rgb {
 // Outside tools (and the end-to-end tests) find the program's windows by
 // class and its controls by id: a form's window class is "Kv" followed by
 // FormSpec::name, and a control's id is kFirstControlId plus its position in
-// FormSpec::controls.
+// FormSpec::controls. A menu item's command id is kFirstMenuId plus its
+// position in FormSpec::menus.
 inline constexpr int kFirstControlId = 1000;
+inline constexpr int kFirstMenuId = 2000;
 
 enum class ControlKind { Button, Label, TextBox, ListBox, Shape, Line, Picture };
 enum class Align { Left, Center, Right };

@@ -14,10 +14,17 @@ namespace {
 }
 }  // namespace
 
+// Ids are positions in the form's tables; the back end maps them to its
+// native ids (kFirstControlId, kFirstMenuId).
 int Form::control_id(std::string_view name, int index) const {
     for (std::size_t i = 0; i < spec_.controls.size(); ++i)
         if (name == spec_.controls[i].name && index == spec_.controls[i].index)
             return static_cast<int>(i);
+    if (index >= 0) {
+        std::fprintf(stderr, "%s: no control named %.*s(%d)\n", spec_.name,
+                     static_cast<int>(name.size()), name.data(), index);
+        std::abort();
+    }
     unknown("control", name, spec_);
 }
 
