@@ -1,0 +1,368 @@
+// Building a form's native parts from its layout table: fonts, child
+// controls in tab order, tool tips, menus and shortcut keys.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numeric>
+
+#include "platform/win32/form_impl.h"
+
+namespace kv::platform {
+
+namespace win32 {
+
+Font create_font(const FontSpec& f) {
+    static const int dpi_y = [] {
+        WindowDC screen(nullptr);
+        return GetDeviceCaps(screen.get(), LOGPIXELSY);
+    }();
+    const int height = -static_cast<int>(std::lround(f.points * dpi_y / 72.0));
+    return Font(CreateFontA(height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic ? TRUE : FALSE,
+                            FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                            f.face ? f.face : "MS Sans Serif"));
+}
+
+}  // namespace win32
+
+// Controls without a font of their own use "MS Sans Serif" 8.25 pt, with
+// their bold and italic flags; the form's own font does not pass on to them.
+HFONT Form::Impl::font_for(const FontSpec& f) {
+    char key[128];
+    std::snprintf(key, sizeof key, "%s|%.2f|%d|%d", f.face ? f.face : "", f.points, f.bold ? 1 : 0,
+                  f.italic ? 1 : 0);
+    for (const auto& [k, font] : fonts)
+        if (k == key) return font.get();
+    fonts.emplace_back(key, win32::create_font(f));
+    return fonts.back().second.get();
+}
+
+namespace {
+
+bool focusable(ControlKind k) {
+    return k == ControlKind::Button || k == ControlKind::TextBox || k == ControlKind::ListBox;
+}
+
+
+struct ChildClass {
+    const char* cls;
+    DWORD style;
+    DWORD ex_style;
+};
+
+ChildClass child_class(const ControlSpec& c) {
+    switch (c.kind) {
+        case ControlKind::Button:
+            return {"BUTTON",
+                    static_cast<DWORD>(WS_TABSTOP |
+                                       ((c.flags & kDefault) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON)),
+                    0};
+        case ControlKind::TextBox:
+            return {"EDIT",
+                    static_cast<DWORD>(WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL |
+                                       ((c.flags & kPassword) ? ES_PASSWORD : 0)),
+                    WS_EX_CLIENTEDGE};
+        case ControlKind::ListBox:
+            return {"LISTBOX",
+                    static_cast<DWORD>(WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_HASSTRINGS |
+                                       LBS_NOINTEGRALHEIGHT | ((c.flags & kSorted) ? LBS_SORT : 0)),
+                    WS_EX_CLIENTEDGE};
+        default: {
+            DWORD align = SS_LEFT;
+            if (c.align == Align::Center) align = SS_CENTER;
+            else if (c.align == Align::Right) align = SS_RIGHT;
+            else if (!(c.flags & kWrap)) align = SS_LEFTNOWORDWRAP;
+            return {"STATIC", align, 0};
+        }
+    }
+}
+
+}  // namespace
+
+void Form::Impl::create_children() {
+    default_button = -1;
+    cancel_button = -1;
+
+    // Focusable controls first and in tab order, so that the dialog keys walk
+    // them by tab index; they lie above the labels, as the layout has it.
+    // Labels follow from front to back.
+    std::vector<int> order;
+    for (std::size_t i = 0; i < spec.controls.size(); ++i)
+        if (focusable(spec.controls[i].kind)) order.push_back(static_cast<int>(i));
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+        const auto rank = [](int tab) { return tab < 0 ? 1 << 30 : tab; };
+        return rank(spec.controls[a].tab) < rank(spec.controls[b].tab);
+    });
+    for (std::size_t i = 0; i < spec.controls.size(); ++i)
+        if (spec.controls[i].kind == ControlKind::Label) order.push_back(static_cast<int>(i));
+
+    HWND previous = HWND_TOP;
+    for (std::size_t i = 0; i < spec.controls.size(); ++i) {
+        const ControlSpec& c = spec.controls[i];
+        ControlState& s = controls[i];
+        if (c.kind == ControlKind::Line) {
+            s.rect = {twips_to_px_x(c.left), twips_to_px_y(c.top), twips_to_px_x(c.width),
+                      twips_to_px_y(c.height)};
+        } else {
+            s.rect.left = twips_to_px_x(c.left);
+            s.rect.top = twips_to_px_y(c.top);
+            s.rect.right = s.rect.left + twips_to_px_x(c.width);
+            s.rect.bottom = s.rect.top + twips_to_px_y(c.height);
+        }
+        s.visible = (c.flags & kHidden) == 0;
+        s.fore.reset();
+        s.font = font_for(c.font);
+        if (c.back && (c.kind == ControlKind::ListBox || c.kind == ControlKind::TextBox))
+            s.back_brush.reset(CreateSolidBrush(win32::to_colorref(*c.back)));
+        if (c.kind == ControlKind::Button && (c.flags & kDefault) && default_button < 0)
+            default_button = static_cast<int>(i);
+        if (c.kind == ControlKind::Button && (c.flags & kCancel) && cancel_button < 0)
+            cancel_button = static_cast<int>(i);
+    }
+
+    for (int pos : order) {
+        const ControlSpec& c = spec.controls[pos];
+        ControlState& s = controls[pos];
+        const ChildClass k = child_class(c);
+        const DWORD style =
+            WS_CHILD | WS_CLIPSIBLINGS | k.style | ((c.flags & kHidden) ? 0 : WS_VISIBLE);
+        s.hwnd = CreateWindowExA(k.ex_style, k.cls, c.text, style, s.rect.left, s.rect.top,
+                                 s.rect.right - s.rect.left, s.rect.bottom - s.rect.top, hwnd(),
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + pos)),
+                                 GetModuleHandleA(nullptr), nullptr);
+        if (!s.hwnd) continue;
+        SendMessageA(s.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(s.font), FALSE);
+        SetWindowPos(s.hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        previous = s.hwnd;
+
+        const auto self = reinterpret_cast<DWORD_PTR>(this);
+        switch (c.kind) {
+            case ControlKind::TextBox:
+                if (c.flags & kPassword) SendMessageA(s.hwnd, EM_SETPASSWORDCHAR, '*', 0);
+                SendMessageA(s.hwnd, EM_SETLIMITTEXT, 0, 0);  // no limit
+                break;
+            case ControlKind::ListBox:
+                SetWindowSubclass(s.hwnd, &win32::list_proc, 1, self);
+                break;
+            case ControlKind::Label:
+                SetWindowSubclass(s.hwnd, &win32::label_proc, 1, self);
+                break;
+            case ControlKind::Button:
+                SetWindowSubclass(s.hwnd, &win32::button_proc, 1, self);
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+void Form::Impl::create_tool_tips() {
+    const bool any = std::any_of(spec.controls.begin(), spec.controls.end(),
+                                 [](const ControlSpec& c) { return c.tooltip && *c.tooltip; });
+    if (!any) return;
+    static const bool registered = [] {
+        INITCOMMONCONTROLSEX classes{};
+        classes.dwSize = sizeof classes;
+        classes.dwICC = ICC_WIN95_CLASSES;
+        return InitCommonControlsEx(&classes) != FALSE;
+    }();
+    if (!registered) return;
+    // Owned by the form, so it goes with it.
+    const HWND tips = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                                      WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
+                                      GetModuleHandleA(nullptr), nullptr);
+    if (!tips) return;
+    for (std::size_t i = 0; i < spec.controls.size(); ++i) {
+        const ControlSpec& c = spec.controls[i];
+        if (!c.tooltip || !*c.tooltip || !controls[i].hwnd) continue;
+        TTTOOLINFOA ti{};
+        ti.cbSize = sizeof ti;
+        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        ti.hwnd = hwnd();
+        ti.uId = reinterpret_cast<UINT_PTR>(controls[i].hwnd);
+        ti.lpszText = const_cast<char*>(c.tooltip);
+        SendMessageA(tips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+}
+
+namespace {
+
+UINT virtual_key(Key k) {
+    switch (k) {
+        case Key::F9:
+            return VK_F9;
+        case Key::F11:
+            return VK_F11;
+        case Key::F12:
+            return VK_F12;
+        case Key::None:
+            break;
+    }
+    return 0;
+}
+
+const char* key_text(Key k) {
+    switch (k) {
+        case Key::F9:
+            return "\tF9";
+        case Key::F11:
+            return "\tF11";
+        case Key::F12:
+            return "\tF12";
+        case Key::None:
+            break;
+    }
+    return "";
+}
+
+}  // namespace
+
+win32::Menu Form::Impl::build_menus() {
+    menus.assign(spec.menus.size(), MenuState{});
+    loose_menus.clear();
+    accelerators.reset();
+
+    win32::Menu bar;
+    std::vector<ACCEL> keys;
+    // parents[d]: the menu that takes the items of depth d + 1.
+    std::vector<HMENU> parents(1, nullptr);
+    const auto n = spec.menus.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const MenuSpec& m = spec.menus[i];
+        const auto depth = static_cast<std::size_t>(std::max(m.depth, 0));
+        HMENU parent = nullptr;
+        if (depth == 0) {
+            if (m.in_bar) {
+                if (!bar) bar.reset(CreateMenu());
+                parent = bar.get();
+            }
+        } else if (depth <= parents.size()) {
+            parent = parents[depth - 1];
+        }
+        const bool opens = i + 1 < n && spec.menus[i + 1].depth > m.depth;
+        if (parents.size() < depth + 1) parents.resize(depth + 1, nullptr);
+        parents[depth] = nullptr;
+
+        MenuState& s = menus[i];
+        const UINT grey = m.enabled ? 0 : MF_GRAYED;
+        if (opens) {
+            HMENU sub = CreatePopupMenu();
+            s.submenu = sub;
+            parents[depth] = sub;
+            if (parent) {
+                AppendMenuA(parent, MF_POPUP | MF_STRING | grey, reinterpret_cast<UINT_PTR>(sub),
+                            m.caption);
+            } else {
+                loose_menus.emplace_back(sub);  // a pop-up menu of its own
+                continue;
+            }
+        } else if (!parent) {
+            continue;
+        } else if (std::string_view(m.caption) == "-") {
+            AppendMenuA(parent, MF_SEPARATOR, 0, nullptr);
+        } else {
+            const std::string text = std::string(m.caption) + key_text(m.shortcut);
+            AppendMenuA(parent, MF_STRING | grey, static_cast<UINT_PTR>(kFirstMenuId + i),
+                        text.c_str());
+            s.command = true;
+            if (const UINT vk = virtual_key(m.shortcut))
+                keys.push_back({FVIRTKEY | FNOINVERT, static_cast<WORD>(vk),
+                                static_cast<WORD>(kFirstMenuId + i)});
+        }
+        s.parent = parent;
+        s.position = static_cast<UINT>(GetMenuItemCount(parent) - 1);
+    }
+    if (!keys.empty())
+        accelerators.reset(CreateAcceleratorTableA(keys.data(), static_cast<int>(keys.size())));
+    return bar;
+}
+
+// --- subclassed controls -------------------------------------------------
+
+namespace win32 {
+
+// Labels draw themselves entirely (see paint_label), so setting a text only
+// stores it and asks for a repaint.
+LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
+    auto* form = reinterpret_cast<Form::Impl*>(ref);
+    switch (msg) {
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT: {
+            PaintDC dc(w);
+            form->paint_label(form->position_of(w), dc.get());
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            form->paint_label(form->position_of(w), reinterpret_cast<HDC>(wp));
+            return 0;
+        case WM_SETTEXT: {
+            // Messages reach a subclass in the window's own character set.
+            const LRESULT r = IsWindowUnicode(w) ? DefWindowProcW(w, msg, wp, lp)
+                                                 : DefWindowProcA(w, msg, wp, lp);
+            InvalidateRect(w, nullptr, FALSE);
+            return r;
+        }
+        case WM_ENABLE:
+            InvalidateRect(w, nullptr, FALSE);
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(w, &label_proc, id);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(w, msg, wp, lp);
+}
+
+// The right button reports a mouse-down and leaves the selection alone.
+LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
+    auto* form = reinterpret_cast<Form::Impl*>(ref);
+    switch (msg) {
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONDBLCLK: {
+            const int pos = form->position_of(w);
+            if (pos >= 0) form->events.on_mouse_down(form->spec.controls[pos].name,
+                                                     MouseButton::Right);
+            return 0;
+        }
+        case WM_LBUTTONDOWN: {
+            const LRESULT r = DefSubclassProc(w, msg, wp, lp);
+            const int pos = form->position_of(w);
+            if (pos >= 0) form->events.on_mouse_down(form->spec.controls[pos].name,
+                                                     MouseButton::Left);
+            return r;
+        }
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(w, &list_proc, id);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(w, msg, wp, lp);
+}
+
+// A button that gets or loses the focus changes which button Enter presses.
+LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
+    auto* form = reinterpret_cast<Form::Impl*>(ref);
+    switch (msg) {
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            if (form->exists()) PostMessageA(form->hwnd(), kWmUpdateDefault, 0, 0);
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(w, &button_proc, id);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(w, msg, wp, lp);
+}
+
+}  // namespace win32
+
+}  // namespace kv::platform

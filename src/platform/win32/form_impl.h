@@ -1,0 +1,139 @@
+// A form's native window: the top-level window, its child controls, menus,
+// accelerators, tool tips and timers, built from the form's layout table.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+#include "platform/win32/handles.h"
+#include "platform/win32/window.h"
+
+namespace kv::platform {
+
+struct Form::Impl final : win32::Window {
+    Impl(Form& form, const FormSpec& spec, FormEvents& events)
+        : form(form), spec(spec), events(events) {}
+    ~Impl() override;
+
+    // One entry per control of the layout table, by position.
+    struct ControlState {
+        HWND hwnd = nullptr;       // child window; nullptr for drawn controls
+        RECT rect{};               // client pixels
+        bool visible = false;      // drawn controls (child windows keep their own)
+        std::optional<Rgb> fore;   // text (or line) colour set at run time
+        HFONT font = nullptr;      // one of Impl::fonts
+        win32::Brush back_brush;   // list and text boxes with a back colour
+    };
+    // Where a menu item lives: its menu and position there.
+    struct MenuState {
+        HMENU parent = nullptr;
+        UINT position = 0;
+        HMENU submenu = nullptr;  // items that open a submenu
+        bool command = false;     // items that raise a menu event
+    };
+
+    // --- lifecycle (form.cpp) ---
+    void create();
+    void destroy();
+    void show();
+    void show_modal();
+    void hide();
+    void set_state(WindowState s);
+    WindowState state() const;
+    void popup_menu(int menu_position);
+
+    // --- children, menus, fonts (form_build.cpp) ---
+    HFONT font_for(const FontSpec& f);
+    void create_children();
+    void create_tool_tips();
+    // Builds the menu bar (nullptr when the form has none), the pop-up menus
+    // outside the bar and the accelerator table.
+    win32::Menu build_menus();
+
+    // --- painting (form_paint.cpp) ---
+    void paint_form();
+    void paint_label(int pos, HDC target);
+    // A label's text, colour or size changed: repaint it and the labels that
+    // overlap it.
+    void refresh_label(int pos);
+    void invalidate_drawn(int pos);
+    HBRUSH back_brush() const;
+
+    // --- helpers ---
+    int position_of(HWND child) const;
+    const ControlSpec& control_spec(int pos) const { return spec.controls[pos]; }
+    HWND child(int pos) const {
+        return pos >= 0 && pos < static_cast<int>(controls.size()) ? controls[pos].hwnd : nullptr;
+    }
+    void fit_label_to_text(int pos);
+    // Moves the focus on when the control that has it goes away.
+    void move_focus_from(HWND child);
+    Rgb default_fore(ControlKind kind) const;
+
+    Form& form;
+    const FormSpec& spec;
+    FormEvents& events;
+
+    std::vector<ControlState> controls;
+    std::vector<MenuState> menus;
+    std::vector<bool> timers_on;
+    std::vector<std::pair<std::string, win32::Font>> fonts;  // by a key of face, size, style
+    win32::Brush form_brush;                 // the back colour, when the form has one
+    std::vector<win32::Menu> loose_menus;    // pop-up menus that no menu bar owns
+    win32::Accelerators accelerators;
+    win32::Bitmap background;                // the client area as last painted, no labels
+    HWND saved_focus = nullptr;
+    int default_button = -1;
+    int cancel_button = -1;
+    bool pending_minimized = false;
+    bool modal = false;
+    std::vector<HWND> disabled_by_modal;
+    HWND active_before_modal = nullptr;
+    unsigned paint_count = 0;
+
+private:
+    LRESULT handle_message(UINT msg, WPARAM wp, LPARAM lp) override;
+    bool pretranslate(MSG& msg) override;
+    void on_destroyed() override;
+
+    LRESULT on_erase_background(HDC dc);
+    void on_command(int id, int code, HWND from);
+    void on_menu_command(int pos);
+    void on_timer(WPARAM id);
+    void on_hotkey();
+    void on_activate(bool active, bool minimized);
+    void restore_focus();
+    LRESULT on_control_color(UINT msg, HDC dc, HWND child);
+    LRESULT on_get_default_id() const;
+    void update_default_button();
+    void click_button(int pos);
+    void end_modal();
+};
+
+namespace win32 {
+
+inline constexpr UINT kWmUpdateDefault = WM_APP + 1;
+inline constexpr UINT_PTR kFirstTimerId = 1;
+
+// The hidden window that owns the forms kept out of the task bar.
+HWND hidden_owner();
+// The program's icons (32 x 32 or 16 x 16), loaded once.
+HICON icon(Icon which, bool small);
+// Our form that is the active window of this thread, or nullptr.
+HWND active_form();
+
+// Subclass procedures of the child controls (form_build.cpp).
+LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
+LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
+LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
+
+// Fonts: "MS Sans Serif" 8.25 pt unless the spec names a face.
+Font create_font(const FontSpec& f);
+
+}  // namespace win32
+
+}  // namespace kv::platform

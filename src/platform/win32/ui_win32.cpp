@@ -1,0 +1,97 @@
+// The message loop, screen units, icons and the hidden owner window.
+#include <windows.h>
+
+#include "platform/ui.h"
+#include "platform/win32/form_impl.h"
+#include "platform/win32/resource_ids.h"
+
+namespace kv::platform {
+
+namespace {
+
+struct ScreenDpi {
+    int x = 96;
+    int y = 96;
+};
+
+const ScreenDpi& screen_dpi() {
+    static const ScreenDpi dpi = [] {
+        win32::WindowDC screen(nullptr);
+        return ScreenDpi{GetDeviceCaps(screen.get(), LOGPIXELSX),
+                         GetDeviceCaps(screen.get(), LOGPIXELSY)};
+    }();
+    return dpi;
+}
+
+}  // namespace
+
+int twips_to_px_x(int twips) { return MulDiv(twips, screen_dpi().x, 1440); }
+int twips_to_px_y(int twips) { return MulDiv(twips, screen_dpi().y, 1440); }
+
+int run_message_loop() {
+    MSG msg{};
+    for (;;) {
+        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0) return static_cast<int>(msg.wParam);
+        if (got == -1) return 1;
+        win32::dispatch_message(msg);
+    }
+}
+
+namespace win32 {
+
+namespace {
+
+// Never shown; it owns the forms that have no task-bar button.
+class OwnerWindow final : public Window {
+public:
+    OwnerWindow() {
+        register_class("KvOwner", 0, nullptr, nullptr);
+        create_window(0, "KvOwner", "Kestrova", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr);
+    }
+};
+
+struct Icons {
+    IconHandle program_big, program_small, about_big, about_small;
+};
+
+IconHandle load_icon(int id, int metric_x, int metric_y) {
+    return IconHandle(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
+                                                    MAKEINTRESOURCEA(id), IMAGE_ICON,
+                                                    GetSystemMetrics(metric_x),
+                                                    GetSystemMetrics(metric_y), 0)));
+}
+
+}  // namespace
+
+HWND hidden_owner() {
+    static OwnerWindow owner;
+    return owner.hwnd();
+}
+
+HICON icon(Icon which, bool small) {
+    static const Icons icons{
+        load_icon(KV_IDI_PROGRAM, SM_CXICON, SM_CYICON),
+        load_icon(KV_IDI_PROGRAM, SM_CXSMICON, SM_CYSMICON),
+        load_icon(KV_IDI_ABOUT, SM_CXICON, SM_CYICON),
+        load_icon(KV_IDI_ABOUT, SM_CXSMICON, SM_CYSMICON),
+    };
+    switch (which) {
+        case Icon::Program:
+            return small ? icons.program_small.get() : icons.program_big.get();
+        case Icon::About:
+            return small ? icons.about_small.get() : icons.about_big.get();
+        case Icon::None:
+            break;
+    }
+    return nullptr;
+}
+
+HWND active_form() {
+    const HWND w = GetActiveWindow();
+    return w && IsWindowVisible(w) && dynamic_cast<Form::Impl*>(Window::from(w)) ? w : nullptr;
+}
+
+}  // namespace win32
+
+}  // namespace kv::platform

@@ -1,0 +1,85 @@
+#include "platform/win32/window.h"
+
+#include <string>
+
+#include "platform/win32/handles.h"
+
+namespace kv::platform::win32 {
+
+std::string window_text(HWND w) {
+    const int length = GetWindowTextLengthA(w);
+    if (length <= 0) return {};
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const int got = GetWindowTextA(w, text.data(), length + 1);
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return text;
+}
+
+Window::~Window() { destroy_window(); }
+
+void Window::destroy_window() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+void Window::register_class(const char* name, UINT style, HICON icon, HICON small_icon) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = style;
+    wc.lpfnWndProc = &Window::window_proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hIcon = icon;
+    wc.hIconSm = small_icon;
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.lpszClassName = name;
+    RegisterClassExA(&wc);  // fails harmlessly when the class exists
+}
+
+bool Window::create_window(DWORD ex_style, const char* cls, const char* title, DWORD style, int x,
+                           int y, int width, int height, HWND parent, HMENU menu) {
+    CreateWindowExA(ex_style, cls, title, style, x, y, width, height, parent, menu,
+                    GetModuleHandleA(nullptr), this);
+    return hwnd_ != nullptr;
+}
+
+Window* Window::from(HWND w) {
+    if (!w) return nullptr;
+    if (GetWindowLongPtrA(w, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&Window::window_proc))
+        return nullptr;
+    return reinterpret_cast<Window*>(GetWindowLongPtrA(w, GWLP_USERDATA));
+}
+
+bool Window::pretranslate_message(MSG& msg) {
+    if (!msg.hwnd) return false;
+    Window* top = from(GetAncestor(msg.hwnd, GA_ROOT));
+    return top && top->pretranslate(msg);
+}
+
+LRESULT Window::handle_message(UINT msg, WPARAM wp, LPARAM lp) {
+    return default_handling(msg, wp, lp);
+}
+
+LRESULT CALLBACK Window::window_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+        self->hwnd_ = w;
+        SetWindowLongPtrA(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Window*>(GetWindowLongPtrA(w, GWLP_USERDATA));
+    if (!self) return DefWindowProcA(w, msg, wp, lp);
+    if (msg == WM_NCDESTROY) {
+        const LRESULT r = self->handle_message(msg, wp, lp);
+        SetWindowLongPtrA(w, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+        self->on_destroyed();
+        return r;
+    }
+    return self->handle_message(msg, wp, lp);
+}
+
+void dispatch_message(MSG& msg) {
+    if (Window::pretranslate_message(msg)) return;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+}
+
+}  // namespace kv::platform::win32
