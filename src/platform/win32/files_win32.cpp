@@ -1,0 +1,74 @@
+// Whole-file reads and safe replacement over the Win32 file calls.
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/win32/handles.h"
+
+namespace kv::platform {
+
+namespace {
+
+bool write_all(HANDLE file, std::string_view data) {
+    while (!data.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(file, data.data(), chunk, &written, nullptr) || written == 0) return false;
+        data.remove_prefix(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool read_file(std::string_view path, std::string& data) {
+    const std::string name(path);
+    win32::FileHandle file(CreateFileA(name.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > (1ll << 30))
+        return false;
+    std::string content(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t done = 0;
+    while (done < content.size()) {
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 20));
+        if (!ReadFile(file.get(), content.data() + done, want, &got, nullptr)) return false;
+        if (got == 0) break;
+        done += got;
+    }
+    content.resize(done);
+    data = std::move(content);
+    return true;
+}
+
+bool ensure_file(std::string_view path) {
+    const std::string name(path);
+    win32::FileHandle file(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
+}
+
+bool replace_file(std::string_view path, std::string_view data) {
+    const std::string target(path);
+    const std::string temporary = target + ".tmp";
+    bool written = false;
+    {
+        win32::FileHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
+        written = write_all(file.get(), data) && FlushFileBuffers(file.get());
+    }  // closed before the move
+    if (written && MoveFileExA(temporary.c_str(), target.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileA(temporary.c_str());
+    return false;
+}
+
+}  // namespace kv::platform

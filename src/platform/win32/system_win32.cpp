@@ -1,0 +1,198 @@
+// Process, version, pointer, shell and clock services over the Win32 calls
+// of the same names.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/system.h"
+#include "platform/win32/form_impl.h"
+#include "platform/win32/handles.h"
+
+namespace kv::platform {
+
+using win32::from_rect;
+using win32::to_hwnd;
+
+namespace {
+
+std::string module_path() {
+    std::vector<char> path(MAX_PATH);
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) return std::string(path.data(), n);
+        path.resize(path.size() * 2);
+    }
+}
+
+// nullptr for an empty text, as the shell expects for "none".
+const char* or_null(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+
+}  // namespace
+
+// --- process -----------------------------------------------------------------
+
+bool previous_instance() {
+    // The mutex lives as long as the process, so that later starts see it.
+    struct Instance {
+        win32::KernelHandle mutex;
+        bool earlier = false;
+    };
+    static const Instance instance = [] {
+        SetLastError(ERROR_SUCCESS);
+        Instance i;
+        i.mutex.reset(CreateMutexA(nullptr, FALSE, "Kestrova.Instance"));
+        i.earlier = GetLastError() == ERROR_ALREADY_EXISTS;
+        return i;
+    }();
+    return instance.earlier;
+}
+
+void end_process() { ExitProcess(0); }
+
+std::string program_dir() {
+    std::string path = module_path();
+    const auto slash = path.find_last_of("\\/");
+    if (slash == std::string::npos) return path;
+    // "C:\kvstrn.exe" keeps its backslash: "C:\".
+    path.resize(slash > 0 && path[slash - 1] == ':' ? slash + 1 : slash);
+    return path;
+}
+
+// --- versions ----------------------------------------------------------------
+
+OsVersion os_version() {
+    static_assert(sizeof(OSVERSIONINFOA) == 148);
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = 148;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    GetVersionExA(&info);
+#pragma GCC diagnostic pop
+    return {info.dwMajorVersion, info.dwMinorVersion, info.dwPlatformId};
+}
+
+VersionInfo version_info() {
+    VersionInfo v;
+    const std::string path = module_path();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    if (size == 0) return v;
+    std::vector<char> data(size);
+    if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return v;
+
+    void* p = nullptr;
+    UINT length = 0;
+    if (VerQueryValueA(data.data(), "\\", &p, &length) && length >= sizeof(VS_FIXEDFILEINFO)) {
+        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(p);
+        v.major = HIWORD(fixed->dwFileVersionMS);
+        v.minor = LOWORD(fixed->dwFileVersionMS);
+    }
+
+    // The strings of the first translation listed.
+    unsigned language = 0x0409, codepage = 1200;
+    if (VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", &p, &length) && length >= 4) {
+        const auto* pair = static_cast<const WORD*>(p);
+        language = pair[0];
+        codepage = pair[1];
+    }
+    const auto field = [&](const char* name) {
+        char query[128];
+        std::snprintf(query, sizeof query, "\\StringFileInfo\\%04x%04x\\%s", language, codepage,
+                      name);
+        void* text = nullptr;
+        UINT chars = 0;
+        if (!VerQueryValueA(data.data(), query, &text, &chars) || !text || chars == 0)
+            return std::string{};
+        return std::string(static_cast<const char*>(text));
+    };
+    v.product_name = field("ProductName");
+    v.company_name = field("CompanyName");
+    v.file_description = field("FileDescription");
+    v.comments = field("Comments");
+    v.legal_copyright = field("LegalCopyright");
+    v.legal_trademarks = field("LegalTrademarks");
+    return v;
+}
+
+// --- dialogue ----------------------------------------------------------------
+
+int message_box(std::string_view text, unsigned type, std::string_view title) {
+    return MessageBoxA(win32::active_form(), std::string(text).c_str(),
+                       std::string(title).c_str(), type);
+}
+
+void beep() { MessageBeep(MB_OK); }
+
+// --- pointer and windows -----------------------------------------------------
+
+bool clip_cursor(const Rect& r) {
+    const RECT rc = win32::to_rect(r);
+    return ClipCursor(&rc) != 0;
+}
+
+Point cursor_pos() {
+    POINT p{};
+    GetCursorPos(&p);
+    return {p.x, p.y};
+}
+
+void set_cursor_pos(int x, int y) { SetCursorPos(x, y); }
+
+Rect desktop_rect() { return window_rect(win32::from_hwnd(GetDesktopWindow())); }
+
+Rect window_rect(NativeWindow w) {
+    RECT r{};
+    GetWindowRect(to_hwnd(w), &r);
+    return from_rect(r);
+}
+
+void set_default_pointer() { SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW))); }
+
+void system_parameters_info(unsigned action, int flag) {
+    UINT scratch = 0;
+    SystemParametersInfoA(action, static_cast<UINT>(flag), &scratch, 0);
+}
+
+void set_window_pos(NativeWindow w, std::intptr_t insert_after, unsigned flags) {
+    SetWindowPos(to_hwnd(w), reinterpret_cast<HWND>(insert_after), 0, 0, 0, 0, flags);
+}
+
+std::intptr_t send_message(NativeWindow w, unsigned msg, std::uintptr_t wparam,
+                           std::intptr_t lparam) {
+    return SendMessageA(to_hwnd(w), msg, wparam, lparam);
+}
+
+bool register_hotkey(NativeWindow w, unsigned vk) {
+    // WM_HOTKEY reaches the form, which restores and activates itself.
+    return RegisterHotKey(to_hwnd(w), 1, 0, vk) != 0;
+}
+
+std::intptr_t shell_execute(NativeWindow w, std::string_view verb, std::string_view file,
+                            std::string_view params, std::string_view dir, int show) {
+    const std::string v(verb), f(file), p(params), d(dir);
+    return reinterpret_cast<std::intptr_t>(
+        ShellExecuteA(to_hwnd(w), or_null(v), f.c_str(), or_null(p), or_null(d), show));
+}
+
+// --- clock -------------------------------------------------------------------
+
+std::string date_text() {
+    char text[128] = {};
+    if (GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, sizeof text) <=
+        0)
+        return {};
+    return text;
+}
+
+std::string time_text() {
+    char text[128] = {};
+    if (GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, sizeof text) <= 0)
+        return {};
+    return text;
+}
+
+}  // namespace kv::platform
