@@ -10,6 +10,8 @@ packages=(
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
     # running and watching the Windows program
     wine wine64 xvfb xauth xdotool x11-apps imagemagick
+    # fonts the windows are laid out for
+    fonts-wine fonts-liberation
 )
 
 missing=()
