@@ -115,9 +115,15 @@ kv_wine_template() {
         kv_wine_env
         export WINEPREFIX="$tpl"
         wineboot -i >"$KV_BUILD/wine-template.log" 2>&1 || { kv_warn "wineboot failed, see $KV_BUILD/wine-template.log"; exit 1; }
-        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f >>"$KV_BUILD/wine-template.log" 2>&1 &&
-            wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >>"$KV_BUILD/wine-template.log" 2>&1 ||
-            { kv_warn "could not configure the template, see $KV_BUILD/wine-template.log"; exit 1; }
+        # A virtual desktop of the screen's size: the same geometry with or
+        # without a window manager.
+        if ! wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ \
+            /d 1024x768 /f >>"$KV_BUILD/wine-template.log" 2>&1 ||
+            ! wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f \
+                >>"$KV_BUILD/wine-template.log" 2>&1; then
+            kv_warn "could not configure the template, see $KV_BUILD/wine-template.log"
+            exit 1
+        fi
         wineserver -w
         echo "$stamp" >"$tpl/.kv-template"
     ) 9>"$KV_BUILD/.wine-template.lock"

@@ -32,7 +32,7 @@ record() {  # record NAME ok|FAILED|skipped [note]
 # Reads tests/failures/errors/disabled/skipped from the root element of a
 # GoogleTest or ctest JUnit XML file and prints "passed failed".
 count_xml() {
-    local head attr
+    local head
     [ -f "$1" ] || return 1
     # The root element's attributes may span lines (ctest) or not (GoogleTest).
     head=$(head -c 8192 "$1" | tr '\n\t' '  ' | grep -o '<testsuites\? [^>]*>' | head -n1)
