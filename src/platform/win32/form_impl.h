@@ -131,7 +131,7 @@ LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
 LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
 LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
 
-// Fonts: "MS Sans Serif" 8.25 pt unless the spec names a face.
+// Fonts: "MS Sans Serif" 8.25 pt unless the layout names a face.
 Font create_font(const FontSpec& f);
 
 }  // namespace win32
