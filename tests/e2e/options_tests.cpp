@@ -249,6 +249,76 @@ TEST_F(Options, EachColourIsStoredAndPaintsItsGradient) {
     }
 }
 
+// How many pixels of the window's screen area are exactly `color`.
+int count_pixels(HWND w, COLORREF color) {
+    const RECT r = window_rect(w);
+    HDC dc = GetDC(nullptr);
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            if (GetPixel(dc, x, y) == color) ++n;
+    ReleaseDC(nullptr, dc);
+    return n;
+}
+
+TEST_F(Options, TheLogHeadingsAreYellowAfterBlueAndBlackAfterAnotherColour) {
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+    HWND headings[2] = {};
+    for (int i : {0, 1}) {
+        const int pos = kv::layout::control_position(kv::layout::kForm1, "Label4", i);
+        ASSERT_GE(pos, 0) << "Label4(" << i << ") is not in the layout";
+        headings[i] = control(main, pos);
+    }
+    ASSERT_TRUE(headings[0] && headings[1]) << "no Label4 controls";
+
+    choose(main, "mnuBlue");
+    ASSERT_TRUE(wait_for([&] { return reg_read(kVendorKey, "Color").has_value(); }));
+    choose(main, "mnuViewLog");
+    answer_box("Kestrova Security",
+               "There are no unauthorized attempts to access this computer since you last "
+               "cleared the attempts log.",
+               {IDOK}, IDOK);
+    ASSERT_TRUE(is_visible(headings[0]) && is_visible(headings[1])) << "the headings are hidden";
+    for (HWND h : headings) {
+        EXPECT_TRUE(wait_for([&] { return count_pixels(h, RGB(255, 255, 0)) > 20; }))
+            << "heading \"" << window_text(h) << "\" is not yellow after Blue";
+    }
+    save_screenshot(main, "main_log_blue");
+
+    choose(main, "mnuGreen");
+    for (HWND h : headings) {
+        EXPECT_TRUE(wait_for([&] {
+            return count_pixels(h, RGB(255, 255, 0)) == 0 && count_pixels(h, RGB(0, 0, 0)) > 20;
+        })) << "heading \""
+            << window_text(h) << "\" is not black after Green";
+    }
+}
+
+TEST_F(Options, TheLockScreenShowsTheColourChosenLast) {
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+    choose(main, "mnuYellow");
+    ASSERT_TRUE(wait_for([&] {
+        const auto v = reg_read(kVendorKey, "Color");
+        return v && v->bytes == std::string("yellow", 7);
+    }));
+
+    choose(main, "mnuLock");
+    HWND lock = program_.wait_window(kLockClass);
+    ASSERT_TRUE(lock) << "no lock screen";
+    RECT client{};
+    ASSERT_TRUE(GetClientRect(lock, &client));
+    COLORREF top = 0, bottom = 0;
+    EXPECT_TRUE(wait_for([&] {
+        top = client_pixel(lock, 10, 1);
+        bottom = client_pixel(lock, 10, client.bottom - 2);
+        return near_color(top, RGB(255, 255, 0), 8) && near_color(bottom, RGB(255, 0, 0), 8);
+    })) << "top "
+        << rgb_text(top) << ", bottom " << rgb_text(bottom);
+    save_screenshot(lock, "lock_yellow");
+}
+
 // --- autorun and the sibling product ------------------------------------------------
 
 constexpr const char* kDulcimetQuestion =
