@@ -51,9 +51,11 @@ bool near_color(COLORREF got, COLORREF want, int tolerance) {
 
 // --- URL handlers of the prefix --------------------------------------------------
 
-// The handler of a URL scheme (HKEY_CLASSES_ROOT\<scheme>, as the shell
-// looks it up for ShellExecute "open"). Whatever the prefix had is put back
-// when the object goes.
+// The handler of a URL scheme: HKEY_CLASSES_ROOT\<scheme>, whose
+// shell\open\command Wine's ShellExecute "open" runs for "<scheme>:..." with
+// the URL as %1. When the object goes, the key is put back as it was: its
+// "URL Protocol" value and its open command (all that a Wine prefix has
+// there; for http and mailto both name winebrowser).
 class SchemeHandler {
 public:
     explicit SchemeHandler(std::string scheme)
