@@ -168,8 +168,8 @@ protected:
         return main;
     }
 
-    static HWND part(HWND form, const kv::platform::FormSpec& spec, const char* name) {
-        const int pos = kv::layout::control_position(spec, name, -1);
+    static HWND part(HWND form, const kv::platform::FormSpec& table, const char* name) {
+        const int pos = kv::layout::control_position(table, name, -1);
         EXPECT_GE(pos, 0) << name << " is not in the layout";
         return pos < 0 ? nullptr : control(form, pos);
     }
