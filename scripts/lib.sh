@@ -101,7 +101,7 @@ kv_wine_stop() {
 kv_wine_template() {
     local tpl="$KV_BUILD/wine-template"
     local stamp
-    stamp="$(wine --version 2>/dev/null) 1024x768"
+    stamp="$(wine --version 2>/dev/null) 1024x768 fonts"
     mkdir -p "$KV_BUILD"
     (
         # One builder at a time, when run.sh and test.sh start together.
@@ -125,8 +125,25 @@ kv_wine_template() {
             exit 1
         fi
         wineserver -w
+        kv_wine_fonts "$tpl"
         echo "$stamp" >"$tpl/.kv-template"
     ) 9>"$KV_BUILD/.wine-template.lock"
+}
+
+# kv_wine_fonts PREFIX: copies Wine's own fonts (MS Sans Serif, Marlett,
+# Tahoma, System ...) into the prefix's Fonts folder. Debian's Wine 8 looks for
+# them under a data path that does not resolve, so without this copy every
+# window falls back to a system font and the title-bar buttons show the
+# Marlett letters "0 1 r" instead of their symbols.
+kv_wine_fonts() {
+    local d
+    for d in /usr/share/wine/fonts /usr/local/share/wine/fonts /opt/wine*/share/wine/fonts; do
+        if compgen -G "$d/*.tt[fc]" >/dev/null; then
+            cp "$d"/* "$1/drive_c/windows/Fonts/"
+            return 0
+        fi
+    done
+    kv_warn "Wine's fonts were not found; the windows will use substitute fonts"
 }
 
 # kv_wine_prefix DEST: a fresh copy of the template.

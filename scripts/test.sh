@@ -135,6 +135,8 @@ wine_suite() {
     local dir="$WINE_RUN/drive_c/kestrova"
     mkdir -p "$dir/results" "$dir/shots"
     cp "$exe" "$dir/kvstrn.exe"
+    # The stand-in URL handler of the Help menu tests (tests/e2e/recorder.cpp).
+    cp "$e2e/recorder.exe" "$dir/" 2>/dev/null || kv_warn "recorder.exe was not built"
 
     local t
     for t in store_wine_tests e2e_tests; do

@@ -1,0 +1,511 @@
+// The unlocked main window of the real kvstrn.exe under Wine: the background
+// colours, autorun against the sibling product's Run value, the About window,
+// the Help menu's links and the quick keys F12 and F9 pressed on the X display.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/layouts.h"
+#include "app/maker.h"
+#include "harness.h"
+#include "platform/ui.h"
+#include "store/secrets.h"
+#include "store/settings.h"
+
+namespace {
+
+using namespace kv::e2e;
+
+constexpr const char* kQuestion = "What is the colour of the sky?";
+constexpr const char* kAnswer = "blue";
+constexpr const char* kMainClass = "KvForm1";
+constexpr const char* kLockClass = "KvForm4";
+constexpr const char* kAboutClass = "KvAboutBox";
+constexpr const char* kMainCaption = "Kestrova 2.0";
+constexpr const char* kNextWindows = "This action will take effect next time you restart Windows.";
+
+// --- pixels ------------------------------------------------------------------
+
+// The colour on the screen at a point of the window's client area.
+COLORREF client_pixel(HWND w, int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(w, &p);
+    HDC dc = GetDC(nullptr);
+    const COLORREF c = GetPixel(dc, p.x, p.y);
+    ReleaseDC(nullptr, dc);
+    return c;
+}
+
+std::string rgb_text(COLORREF c) {
+    return "(" + std::to_string(GetRValue(c)) + ", " + std::to_string(GetGValue(c)) + ", " +
+           std::to_string(GetBValue(c)) + ")";
+}
+
+bool near_color(COLORREF got, COLORREF want, int tolerance) {
+    return std::abs(GetRValue(got) - GetRValue(want)) <= tolerance &&
+           std::abs(GetGValue(got) - GetGValue(want)) <= tolerance &&
+           std::abs(GetBValue(got) - GetBValue(want)) <= tolerance;
+}
+
+// --- URL handlers of the prefix --------------------------------------------------
+
+// The handler of a URL scheme: HKEY_CLASSES_ROOT\<scheme>, whose
+// shell\open\command Wine's ShellExecute "open" runs for "<scheme>:..." with
+// the URL as %1. When the object goes, the key is put back as it was: its
+// "URL Protocol" value and its open command (all that a Wine prefix has
+// there; for http and mailto both name winebrowser).
+class SchemeHandler {
+public:
+    explicit SchemeHandler(std::string scheme)
+        : key_(std::move(scheme)),
+          protocol_(reg_read(key_, "URL Protocol", HKEY_CLASSES_ROOT)),
+          command_(reg_read(command_key(), "", HKEY_CLASSES_ROOT)) {}
+    ~SchemeHandler() {
+        reg_delete_tree(key_, HKEY_CLASSES_ROOT);
+        if (protocol_)
+            reg_write_raw(key_, "URL Protocol", protocol_->type, protocol_->bytes,
+                          HKEY_CLASSES_ROOT);
+        if (command_)
+            reg_write_raw(command_key(), "", command_->type, command_->bytes, HKEY_CLASSES_ROOT);
+    }
+    SchemeHandler(const SchemeHandler&) = delete;
+    SchemeHandler& operator=(const SchemeHandler&) = delete;
+
+    // Makes `exe` the scheme's handler, given the URL as its one argument.
+    bool point_to(const std::string& exe) {
+        return reg_write_sz(key_, "URL Protocol", "", HKEY_CLASSES_ROOT) &&
+               reg_write_sz(command_key(), "", "\"" + exe + "\" \"%1\"", HKEY_CLASSES_ROOT);
+    }
+    // Leaves the scheme without any handler.
+    bool remove() {
+        reg_delete_tree(key_, HKEY_CLASSES_ROOT);
+        return !reg_key_exists(key_, HKEY_CLASSES_ROOT);
+    }
+
+private:
+    std::string command_key() const { return key_ + "\\shell\\open\\command"; }
+
+    std::string key_;
+    std::optional<RawValue> protocol_;
+    std::optional<RawValue> command_;
+};
+
+// recorder.exe (built beside the tests) appends the arguments it is started
+// with to recorder.log beside itself.
+std::string recorder_exe() { return self_dir() + "\\recorder.exe"; }
+std::string recorder_log() { return self_dir() + "\\recorder.log"; }
+
+// --- real key presses ----------------------------------------------------------
+
+// Presses and releases `keysym` (an X key name such as "F12") on the X display
+// Wine runs on, so that the key travels the whole way through the X server,
+// Wine's keyboard input and the program's message loop.
+//
+// Wine's CreateProcess runs a file that is not a Windows executable as a
+// native Unix program (fork and exec, with the Windows environment, DISPLAY
+// included, turned back into the Unix one), so xdotool is started through its
+// Z: path. No process handle comes back: the caller waits for the key's effect.
+// The key goes to the window that has Wine's keyboard focus.
+bool press_x_key(const std::string& keysym) {
+    std::string tool;
+    for (const char* p : {"Z:\\usr\\bin\\xdotool", "Z:\\usr\\local\\bin\\xdotool"})
+        if (file_exists(p)) tool = p;
+    if (tool.empty()) {
+        ADD_FAILURE() << "xdotool is not installed (looked in /usr/bin and /usr/local/bin)";
+        return false;
+    }
+    std::string cmd = "xdotool key --clearmodifiers " + keysym;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(tool.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &si, &pi)) {
+        ADD_FAILURE() << "could not start " << tool << ": error " << GetLastError();
+        return false;
+    }
+    if (pi.hThread) CloseHandle(pi.hThread);
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    return true;
+}
+
+// --- the fixture -------------------------------------------------------------------
+
+class Options : public ::testing::Test {
+protected:
+    void SetUp() override {
+        release_desktop();
+        clean_program_registry();
+        ASSERT_TRUE(file_exists(program_path())) << "no program at " << program_path();
+        ASSERT_TRUE(kv::store::write_question_and_answer(kQuestion, kAnswer));
+        kv::store::set_login_lock();
+    }
+    void TearDown() override {
+        program_.kill();
+        release_desktop();
+        clean_program_registry();
+    }
+
+    // Starts the program, answers its lock screen and returns the main window.
+    HWND start_unlocked() {
+        if (!program_.start()) return nullptr;
+        HWND lock = program_.wait_window(kLockClass, std::nullopt, 20s);
+        if (!lock) {
+            ADD_FAILURE() << "the lock screen did not come up";
+            return nullptr;
+        }
+        HWND enter = part(lock, kv::layout::kForm4, "Command1");
+        HWND text = part(lock, kv::layout::kForm4, "Textnew");
+        if (!enter || !text ||
+            !wait_for([&] { return IsWindowEnabled(enter) && is_visible(text); }) ||
+            !set_window_text(text, kAnswer) || !click(lock, GetDlgCtrlID(enter))) {
+            ADD_FAILURE() << "could not answer the lock screen";
+            return nullptr;
+        }
+        HWND main = program_.wait_window(kMainClass, kMainCaption);
+        if (!main) ADD_FAILURE() << "the main window did not come up unlocked";
+        return main;
+    }
+
+    static HWND part(HWND form, const kv::platform::FormSpec& table, const char* name) {
+        const int pos = kv::layout::control_position(table, name, -1);
+        EXPECT_GE(pos, 0) << name << " is not in the layout";
+        return pos < 0 ? nullptr : control(form, pos);
+    }
+
+    // Chooses a menu item of the main window by its command id.
+    static void choose(HWND main, const char* item) {
+        const int pos = kv::layout::menu_position(kv::layout::kForm1, item);
+        ASSERT_GE(pos, 0) << item << " is not in the main window's menu";
+        ASSERT_TRUE(
+            PostMessageA(main, WM_COMMAND, MAKEWPARAM(kv::platform::kFirstMenuId + pos, 0), 0));
+    }
+
+    // Waits for a message box, checks it and presses `button`.
+    void answer_box(const std::string& caption, const std::string& text,
+                    const std::vector<int>& buttons, int button) {
+        const auto box = wait_message_box(program_.pid());
+        ASSERT_TRUE(box) << "no message box \"" << caption << "\"";
+        EXPECT_EQ(box->caption, caption);
+        EXPECT_EQ(box->text, text);
+        EXPECT_EQ(box->buttons, buttons);
+        ASSERT_TRUE(click(box->hwnd, button));
+        ASSERT_TRUE(wait_for([&] { return !IsWindow(box->hwnd); })) << caption << " stayed";
+    }
+
+    Program program_;
+};
+
+// --- background colours --------------------------------------------------------------
+
+struct ColorCase {
+    const char* name;
+    const char* menu;
+    COLORREF top;
+    COLORREF bottom;
+};
+
+// Blue last: it is also what the window shows before any choice.
+constexpr ColorCase kColors[] = {
+    {"green", "mnuGreen", RGB(0, 255, 0), RGB(0, 0, 0)},
+    {"red", "mnuRed", RGB(255, 0, 0), RGB(0, 0, 0)},
+    {"purple", "mnuPurple", RGB(255, 255, 255), RGB(255, 0, 255)},
+    {"yellow", "mnuYellow", RGB(255, 255, 0), RGB(255, 0, 0)},
+    {"blue", "mnuBlue", RGB(0, 0, 255), RGB(0, 0, 0)},
+};
+
+TEST_F(Options, EachColourIsStoredAndPaintsItsGradient) {
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+    RECT client{};
+    ASSERT_TRUE(GetClientRect(main, &client));
+    // Left of every control and of the black panel; one row in from the edges
+    // (a band is about one pixel high).
+    const int x = 10, top = 1, bottom = client.bottom - 2;
+    constexpr int kTolerance = 8;  // a few bands either way
+
+    for (const ColorCase& c : kColors) {
+        SCOPED_TRACE(c.name);
+        choose(main, c.menu);
+
+        std::optional<RawValue> stored;
+        EXPECT_TRUE(wait_for([&] {
+            stored = reg_read(kVendorKey, "Color");
+            return stored && stored->bytes == std::string(c.name) + '\0';
+        })) << "Color holds \""
+            << (stored ? stored->bytes : std::string("(nothing)")) << "\"";
+        if (stored) {
+            EXPECT_EQ(stored->type, static_cast<DWORD>(REG_SZ));
+        }
+
+        COLORREF got_top = 0, got_bottom = 0;
+        EXPECT_TRUE(wait_for([&] {
+            got_top = client_pixel(main, x, top);
+            got_bottom = client_pixel(main, x, bottom);
+            return near_color(got_top, c.top, kTolerance) &&
+                   near_color(got_bottom, c.bottom, kTolerance);
+        })) << "top " << rgb_text(got_top) << " (want " << rgb_text(c.top) << "), bottom "
+            << rgb_text(got_bottom) << " (want " << rgb_text(c.bottom) << ")";
+        EXPECT_TRUE(save_screenshot(main, std::string("main_") + c.name));
+    }
+}
+
+// How many pixels of the window's screen area are exactly `color`.
+int count_pixels(HWND w, COLORREF color) {
+    const RECT r = window_rect(w);
+    HDC dc = GetDC(nullptr);
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            if (GetPixel(dc, x, y) == color) ++n;
+    ReleaseDC(nullptr, dc);
+    return n;
+}
+
+TEST_F(Options, TheLogHeadingsAreYellowAfterBlueAndBlackAfterAnotherColour) {
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+    HWND headings[2] = {};
+    for (int i : {0, 1}) {
+        const int pos = kv::layout::control_position(kv::layout::kForm1, "Label4", i);
+        ASSERT_GE(pos, 0) << "Label4(" << i << ") is not in the layout";
+        headings[i] = control(main, pos);
+    }
+    ASSERT_TRUE(headings[0] && headings[1]) << "no Label4 controls";
+
+    choose(main, "mnuBlue");
+    ASSERT_TRUE(wait_for([&] { return reg_read(kVendorKey, "Color").has_value(); }));
+    choose(main, "mnuViewLog");
+    answer_box("Kestrova Security",
+               "There are no unauthorized attempts to access this computer since you last "
+               "cleared the attempts log.",
+               {IDOK}, IDOK);
+    ASSERT_TRUE(is_visible(headings[0]) && is_visible(headings[1])) << "the headings are hidden";
+    for (HWND h : headings) {
+        EXPECT_TRUE(wait_for([&] { return count_pixels(h, RGB(255, 255, 0)) > 20; }))
+            << "heading \"" << window_text(h) << "\" is not yellow after Blue";
+    }
+    save_screenshot(main, "main_log_blue");
+
+    choose(main, "mnuGreen");
+    for (HWND h : headings) {
+        EXPECT_TRUE(wait_for([&] {
+            return count_pixels(h, RGB(255, 255, 0)) == 0 && count_pixels(h, RGB(0, 0, 0)) > 20;
+        })) << "heading \""
+            << window_text(h) << "\" is not black after Green";
+    }
+}
+
+TEST_F(Options, TheLockScreenShowsTheColourChosenLast) {
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+    choose(main, "mnuYellow");
+    ASSERT_TRUE(wait_for([&] {
+        const auto v = reg_read(kVendorKey, "Color");
+        return v && v->bytes == std::string("yellow", 7);
+    }));
+
+    choose(main, "mnuLock");
+    HWND lock = program_.wait_window(kLockClass);
+    ASSERT_TRUE(lock) << "no lock screen";
+    RECT client{};
+    ASSERT_TRUE(GetClientRect(lock, &client));
+    COLORREF top = 0, bottom = 0;
+    EXPECT_TRUE(wait_for([&] {
+        top = client_pixel(lock, 10, 1);
+        bottom = client_pixel(lock, 10, client.bottom - 2);
+        return near_color(top, RGB(255, 255, 0), 8) && near_color(bottom, RGB(255, 0, 0), 8);
+    })) << "top "
+        << rgb_text(top) << ", bottom " << rgb_text(bottom);
+    save_screenshot(lock, "lock_yellow");
+}
+
+// --- autorun and the sibling product ------------------------------------------------
+
+constexpr const char* kDulcimetQuestion =
+    "Dulcimet is also installed on your system with the AutoRun feature selected. You cannot "
+    "have both Dulcimet and Kestrova using the AutoRun feature. Would you like to disable "
+    "Dulcimet and enable Kestrova?";
+
+bool ends_with(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+TEST_F(Options, AutorunWithDulcimetPresentAsksAndYesReplacesIt) {
+    ASSERT_TRUE(reg_write_sz(kRunKey, "Dulcimet", "C:\\Dulcimet\\dulcimet.exe"));
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+
+    choose(main, "autorunatstart");
+    answer_box("Dulcimet Detected", kDulcimetQuestion, {IDYES, IDNO}, IDYES);
+    answer_box("Add to StartUp", kNextWindows, {IDOK}, IDOK);
+
+    EXPECT_FALSE(reg_read(kRunKey, "Dulcimet")) << "Dulcimet still autoruns";
+    const auto own = reg_read(kRunKey, "Kestrova");
+    ASSERT_TRUE(own) << "no Run value Kestrova";
+    EXPECT_EQ(own->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_TRUE(ends_with(own->bytes, std::string("\\kvstrn.exe") + '\0')) << own->bytes;
+}
+
+TEST_F(Options, AutorunWithDulcimetPresentAndNoKeepsDulcimetAndTurnsOwnAutorunOff) {
+    ASSERT_TRUE(reg_write_sz(kRunKey, "Dulcimet", "C:\\Dulcimet\\dulcimet.exe"));
+    ASSERT_TRUE(reg_write_sz(kRunKey, "Kestrova", program_path()));
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+
+    choose(main, "autorunatstart");
+    answer_box("Dulcimet Detected", kDulcimetQuestion, {IDYES, IDNO}, IDNO);
+    answer_box("Options Reset", "Kestrova will not AutoRun at Windows Startup.", {IDOK}, IDOK);
+
+    const auto sibling = reg_read(kRunKey, "Dulcimet");
+    ASSERT_TRUE(sibling) << "the Dulcimet value was removed";
+    EXPECT_EQ(sibling->bytes, std::string("C:\\Dulcimet\\dulcimet.exe") + '\0');
+    EXPECT_FALSE(reg_read(kRunKey, "Kestrova")) << "the program still autoruns";
+}
+
+// --- the About window ------------------------------------------------------------------
+
+TEST_F(Options, AboutShowsNameAndVersionAndOkClosesIt) {
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+
+    choose(main, "abtDulcimet");
+    HWND box = program_.wait_window(kAboutClass);
+    ASSERT_TRUE(box) << "no About window";
+    EXPECT_EQ(window_text(box), "About Kestrova");
+    HWND version = part(box, kv::layout::kAboutBox, "lblVersion");
+    ASSERT_TRUE(version);
+    EXPECT_EQ(window_text(version), "Version 2.0");
+    EXPECT_TRUE(wait_for([&] { return !IsWindowEnabled(main); }))
+        << "the main window takes input while About is open";
+    EXPECT_TRUE(save_screenshot(box, "about"));
+
+    HWND ok = part(box, kv::layout::kAboutBox, "cmdOK");
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(window_text(ok), "OK");
+    ASSERT_TRUE(click(box, GetDlgCtrlID(ok)));
+    EXPECT_TRUE(wait_for([&] { return !is_visible(box); })) << "OK did not close About";
+    EXPECT_TRUE(wait_for([&] { return IsWindowEnabled(main); })) << "the main window stays off";
+}
+
+// --- the Help menu's links ----------------------------------------------------------------
+
+class HelpLinks : public Options {
+protected:
+    void SetUp() override {
+        Options::SetUp();
+        ASSERT_TRUE(file_exists(recorder_exe())) << "no " << recorder_exe();
+        DeleteFileA(recorder_log().c_str());
+    }
+    void TearDown() override {
+        Options::TearDown();
+        DeleteFileA(recorder_log().c_str());
+    }
+
+    // Waits until the recorder was started and returns what it recorded.
+    std::string recorded() {
+        std::optional<std::string> log;
+        wait_for([&] { return (log = read_file(recorder_log())) && !log->empty(); });
+        return log.value_or("(the recorder was not started)");
+    }
+    // The text of a message box that shows up within half a second, or "".
+    std::string stray_message() {
+        std::optional<MessageBoxInfo> box;
+        holds_for([&] { return !(box = find_message_box(program_.pid())); }, 500ms);
+        return box ? box->text : std::string();
+    }
+};
+
+TEST_F(HelpLinks, OnlineOpensTheWebSiteWithTheHttpHandler) {
+    SchemeHandler http("http");
+    ASSERT_TRUE(http.point_to(recorder_exe()));
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+
+    choose(main, "mnuOnline");
+    EXPECT_EQ(recorded(), KV_WEB_URL "\n");
+    EXPECT_EQ(stray_message(), "");
+}
+
+TEST_F(HelpLinks, EmailOpensAMailtoLinkWithTheMailtoHandler) {
+    SchemeHandler mailto("mailto");
+    ASSERT_TRUE(mailto.point_to(recorder_exe()));
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+
+    choose(main, "mnuEmail");
+    EXPECT_EQ(recorded(), "mailto:" KV_SUPPORT_EMAIL "\n");
+    EXPECT_EQ(stray_message(), "");
+}
+
+TEST_F(HelpLinks, WithoutAMailtoHandlerEmailReportsItCannotStart) {
+    SchemeHandler mailto("mailto");
+    ASSERT_TRUE(mailto.remove());
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+
+    choose(main, "mnuEmail");
+    answer_box(KV_APP_TITLE, "Could not start your email program.", {IDOK}, IDOK);
+    EXPECT_TRUE(program_.find_window(kMainClass, kMainCaption)) << "the main window went";
+}
+
+TEST_F(HelpLinks, WithoutAnHttpHandlerOnlineReportsItCannotConnect) {
+    SchemeHandler http("http");
+    ASSERT_TRUE(http.remove());
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+
+    choose(main, "mnuOnline");
+    answer_box(KV_APP_TITLE,
+               "Could not connect to Orvane Online. Start Your Internet Browser and try again..",
+               {IDOK}, IDOK);
+    EXPECT_TRUE(program_.find_window(kMainClass, kMainCaption)) << "the main window went";
+}
+
+// --- quick keys on the X display -------------------------------------------------------
+
+class QuickKeys : public Options {
+protected:
+    // The unlocked main window, active and with the keyboard focus.
+    HWND start_active() {
+        HWND main = start_unlocked();
+        if (!main) return nullptr;
+        SetForegroundWindow(main);
+        if (!wait_for([&] { return GetForegroundWindow() == main; })) {
+            ADD_FAILURE() << "the main window is not the active window";
+            return nullptr;
+        }
+        return main;
+    }
+};
+
+TEST_F(QuickKeys, F12LocksAtOnce) {
+    HWND main = start_active();
+    ASSERT_TRUE(main);
+    ASSERT_EQ(program_.find_window(kLockClass), nullptr);
+
+    ASSERT_TRUE(press_x_key("F12"));
+    HWND lock = program_.wait_window(kLockClass);
+    ASSERT_TRUE(lock) << "F12 did not bring up the lock screen";
+    EXPECT_TRUE(wait_for([&] { return is_topmost(lock); })) << "the lock screen is not on top";
+    // The lock screen covers the main window, which is neither hidden nor
+    // minimised.
+    EXPECT_TRUE(is_visible(main));
+    EXPECT_FALSE(IsIconic(main));
+}
+
+TEST_F(QuickKeys, F9MinimisesAndRestoringShowsTheLockScreen) {
+    HWND main = start_active();
+    ASSERT_TRUE(main);
+
+    ASSERT_TRUE(press_x_key("F9"));
+    ASSERT_TRUE(wait_for([&] { return IsIconic(main); })) << "F9 did not minimise the window";
+    EXPECT_TRUE(holds_for([&] { return program_.find_window(kLockClass) == nullptr; }, 300ms))
+        << "the lock screen came up before the window was restored";
+
+    PostMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(program_.wait_window(kLockClass)) << "restoring did not bring up the lock screen";
+}
+
+}  // namespace
