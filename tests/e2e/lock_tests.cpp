@@ -3,87 +3,17 @@
 // file and the About window reached from the unlocked main window.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
-#include "app/layouts.h"
-#include "harness.h"
-#include "platform/ui.h"
+#include "lock_fixture.h"
 #include "store/scrambler.h"
-#include "store/secrets.h"
-#include "store/settings.h"
 #include "store/text.h"
 
 namespace {
 
 using namespace kv::e2e;
-
-constexpr const char* kQuestion = "What is the colour of the sky?";
-constexpr const char* kAnswer = "blue";
-constexpr const char* kWrongMessage =
-    "Wrong Answer! Your incorrect entry will not unlock this system.";
-constexpr const char* kAlertText =
-    "There was an attempt to access your system. Do you want to view the access log?";
-
-bool same_rect(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-std::string rect_text(const RECT& r) {
-    return std::to_string(r.left) + "," + std::to_string(r.top) + " - " + std::to_string(r.right) +
-           "," + std::to_string(r.bottom);
-}
-
-class Lock : public ::testing::Test {
-protected:
-    void SetUp() override {
-        release_desktop();
-        clean_program_registry();
-        DeleteFileA(log_file().c_str());
-        ASSERT_TRUE(file_exists(program_path())) << "no program at " << program_path();
-        ASSERT_TRUE(kv::store::write_question_and_answer(kQuestion, kAnswer));
-        kv::store::set_login_lock();
-    }
-    void TearDown() override {
-        program_.kill();
-        release_desktop();
-        clean_program_registry();
-        DeleteFileA(log_file().c_str());
-    }
-
-    static std::string log_file() { return program_dir() + "\\klingon2"; }
-
-    // Starts the program and waits for its lock screen.
-    void start_locked() {
-        ASSERT_TRUE(program_.start());
-        lock_ = program_.wait_window("KvForm4", std::nullopt, 20s);
-        ASSERT_TRUE(lock_) << "the lock screen did not come up";
-        enter_ = part("Command1");
-        answer_ = part("Textnew");
-        label_ = part("Labelnew");
-        ASSERT_TRUE(enter_ && answer_ && label_) << "lock screen controls missing";
-    }
-
-    HWND part(const char* name) {
-        const int pos = kv::layout::control_position(kv::layout::kForm4, name, -1);
-        EXPECT_GE(pos, 0) << name << " is not in the lock screen's layout";
-        return pos < 0 ? nullptr : control(lock_, pos);
-    }
-
-    void answer(const std::string& text) {
-        ASSERT_TRUE(wait_for([&] { return IsWindowEnabled(enter_) && is_visible(answer_); }))
-            << "the lock screen does not take an answer";
-        ASSERT_TRUE(set_window_text(answer_, text));
-        ASSERT_TRUE(click(lock_, GetDlgCtrlID(enter_)));
-    }
-
-    bool shows_wrong_answer() { return window_text(label_) == kWrongMessage; }
-
-    Program program_;
-    HWND lock_ = nullptr;
-    HWND enter_ = nullptr;
-    HWND answer_ = nullptr;
-    HWND label_ = nullptr;
-};
+using Clock = std::chrono::steady_clock;
 
 TEST_F(Lock, ShowsTheQuestionStaysOnTopAndHoldsThePointerOnEnter) {
     start_locked();
