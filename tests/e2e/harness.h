@@ -115,6 +115,15 @@ HWND wait_input_box(DWORD pid, std::string_view title, Millis timeout = 10s);
 // Types `text` into the input box and presses OK.
 bool answer_input_box(HWND box, const std::string& text);
 
+// Presses keys on the X display as a user would: runs `xdotool key KEYS`
+// (X key names, "F9", "Pause"), which reaches whichever window has the
+// keyboard, unlike messages posted to one window. xdotool is a Unix program:
+// Wine starts it directly when CreateProcess is given its Unix path, with
+// this process's environment (DISPLAY included). The path is KV_XDOTOOL, else
+// /usr/bin/xdotool. Returns false when it could not be started; it runs on
+// its own, so callers wait for the key's effect.
+bool press_keys(const std::string& keys);
+
 // Presses a dialog button by posting WM_COMMAND/BN_CLICKED to its parent.
 bool click(HWND dialog, int id);
 // The control of a form: id = 1000 + its position in the form's layout.

@@ -1,0 +1,62 @@
+// The quick keys of the real kvstrn.exe under Wine, pressed as real keys on
+// the X display (see press_keys in the harness): F9 minimises and locks,
+// Pause brings the main window back through the lock screen, F12 locks now.
+#include <gtest/gtest.h>
+
+#include "lock_fixture.h"
+
+namespace {
+
+using namespace kv::e2e;
+
+class QuickKeys : public Lock {
+protected:
+    // Unlocks without any attempt and waits until the main window has the
+    // keyboard, where the menu shortcuts act.
+    HWND unlock_to_main() {
+        answer(kAnswer);
+        HWND main = program_.wait_window("KvForm1", kMainCaption);
+        EXPECT_TRUE(main) << "the main window did not come back";
+        if (!main) return nullptr;
+        EXPECT_TRUE(wait_for([&] { return !IsWindow(lock_) || !is_visible(lock_); }));
+        EXPECT_TRUE(wait_for([&] { return GetForegroundWindow() == main; }))
+            << "the main window is not the active window";
+        return main;
+    }
+};
+
+TEST_F(QuickKeys, F9MinimisesAndPauseBringsTheLockScreenBack) {
+    start_locked();
+    HWND main = unlock_to_main();
+    ASSERT_TRUE(main);
+
+    ASSERT_TRUE(press_keys("F9"));
+    ASSERT_TRUE(wait_for([&] { return IsIconic(main); })) << "F9 did not minimise the main window";
+    EXPECT_EQ(program_.find_window("KvForm4"), nullptr) << "F9 locked at once";
+
+    ASSERT_TRUE(press_keys("Pause"));
+    ASSERT_NO_FATAL_FAILURE(wait_lock(5s));
+    EXPECT_FALSE(IsIconic(main)) << "Pause did not restore the main window";
+    EXPECT_TRUE(wait_for([&] { return is_topmost(lock_); }));
+
+    // The lock holds: the right answer leads back to the main window.
+    main = unlock_to_main();
+    ASSERT_TRUE(main);
+    EXPECT_FALSE(IsIconic(main));
+}
+
+TEST_F(QuickKeys, F12LocksAtOnce) {
+    start_locked();
+    HWND main = unlock_to_main();
+    ASSERT_TRUE(main);
+
+    ASSERT_TRUE(press_keys("F12"));
+    ASSERT_NO_FATAL_FAILURE(wait_lock(5s));
+    EXPECT_TRUE(is_visible(main)) << "F12 hid the main window";
+    EXPECT_FALSE(IsIconic(main));
+    RECT clip{};
+    EXPECT_TRUE(wait_for([&] { return same_rect(clip = clip_rect(), window_rect(enter_)); }))
+        << "pointer confined to " << rect_text(clip);
+}
+
+}  // namespace
