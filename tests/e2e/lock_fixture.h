@@ -116,15 +116,20 @@ protected:
             << "the lock screen did not take answers again";
     }
 
-    // The right answer after wrong ones: answers `button` to the security
-    // alert and waits for the main window.
+    // The right answer after wrong ones: checks that the pointer is free
+    // while the security alert asks, answers `button`, checks that the alert
+    // is cleared and waits for the main window.
     HWND unlock_after_attempts(int button) {
         answer(kAnswer);
         const auto box = wait_message_box(program_.pid());
         EXPECT_TRUE(box) << "no security alert";
         if (!box) return nullptr;
         EXPECT_EQ(box->caption, "Security Alert!");
+        EXPECT_TRUE(same_rect(clip_rect(), window_rect(GetDesktopWindow())))
+            << "pointer confined to " << rect_text(clip_rect()) << " during the alert";
         EXPECT_TRUE(click(box->hwnd, button));
+        EXPECT_TRUE(wait_for([] { return !reg_read(kVendorKey, "Status"); }))
+            << "the alert was not cleared";
         HWND main = program_.wait_window("KvForm1", kMainCaption);
         EXPECT_TRUE(main) << "the main window did not come back";
         return main;

@@ -33,6 +33,7 @@ TEST_F(Lock, AWrongAnswerIsShownStoredAndLogged) {
     answer("Blue");  // differs only in letter case: wrong
 
     ASSERT_TRUE(wait_for([&] { return shows_wrong_answer(); })) << window_text(label_);
+    const auto shown = Clock::now();
     EXPECT_FALSE(IsWindowEnabled(enter_));
     EXPECT_FALSE(is_visible(answer_));
     save_screenshot(lock_, "form4_wrong_answer");
@@ -49,12 +50,45 @@ TEST_F(Lock, AWrongAnswerIsShownStoredAndLogged) {
     ASSERT_TRUE(typed);
     EXPECT_EQ(log->substr(20), kv::fixed(*typed, 20));
 
-    // The message stays for four seconds, then the question comes back.
-    EXPECT_TRUE(holds_for([&] { return shows_wrong_answer(); }, 3s));
-    ASSERT_TRUE(wait_for([&] { return !shows_wrong_answer(); }, 10s));
+    // The message stays for about four seconds, with no way to answer, then
+    // the question, the box and the button come back.
+    EXPECT_TRUE(holds_for([&] { return shows_wrong_answer() && !takes_answer(); }, 3s));
+    ASSERT_TRUE(wait_for([&] { return !shows_wrong_answer() && takes_answer(); }, 10s))
+        << "the lock screen did not take answers again";
+    const auto after = std::chrono::duration_cast<Millis>(Clock::now() - shown);
+    EXPECT_GE(after, 3500ms);
+    EXPECT_LE(after, 6000ms);
     EXPECT_EQ(kv::rtrim(window_text(label_)), kQuestion);
-    EXPECT_TRUE(wait_for([&] { return IsWindowEnabled(enter_) && is_visible(answer_); }));
     EXPECT_EQ(window_text(answer_), "");
+    EXPECT_TRUE(same_rect(clip_rect(), window_rect(enter_))) << "the guard stopped";
+}
+
+TEST_F(Lock, AHugeWrongAnswerIsLoggedAsOneRecordAndTheLockGoesOn) {
+    start_locked();
+    const std::string huge(10000, 'x');
+    ASSERT_TRUE(wait_for([&] { return takes_answer(); }));
+    ASSERT_TRUE(set_window_text(answer_, huge));
+    ASSERT_EQ(window_text(answer_).size(), huge.size()) << "the answer box cut the text";
+    ASSERT_TRUE(click(lock_, GetDlgCtrlID(enter_)));
+
+    ASSERT_TRUE(wait_for([&] { return shows_wrong_answer(); })) << window_text(label_);
+    std::optional<std::string> log;
+    ASSERT_TRUE(wait_for([&] { return (log = read_file(log_file())) && log->size() == 40; }))
+        << "the log file holds " << (log ? log->size() : 0) << " bytes, not one record";
+    const auto typed = kv::unscramble(kv::kScrambleKey, kv::trim(log->substr(20)));
+    ASSERT_TRUE(typed) << "the answer field does not decode";
+    EXPECT_EQ(*typed, std::string(20, 'x'));
+
+    // Still locked and answering: the question comes back and the right
+    // answer unlocks, reporting the attempt.
+    ASSERT_TRUE(wait_for([&] { return takes_answer(); }, 10s));
+    EXPECT_TRUE(program_.running());
+    EXPECT_TRUE(is_visible(lock_) && is_topmost(lock_));
+    EXPECT_TRUE(same_rect(clip_rect(), window_rect(enter_)));
+    DWORD_PTR ignored = 0;
+    EXPECT_TRUE(SendMessageTimeoutA(lock_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored))
+        << "the lock screen does not answer messages";
+    EXPECT_TRUE(unlock_after_attempts(IDNO));
 }
 
 TEST_F(Lock, TheRightAnswerUnlocksAndFreesThePointer) {
@@ -89,6 +123,12 @@ TEST_F(Lock, AnAttemptStoredBeforeARestartIsReportedAtTheRightAnswer) {
     EXPECT_EQ(box->caption, "Security Alert!");
     EXPECT_EQ(box->text, kAlertText);
     EXPECT_EQ(box->buttons, (std::vector<int>{IDYES, IDNO}));
+    // The guard has stopped before the question: the pointer is free and the
+    // lock screen no longer on top, and it stays so while the box waits.
+    const RECT desktop = window_rect(GetDesktopWindow());
+    EXPECT_TRUE(holds_for([&] { return same_rect(clip_rect(), desktop); }, 300ms))
+        << "pointer confined to " << rect_text(clip_rect());
+    EXPECT_FALSE(is_topmost(lock_));
     save_screenshot(box->hwnd, "security_alert");
     ASSERT_TRUE(click(box->hwnd, IDNO));
 
@@ -99,11 +139,14 @@ TEST_F(Lock, AnAttemptStoredBeforeARestartIsReportedAtTheRightAnswer) {
 
 TEST_F(Lock, ClosedFromOutsideItComesBack) {
     start_locked();
+    const auto sent = Clock::now();
     PostMessageA(lock_, WM_CLOSE, 0, 0);
-    // The closed window goes; a freshly loaded lock screen takes its place.
+    // The closed window goes; within a second a freshly loaded lock screen
+    // takes its place.
     EXPECT_TRUE(wait_for([&] { return !IsWindow(lock_); })) << "the lock screen did not close";
-    HWND again = program_.wait_window("KvForm4");
+    HWND again = program_.wait_window("KvForm4", std::nullopt, 1s);
     ASSERT_TRUE(again) << "the lock screen did not come back";
+    EXPECT_LE(std::chrono::duration_cast<Millis>(Clock::now() - sent), 1000ms);
     EXPECT_NE(again, lock_);
     EXPECT_EQ(program_.find_window("KvForm1"), nullptr) << "the main window showed";
     EXPECT_TRUE(program_.running());
