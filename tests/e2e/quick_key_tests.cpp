@@ -1,6 +1,8 @@
 // The quick keys of the real kvstrn.exe under Wine, pressed as real keys on
 // the X display (see press_keys in the harness): F9 minimises and locks,
-// Pause brings the main window back through the lock screen, F12 locks now.
+// Pause brings the main window back through the lock screen (or only
+// restores it when it was just minimised), F12 locks now, and neither F9 nor
+// F12 acts while the lock screen has the keyboard.
 #include <gtest/gtest.h>
 
 #include "lock_fixture.h"
@@ -43,12 +45,33 @@ TEST_F(QuickKeys, F9MinimisesAndPauseBringsTheLockScreenBack) {
     main = unlock_to_main();
     ASSERT_TRUE(main);
     EXPECT_FALSE(IsIconic(main));
+
+    // Minimised with the window's own command, Pause only restores it.
+    PostMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(wait_for([&] { return IsIconic(main); }));
+    ASSERT_TRUE(press_keys("Pause"));
+    EXPECT_TRUE(wait_for([&] { return !IsIconic(main) && is_visible(main); }))
+        << "Pause did not restore the main window";
+    EXPECT_TRUE(holds_for([&] { return !program_.find_window("KvForm4"); }, 500ms))
+        << "Pause locked a window that was only minimised";
 }
 
-TEST_F(QuickKeys, F12LocksAtOnce) {
+TEST_F(QuickKeys, F12LocksAtOnceButNotFromTheLockScreen) {
     start_locked();
+    // The main window's keys do nothing while the lock screen has the
+    // keyboard: after the answer the main window stays usable.
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == lock_; }))
+        << "the lock screen is not the active window";
+    // A letter after them shows when the keys have been handled: keys are
+    // taken in order, so once it is in the answer box the others were too.
+    ASSERT_TRUE(press_keys("F9 F12 x"));
+    ASSERT_TRUE(wait_for([&] { return window_text(answer_) == "x"; }))
+        << "the keys did not reach the lock screen";
     HWND main = unlock_to_main();
     ASSERT_TRUE(main);
+    EXPECT_TRUE(holds_for(
+        [&] { return !IsIconic(main) && !program_.find_window("KvForm4"); }, 1s))
+        << "a key pressed on the lock screen acted on the main window";
 
     ASSERT_TRUE(press_keys("F12"));
     ASSERT_NO_FATAL_FAILURE(wait_lock(5s));
