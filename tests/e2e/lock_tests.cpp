@@ -80,7 +80,7 @@ TEST_F(Lock, AHugeWrongAnswerIsLoggedAsOneRecordAndTheLockGoesOn) {
     EXPECT_EQ(*typed, std::string(20, 'x'));
 
     // Still locked and answering: the question comes back and the right
-    // answer unlocks, reporting the attempt.
+    // answer unlocks, reporting the attempt; Yes shows it in the log viewer.
     ASSERT_TRUE(wait_for([&] { return takes_answer(); }, 10s));
     EXPECT_TRUE(program_.running());
     EXPECT_TRUE(is_visible(lock_) && is_topmost(lock_));
@@ -88,7 +88,13 @@ TEST_F(Lock, AHugeWrongAnswerIsLoggedAsOneRecordAndTheLockGoesOn) {
     DWORD_PTR ignored = 0;
     EXPECT_TRUE(SendMessageTimeoutA(lock_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored))
         << "the lock screen does not answer messages";
-    EXPECT_TRUE(unlock_after_attempts(IDNO));
+    HWND main = unlock_after_attempts(IDYES);
+    ASSERT_TRUE(main);
+    HWND list = main_part(main, "List2");
+    EXPECT_TRUE(is_visible(list)) << "Yes did not show the log";
+    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 1);
+    EXPECT_FALSE(IsWindowEnabled(main_part(main, "Command5")));
+    EXPECT_FALSE(IsWindowEnabled(main_part(main, "Command9")));
 }
 
 TEST_F(Lock, TheRightAnswerUnlocksAndFreesThePointer) {
