@@ -283,7 +283,7 @@ bool answer_input_box(HWND box, const std::string& text) {
     return edit && set_window_text(edit, text) && window_text(edit) == text && click(box, IDOK);
 }
 
-bool press_keys(const std::string& keys) {
+bool xdotool(const std::string& args) {
     std::string tool = env("KV_XDOTOOL");
     if (tool.empty()) tool = "/usr/bin/xdotool";
     // The Unix path as a DOS path (Z:\usr\bin\xdotool), through Wine's own
@@ -297,7 +297,7 @@ bool press_keys(const std::string& keys) {
         HeapFree(GetProcessHeap(), 0, dos);
         tool = narrow;
     }
-    std::string cmd = "\"" + tool + "\" key " + keys;
+    std::string cmd = "\"" + tool + "\" " + args;
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};

@@ -1,6 +1,7 @@
 // The attempt log of the real kvstrn.exe under Wine, end to end: wrong
 // answers on the lock screen, the log viewer in the unlocked main window,
-// deleting one entry and clearing the log, checked against the log file.
+// its pop-up menu, deleting one entry and clearing the log, checked against
+// the log file.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -87,6 +88,24 @@ TEST_F(LogViewer, TwoAttemptsAreListedThenDeletedOneByOneAndAllAtOnce) {
     EXPECT_FALSE(IsWindowEnabled(main_part(main, "Command9")));
     EXPECT_FALSE(find_message_box(program_.pid())) << "the empty-log message with two entries";
     EXPECT_TRUE(save_screenshot(main, "form1_log_viewer"));
+
+    // A right click below the lines opens the pop-up menu without choosing a
+    // line; its "&Delete this Entry" then asks for a selection first.
+    ASSERT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), LB_ERR) << "a line is selected already";
+    const RECT area = window_rect(list);
+    ASSERT_TRUE(click_at((area.left + area.right) / 2, area.bottom - 20, 3));
+    HWND popup = nullptr;
+    ASSERT_TRUE(wait_for([&] { return (popup = find_window(0, "#32768")) != nullptr; }))
+        << "no pop-up menu";
+    ASSERT_TRUE(press_keys("d"));
+    const auto refused = wait_message_box(program_.pid());
+    ASSERT_TRUE(refused) << "no message for the missing selection";
+    EXPECT_EQ(refused->caption, "Remove Entry");
+    EXPECT_EQ(refused->text, "You must first select a Log Entry.");
+    ASSERT_TRUE(click(refused->hwnd, IDOK));
+    ASSERT_TRUE(wait_for([&] { return !IsWindow(refused->hwnd); }));
+    EXPECT_TRUE(log_size_is(80));
+    EXPECT_EQ(list_count(list), 2);
 
     // Select the first line, as a click would, and delete it.
     const std::string chosen = list_line(list, 0);
