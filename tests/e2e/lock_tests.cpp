@@ -49,6 +49,12 @@ TEST_F(Lock, AWrongAnswerIsShownStoredAndLogged) {
     const auto typed = kv::scramble(kv::kScrambleKey, "Blue");
     ASSERT_TRUE(typed);
     EXPECT_EQ(log->substr(20), kv::fixed(*typed, 20));
+    // The time of the attempt begins with today's date in the short format.
+    char today[64] = {};
+    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, today, sizeof today);
+    const auto when = kv::unscramble(kv::kScrambleKey, kv::trim(log->substr(0, 20)));
+    ASSERT_TRUE(when) << "the time field does not decode";
+    EXPECT_EQ(when->rfind(std::string(today) + " ", 0), 0u) << *when;
 
     // The message stays for about four seconds, with no way to answer, then
     // the question, the box and the button come back.
@@ -156,6 +162,12 @@ TEST_F(Lock, ClosedFromOutsideItComesBack) {
     EXPECT_NE(again, lock_);
     EXPECT_EQ(program_.find_window("KvForm1"), nullptr) << "the main window showed";
     EXPECT_TRUE(program_.running());
+    // A whole lock again: the question, on top, holding the pointer.
+    ASSERT_NO_FATAL_FAILURE(wait_lock());
+    EXPECT_EQ(kv::rtrim(window_text(label_)), kQuestion);
+    EXPECT_TRUE(wait_for([&] {
+        return is_topmost(lock_) && same_rect(clip_rect(), window_rect(enter_));
+    })) << "pointer confined to " << rect_text(clip_rect());
 }
 
 }  // namespace
