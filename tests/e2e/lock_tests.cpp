@@ -168,6 +168,14 @@ TEST_F(Lock, ClosedFromOutsideItComesBack) {
     EXPECT_TRUE(wait_for([&] {
         return is_topmost(lock_) && same_rect(clip_rect(), window_rect(enter_));
     })) << "pointer confined to " << rect_text(clip_rect());
+
+    // Alt+F4 pressed on the lock screen is undone the same way.
+    const HWND closed = lock_;
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == closed; }));
+    ASSERT_TRUE(press_keys("alt+F4"));
+    ASSERT_TRUE(wait_for([&] { return !IsWindow(closed); })) << "Alt+F4 did not close it";
+    ASSERT_NO_FATAL_FAILURE(wait_lock(1s));
+    EXPECT_NE(lock_, closed);
 }
 
 }  // namespace
