@@ -1,8 +1,8 @@
 // The quick keys of the real kvstrn.exe under Wine, pressed as real keys on
-// the X display (see press_keys in the harness): F9 minimises and locks,
-// Pause brings the main window back through the lock screen (or only
-// restores it when it was just minimised), F12 locks now, and neither F9 nor
-// F12 acts while the lock screen has the keyboard.
+// the X display (see press_keys in the harness): F9 minimises and locks;
+// Pause, also from another application, brings the main window back through
+// the lock screen (or only restores it when it was just minimised); F12
+// locks now; neither F9 nor F12 acts while the lock screen has the keyboard.
 #include <gtest/gtest.h>
 
 #include "lock_fixture.h"
@@ -10,6 +10,43 @@
 namespace {
 
 using namespace kv::e2e;
+
+// A plain window of the test program, standing for any other application.
+class OtherApplication {
+public:
+    OtherApplication()
+        : hwnd_(CreateWindowExA(0, "STATIC", "Another application", WS_OVERLAPPEDWINDOW, 10, 10,
+                                300, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr)) {}
+    ~OtherApplication() {
+        if (hwnd_) DestroyWindow(hwnd_);
+    }
+    OtherApplication(const OtherApplication&) = delete;
+    OtherApplication& operator=(const OtherApplication&) = delete;
+
+    bool activate() {
+        if (!hwnd_) return false;
+        ShowWindow(hwnd_, SW_SHOWNORMAL);
+        return wait_for([&] {
+            SetForegroundWindow(hwnd_);
+            pump();
+            return GetForegroundWindow() == hwnd_;
+        });
+    }
+
+    // Takes its input, as a running application does. Under Wine a
+    // registered hot key takes effect only once the thread that has the
+    // keyboard reads its input, so the test reads while it waits for Pause.
+    static void pump() {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+    }
+
+private:
+    HWND hwnd_;
+};
 
 class QuickKeys : public Lock {
 protected:
@@ -37,8 +74,16 @@ TEST_F(QuickKeys, F9MinimisesAndPauseBringsTheLockScreenBack) {
     ASSERT_TRUE(wait_for([&] { return IsIconic(main); })) << "F9 did not minimise the main window";
     EXPECT_EQ(program_.find_window("KvForm4"), nullptr) << "F9 locked at once";
 
+    // Pause works from another application: a window of the test program
+    // has the keyboard when it is pressed.
+    OtherApplication other;
+    ASSERT_TRUE(other.activate()) << "could not activate a window of another program";
     ASSERT_TRUE(press_keys("Pause"));
-    ASSERT_NO_FATAL_FAILURE(wait_lock(5s));
+    EXPECT_TRUE(wait_for([&] {
+        OtherApplication::pump();
+        return program_.find_window("KvForm4") != nullptr;
+    }, 5s)) << "Pause in another application brought no lock screen";
+    ASSERT_NO_FATAL_FAILURE(wait_lock(1s));
     EXPECT_FALSE(IsIconic(main)) << "Pause did not restore the main window";
     EXPECT_TRUE(wait_for([&] { return is_topmost(lock_); }));
 
