@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "lock_fixture.h"
 #include "store/scrambler.h"
@@ -94,9 +95,7 @@ TEST_F(LogViewer, TwoAttemptsAreListedThenDeletedOneByOneAndAllAtOnce) {
     ASSERT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), LB_ERR) << "a line is selected already";
     const RECT area = window_rect(list);
     ASSERT_TRUE(click_at((area.left + area.right) / 2, area.bottom - 20, 3));
-    HWND popup = nullptr;
-    ASSERT_TRUE(wait_for([&] { return (popup = find_window(0, "#32768")) != nullptr; }))
-        << "no pop-up menu";
+    ASSERT_TRUE(wait_for([] { return find_window(0, "#32768") != nullptr; })) << "no pop-up menu";
     ASSERT_TRUE(press_keys("d"));
     const auto refused = wait_message_box(program_.pid());
     ASSERT_TRUE(refused) << "no message for the missing selection";
