@@ -7,6 +7,9 @@
 #   wine     store_wine_tests.exe and e2e_tests.exe under Wine in a private Xvfb
 # Ends with a summary whose last line reads "N passed, M failed" and exits
 # non-zero when anything failed.
+#
+# Environment: KV_GTEST_FILTER, a GoogleTest filter for both Wine programs
+# (e.g. 'Lock.*:StoreWine.*'); KV_WINE_TIMEOUT, seconds per Wine program.
 set -uo pipefail
 
 # shellcheck source=scripts/lib.sh
@@ -103,10 +106,12 @@ wine_cleanup() {
 run_wine_program() {  # run_wine_program NAME  (the exe is C:\kestrova\NAME.exe)
     local name=$1 rc=0
     local xml_win="C:\\kestrova\\results\\$name.xml"
+    local filter=()
+    [ -n "${KV_GTEST_FILTER:-}" ] && filter=(--gtest_filter="$KV_GTEST_FILTER")
     kv_log "wine: $name.exe"
     (cd "$WINE_RUN/drive_c/kestrova" &&
         KV_SHOT_DIR='C:\kestrova\shots' timeout -k 10 "$WINE_TIMEOUT" \
-            wine "C:\\kestrova\\$name.exe" --gtest_output="xml:$xml_win" 2>&1 |
+            wine "C:\\kestrova\\$name.exe" --gtest_output="xml:$xml_win" "${filter[@]}" 2>&1 |
         tr -d '\r') || rc=$?
     [ "$rc" -eq 124 ] && kv_warn "$name.exe timed out after ${WINE_TIMEOUT}s"
     cp "$WINE_RUN/drive_c/kestrova/results/$name.xml" "$RESULTS/$name.xml" 2>/dev/null

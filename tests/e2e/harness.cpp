@@ -283,6 +283,35 @@ bool answer_input_box(HWND box, const std::string& text) {
     return edit && set_window_text(edit, text) && window_text(edit) == text && click(box, IDOK);
 }
 
+bool xdotool(const std::string& args) {
+    std::string tool = env("KV_XDOTOOL");
+    if (tool.empty()) tool = "/usr/bin/xdotool";
+    // The Unix path as a DOS path (Z:\usr\bin\xdotool), through Wine's own
+    // conversion, so the current drive does not matter.
+    using ToDos = WCHAR* (*)(const char*);
+    const auto to_dos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
+    if (WCHAR* dos = to_dos ? to_dos(tool.c_str()) : nullptr) {
+        char narrow[MAX_PATH * 2] = {};
+        WideCharToMultiByte(CP_ACP, 0, dos, -1, narrow, sizeof narrow, nullptr, nullptr);
+        HeapFree(GetProcessHeap(), 0, dos);
+        tool = narrow;
+    }
+    std::string cmd = "\"" + tool + "\" " + args;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+        std::fprintf(stderr, "could not start %s: %lu\n", cmd.c_str(), GetLastError());
+        return false;
+    }
+    // Wine hands out no handles for a Unix process.
+    if (pi.hThread) CloseHandle(pi.hThread);
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    return true;
+}
+
 bool click(HWND dialog, int id) {
     HWND b = GetDlgItem(dialog, id);
     if (!b) return false;

@@ -115,6 +115,24 @@ HWND wait_input_box(DWORD pid, std::string_view title, Millis timeout = 10s);
 // Types `text` into the input box and presses OK.
 bool answer_input_box(HWND box, const std::string& text);
 
+// Real input on the X display, as a user would give it, which reaches
+// whichever window has the keyboard or lies under the pointer, unlike
+// messages posted to one window. Runs `xdotool ARGS`: xdotool is a Unix
+// program, which Wine starts directly when CreateProcess is given its Unix
+// path, with this process's environment (DISPLAY included). The path is
+// KV_XDOTOOL, else /usr/bin/xdotool. Returns false when it could not be
+// started; it runs on its own, so callers wait for the input's effect.
+bool xdotool(const std::string& args);
+// Presses keys, X key names separated by blanks ("F9", "Pause", "b l u e").
+inline bool press_keys(const std::string& keys) { return xdotool("key " + keys); }
+// Moves the pointer to the screen point (x, y) and clicks `button` there
+// (1 left, 3 right). Wine's desktop fills the X screen from its origin, so
+// Windows screen coordinates are X coordinates.
+inline bool click_at(int x, int y, int button = 1) {
+    return xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click " +
+                   std::to_string(button));
+}
+
 // Presses a dialog button by posting WM_COMMAND/BN_CLICKED to its parent.
 bool click(HWND dialog, int id);
 // The control of a form: id = 1000 + its position in the form's layout.

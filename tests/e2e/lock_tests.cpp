@@ -4,87 +4,17 @@
 // options_tests.cpp.)
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
-#include "app/layouts.h"
-#include "harness.h"
-#include "platform/ui.h"
+#include "lock_fixture.h"
 #include "store/scrambler.h"
-#include "store/secrets.h"
-#include "store/settings.h"
 #include "store/text.h"
 
 namespace {
 
 using namespace kv::e2e;
-
-constexpr const char* kQuestion = "What is the colour of the sky?";
-constexpr const char* kAnswer = "blue";
-constexpr const char* kWrongMessage =
-    "Wrong Answer! Your incorrect entry will not unlock this system.";
-constexpr const char* kAlertText =
-    "There was an attempt to access your system. Do you want to view the access log?";
-
-bool same_rect(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-std::string rect_text(const RECT& r) {
-    return std::to_string(r.left) + "," + std::to_string(r.top) + " - " + std::to_string(r.right) +
-           "," + std::to_string(r.bottom);
-}
-
-class Lock : public ::testing::Test {
-protected:
-    void SetUp() override {
-        release_desktop();
-        clean_program_registry();
-        DeleteFileA(log_file().c_str());
-        ASSERT_TRUE(file_exists(program_path())) << "no program at " << program_path();
-        ASSERT_TRUE(kv::store::write_question_and_answer(kQuestion, kAnswer));
-        kv::store::set_login_lock();
-    }
-    void TearDown() override {
-        program_.kill();
-        release_desktop();
-        clean_program_registry();
-        DeleteFileA(log_file().c_str());
-    }
-
-    static std::string log_file() { return program_dir() + "\\klingon2"; }
-
-    // Starts the program and waits for its lock screen.
-    void start_locked() {
-        ASSERT_TRUE(program_.start());
-        lock_ = program_.wait_window("KvForm4", std::nullopt, 20s);
-        ASSERT_TRUE(lock_) << "the lock screen did not come up";
-        enter_ = part("Command1");
-        answer_ = part("Textnew");
-        label_ = part("Labelnew");
-        ASSERT_TRUE(enter_ && answer_ && label_) << "lock screen controls missing";
-    }
-
-    HWND part(const char* name) {
-        const int pos = kv::layout::control_position(kv::layout::kForm4, name, -1);
-        EXPECT_GE(pos, 0) << name << " is not in the lock screen's layout";
-        return pos < 0 ? nullptr : control(lock_, pos);
-    }
-
-    void answer(const std::string& text) {
-        ASSERT_TRUE(wait_for([&] { return IsWindowEnabled(enter_) && is_visible(answer_); }))
-            << "the lock screen does not take an answer";
-        ASSERT_TRUE(set_window_text(answer_, text));
-        ASSERT_TRUE(click(lock_, GetDlgCtrlID(enter_)));
-    }
-
-    bool shows_wrong_answer() { return window_text(label_) == kWrongMessage; }
-
-    Program program_;
-    HWND lock_ = nullptr;
-    HWND enter_ = nullptr;
-    HWND answer_ = nullptr;
-    HWND label_ = nullptr;
-};
+using Clock = std::chrono::steady_clock;
 
 TEST_F(Lock, ShowsTheQuestionStaysOnTopAndHoldsThePointerOnEnter) {
     start_locked();
@@ -104,6 +34,7 @@ TEST_F(Lock, AWrongAnswerIsShownStoredAndLogged) {
     answer("Blue");  // differs only in letter case: wrong
 
     ASSERT_TRUE(wait_for([&] { return shows_wrong_answer(); })) << window_text(label_);
+    const auto shown = Clock::now();
     EXPECT_FALSE(IsWindowEnabled(enter_));
     EXPECT_FALSE(is_visible(answer_));
     save_screenshot(lock_, "form4_wrong_answer");
@@ -119,13 +50,58 @@ TEST_F(Lock, AWrongAnswerIsShownStoredAndLogged) {
     const auto typed = kv::scramble(kv::kScrambleKey, "Blue");
     ASSERT_TRUE(typed);
     EXPECT_EQ(log->substr(20), kv::fixed(*typed, 20));
+    // The time of the attempt begins with today's date in the short format.
+    char today[64] = {};
+    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, today, sizeof today);
+    const auto when = kv::unscramble(kv::kScrambleKey, kv::trim(log->substr(0, 20)));
+    ASSERT_TRUE(when) << "the time field does not decode";
+    EXPECT_EQ(when->rfind(std::string(today) + " ", 0), 0u) << *when;
 
-    // The message stays for four seconds, then the question comes back.
-    EXPECT_TRUE(holds_for([&] { return shows_wrong_answer(); }, 3s));
-    ASSERT_TRUE(wait_for([&] { return !shows_wrong_answer(); }, 10s));
+    // The message stays for about four seconds, with no way to answer, then
+    // the question, the box and the button come back.
+    EXPECT_TRUE(holds_for([&] { return shows_wrong_answer() && !takes_answer(); }, 3s));
+    ASSERT_TRUE(wait_for([&] { return !shows_wrong_answer() && takes_answer(); }, 10s))
+        << "the lock screen did not take answers again";
+    const auto after = std::chrono::duration_cast<Millis>(Clock::now() - shown);
+    EXPECT_GE(after, 3500ms);
+    EXPECT_LE(after, 6000ms);
     EXPECT_EQ(kv::rtrim(window_text(label_)), kQuestion);
-    EXPECT_TRUE(wait_for([&] { return IsWindowEnabled(enter_) && is_visible(answer_); }));
     EXPECT_EQ(window_text(answer_), "");
+    EXPECT_TRUE(same_rect(clip_rect(), window_rect(enter_))) << "the guard stopped";
+}
+
+TEST_F(Lock, AHugeWrongAnswerIsLoggedAsOneRecordAndTheLockGoesOn) {
+    start_locked();
+    const std::string huge(10000, 'x');
+    ASSERT_TRUE(wait_for([&] { return takes_answer(); }));
+    ASSERT_TRUE(set_window_text(answer_, huge));
+    ASSERT_EQ(window_text(answer_).size(), huge.size()) << "the answer box cut the text";
+    ASSERT_TRUE(click(lock_, GetDlgCtrlID(enter_)));
+
+    ASSERT_TRUE(wait_for([&] { return shows_wrong_answer(); })) << window_text(label_);
+    std::optional<std::string> log;
+    ASSERT_TRUE(wait_for([&] { return (log = read_file(log_file())) && log->size() == 40; }))
+        << "the log file holds " << (log ? log->size() : 0) << " bytes, not one record";
+    const auto typed = kv::unscramble(kv::kScrambleKey, kv::trim(log->substr(20)));
+    ASSERT_TRUE(typed) << "the answer field does not decode";
+    EXPECT_EQ(*typed, std::string(20, 'x'));
+
+    // Still locked and answering: the question comes back and the right
+    // answer unlocks, reporting the attempt; Yes shows it in the log viewer.
+    ASSERT_TRUE(wait_for([&] { return takes_answer(); }, 10s));
+    EXPECT_TRUE(program_.running());
+    EXPECT_TRUE(is_visible(lock_) && is_topmost(lock_));
+    EXPECT_TRUE(same_rect(clip_rect(), window_rect(enter_)));
+    DWORD_PTR ignored = 0;
+    EXPECT_TRUE(SendMessageTimeoutA(lock_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored))
+        << "the lock screen does not answer messages";
+    HWND main = unlock_after_attempts(IDYES);
+    ASSERT_TRUE(main);
+    HWND list = main_part(main, "List2");
+    EXPECT_TRUE(is_visible(list)) << "Yes did not show the log";
+    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 1);
+    EXPECT_FALSE(IsWindowEnabled(main_part(main, "Command5")));
+    EXPECT_FALSE(IsWindowEnabled(main_part(main, "Command9")));
 }
 
 TEST_F(Lock, TheRightAnswerUnlocksAndFreesThePointer) {
@@ -152,6 +128,12 @@ TEST_F(Lock, AnAttemptStoredBeforeARestartIsReportedAtTheRightAnswer) {
     EXPECT_EQ(box->caption, "Security Alert!");
     EXPECT_EQ(box->text, kAlertText);
     EXPECT_EQ(box->buttons, (std::vector<int>{IDYES, IDNO}));
+    // The guard has stopped before the question: the pointer is free and the
+    // lock screen no longer on top, and it stays so while the box waits.
+    const RECT desktop = window_rect(GetDesktopWindow());
+    EXPECT_TRUE(holds_for([&] { return same_rect(clip_rect(), desktop); }, 300ms))
+        << "pointer confined to " << rect_text(clip_rect());
+    EXPECT_FALSE(is_topmost(lock_));
     save_screenshot(box->hwnd, "security_alert");
     ASSERT_TRUE(click(box->hwnd, IDNO));
 
@@ -162,14 +144,31 @@ TEST_F(Lock, AnAttemptStoredBeforeARestartIsReportedAtTheRightAnswer) {
 
 TEST_F(Lock, ClosedFromOutsideItComesBack) {
     start_locked();
+    const auto sent = Clock::now();
     PostMessageA(lock_, WM_CLOSE, 0, 0);
-    // The closed window goes; a freshly loaded lock screen takes its place.
+    // The closed window goes; within a second a freshly loaded lock screen
+    // takes its place.
     EXPECT_TRUE(wait_for([&] { return !IsWindow(lock_); })) << "the lock screen did not close";
-    HWND again = program_.wait_window("KvForm4");
+    HWND again = program_.wait_window("KvForm4", std::nullopt, 1s);
     ASSERT_TRUE(again) << "the lock screen did not come back";
+    EXPECT_LE(std::chrono::duration_cast<Millis>(Clock::now() - sent), 1000ms);
     EXPECT_NE(again, lock_);
     EXPECT_EQ(program_.find_window("KvForm1"), nullptr) << "the main window showed";
     EXPECT_TRUE(program_.running());
+    // A whole lock again: the question, on top, holding the pointer.
+    ASSERT_NO_FATAL_FAILURE(wait_lock());
+    EXPECT_EQ(kv::rtrim(window_text(label_)), kQuestion);
+    EXPECT_TRUE(wait_for([&] {
+        return is_topmost(lock_) && same_rect(clip_rect(), window_rect(enter_));
+    })) << "pointer confined to " << rect_text(clip_rect());
+
+    // Alt+F4 pressed on the lock screen is undone the same way.
+    const HWND closed = lock_;
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == closed; }));
+    ASSERT_TRUE(press_keys("alt+F4"));
+    ASSERT_TRUE(wait_for([&] { return !IsWindow(closed); })) << "Alt+F4 did not close it";
+    ASSERT_NO_FATAL_FAILURE(wait_lock(1s));
+    EXPECT_NE(lock_, closed);
 }
 
 }  // namespace

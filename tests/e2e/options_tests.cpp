@@ -1,6 +1,6 @@
 // The unlocked main window of the real kvstrn.exe under Wine: the background
 // colours, autorun against the sibling product's Run value, the About window,
-// the Help menu's links and the quick keys F12 and F9 pressed on the X display.
+// and the Help menu's links.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -96,39 +96,6 @@ private:
 // with to recorder.log beside itself.
 std::string recorder_exe() { return self_dir() + "\\recorder.exe"; }
 std::string recorder_log() { return self_dir() + "\\recorder.log"; }
-
-// --- real key presses ----------------------------------------------------------
-
-// Presses and releases `keysym` (an X key name such as "F12") on the X display
-// Wine runs on, so that the key travels the whole way through the X server,
-// Wine's keyboard input and the program's message loop.
-//
-// Wine's CreateProcess runs a file that is not a Windows executable as a
-// native Unix program (fork and exec, with the Windows environment, DISPLAY
-// included, turned back into the Unix one), so xdotool is started through its
-// Z: path. No process handle comes back: the caller waits for the key's effect.
-// The key goes to the window that has Wine's keyboard focus.
-bool press_x_key(const std::string& keysym) {
-    std::string tool;
-    for (const char* p : {"Z:\\usr\\bin\\xdotool", "Z:\\usr\\local\\bin\\xdotool"})
-        if (file_exists(p)) tool = p;
-    if (tool.empty()) {
-        ADD_FAILURE() << "xdotool is not installed (looked in /usr/bin and /usr/local/bin)";
-        return false;
-    }
-    std::string cmd = "xdotool key --clearmodifiers " + keysym;
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(tool.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &si, &pi)) {
-        ADD_FAILURE() << "could not start " << tool << ": error " << GetLastError();
-        return false;
-    }
-    if (pi.hThread) CloseHandle(pi.hThread);
-    if (pi.hProcess) CloseHandle(pi.hProcess);
-    return true;
-}
 
 // --- the fixture -------------------------------------------------------------------
 
@@ -461,51 +428,6 @@ TEST_F(HelpLinks, WithoutAnHttpHandlerOnlineReportsItCannotConnect) {
                "Could not connect to Orvane Online. Start Your Internet Browser and try again..",
                {IDOK}, IDOK);
     EXPECT_TRUE(program_.find_window(kMainClass, kMainCaption)) << "the main window went";
-}
-
-// --- quick keys on the X display -------------------------------------------------------
-
-class QuickKeys : public Options {
-protected:
-    // The unlocked main window, active and with the keyboard focus.
-    HWND start_active() {
-        HWND main = start_unlocked();
-        if (!main) return nullptr;
-        SetForegroundWindow(main);
-        if (!wait_for([&] { return GetForegroundWindow() == main; })) {
-            ADD_FAILURE() << "the main window is not the active window";
-            return nullptr;
-        }
-        return main;
-    }
-};
-
-TEST_F(QuickKeys, F12LocksAtOnce) {
-    HWND main = start_active();
-    ASSERT_TRUE(main);
-    ASSERT_EQ(program_.find_window(kLockClass), nullptr);
-
-    ASSERT_TRUE(press_x_key("F12"));
-    HWND lock = program_.wait_window(kLockClass);
-    ASSERT_TRUE(lock) << "F12 did not bring up the lock screen";
-    EXPECT_TRUE(wait_for([&] { return is_topmost(lock); })) << "the lock screen is not on top";
-    // The lock screen covers the main window, which is neither hidden nor
-    // minimised.
-    EXPECT_TRUE(is_visible(main));
-    EXPECT_FALSE(IsIconic(main));
-}
-
-TEST_F(QuickKeys, F9MinimisesAndRestoringShowsTheLockScreen) {
-    HWND main = start_active();
-    ASSERT_TRUE(main);
-
-    ASSERT_TRUE(press_x_key("F9"));
-    ASSERT_TRUE(wait_for([&] { return IsIconic(main); })) << "F9 did not minimise the window";
-    EXPECT_TRUE(holds_for([&] { return program_.find_window(kLockClass) == nullptr; }, 300ms))
-        << "the lock screen came up before the window was restored";
-
-    PostMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0);
-    EXPECT_TRUE(program_.wait_window(kLockClass)) << "restoring did not bring up the lock screen";
 }
 
 }  // namespace

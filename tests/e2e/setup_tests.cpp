@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/layouts.h"
 #include "harness.h"
 #include "store/scrambler.h"
 #include "store/text.h"
@@ -98,6 +99,82 @@ TEST_F(FirstRun, TheWholeDialogueStoresQuestionAnswerAndOptions) {
     EXPECT_EQ(login->bytes, std::string("1", 2));
 }
 
+TEST_F(FirstRun, NoAutorunAndTheLockAtStartThenARestartLocksUntilTheAnswer) {
+    const std::string question = "Where was I born";  // the set-up adds the "?"
+    ASSERT_TRUE(program_.start());
+    answer_box("Welcome to Kestrova!",
+               "Access to Kestrova is obtained by answering a user-defined question.", IDOK);
+    answer_input("Kestrova Question Setup", question);
+    HWND first = wait_input_box(program_.pid(), "Answer your Question", 15s);
+    ASSERT_TRUE(first) << "no answer box";
+    EXPECT_EQ(window_text(GetDlgItem(first, kInputPromptId)), kv::fixed(question + "?", 250));
+    ASSERT_TRUE(answer_input_box(first, "Paris"));
+    HWND again = wait_input_box(program_.pid(), "Answer your Question Again", 15s);
+    ASSERT_TRUE(again) << "no verification box";
+    // The box shows the prompt's lone carriage return as a line break.
+    EXPECT_EQ(window_text(GetDlgItem(again, kInputPromptId)),
+              "To verify your answer, retype it: \r\n" + kv::fixed(question + "?", 250));
+    ASSERT_TRUE(answer_input_box(again, "Paris"));
+
+    answer_box("Configuration Options",
+               "Do you want to start Kestrova on Windows Startup to prevent unauthorized access to "
+               "your PC? (You can turn this option on or off at any time from the OPTIONS menu)",
+               IDNO);
+    answer_box("Add Protection to Windows StartUp",
+               "This action will take effect next time you restart Windows.", IDOK);
+    answer_box("Configuration Options",
+               "When you start Kestrova do you want it to automatically display the login screen? "
+               "If you select 'NO' Kestrova will start minimized in the Windows TaskBar. (You can "
+               "turn this option on or off at any time from the OPTIONS menu)",
+               IDYES);
+    answer_box("Add Protection to Windows Startup",
+               "This action will take effect next time you restart Kestrova.", IDOK);
+    answer_box("Setup Complete",
+               "You have successfully setup this application. You can change your Question "
+               "and/or your Answer at any time by selecting these tasks from the 'Options' "
+               "menu.\r\rYou will login from now on using your customized setup.",
+               IDOK);
+    ASSERT_TRUE(program_.wait_window("KvForm1", "Kestrova 2.0")) << "no main window after set-up";
+
+    // Stored: the question padded to 250 and the answer to 20, scrambled.
+    const auto query = reg_read(kZonesKey, "Query");
+    ASSERT_TRUE(query) << "no question stored";
+    EXPECT_EQ(query->type, static_cast<DWORD>(REG_SZ));
+    ASSERT_EQ(query->bytes.size(), 251u);
+    EXPECT_EQ(query->bytes.back(), '\0');
+    EXPECT_EQ(kv::unscramble(kv::kScrambleKey, query->bytes.substr(0, 250)),
+              kv::fixed(question + "?", 250));
+    const auto command = reg_read(kZonesKey, "Command");
+    ASSERT_TRUE(command) << "no answer stored";
+    EXPECT_EQ(command->type, static_cast<DWORD>(REG_SZ));
+    ASSERT_EQ(command->bytes.size(), 21u);
+    EXPECT_EQ(kv::unscramble(kv::kScrambleKey, command->bytes.substr(0, 20)),
+              kv::fixed("Paris", 20));
+    const auto login = reg_read(kVendorKey, "Login");
+    ASSERT_TRUE(login) << "no start mode stored";
+    EXPECT_EQ(login->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(login->bytes, std::string("2", 2));
+    EXPECT_FALSE(reg_read(kRunKey, "Kestrova")) << "autorun was turned on";
+
+    // The next start locks at once, and the answer lets the user in.
+    program_.kill();
+    ASSERT_TRUE(program_.start());
+    HWND lock = program_.wait_window("KvForm4", std::nullopt, 20s);
+    ASSERT_TRUE(lock) << "no lock screen after the restart";
+    const auto part = [&](const char* name) {
+        return control(lock, kv::layout::control_position(kv::layout::kForm4, name));
+    };
+    EXPECT_EQ(kv::rtrim(window_text(part("Labelnew"))), question + "?");
+    EXPECT_EQ(program_.find_window("KvForm1"), nullptr) << "the main window showed first";
+    HWND enter = part("Command1");
+    ASSERT_TRUE(wait_for([&] { return IsWindowEnabled(enter) && is_visible(part("Textnew")); }));
+    ASSERT_TRUE(set_window_text(part("Textnew"), "Paris"));
+    ASSERT_TRUE(click(lock, GetDlgCtrlID(enter)));
+    EXPECT_TRUE(program_.wait_window("KvForm1", "Kestrova 2.0")) << "the answer did not unlock";
+    EXPECT_FALSE(is_visible(lock));
+    EXPECT_FALSE(find_message_box(program_.pid())) << "an alert without any wrong answer";
+}
+
 TEST_F(FirstRun, MismatchedAnswersStartAgainAtTheWelcome) {
     ASSERT_TRUE(program_.start());
     answer_box("Welcome to Kestrova!", nullptr, IDOK);
@@ -123,6 +200,7 @@ TEST_F(FirstRun, CancellingTheQuestionEndsTheProgramAndTurnsAutorunOn) {
     EXPECT_TRUE(program_.wait_exit()) << "the program did not end";
     const auto run = reg_read(kRunKey, "Kestrova");
     ASSERT_TRUE(run) << "no Run value";
+    EXPECT_EQ(run->type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(run->bytes, program_dir() + "\\kvstrn.exe" + '\0');
     EXPECT_FALSE(reg_key_exists(kZonesKey)) << "AddZones was touched";
 }
