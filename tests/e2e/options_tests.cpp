@@ -3,6 +3,7 @@
 // and the Help menu's links.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -39,8 +40,9 @@ COLORREF client_pixel(HWND w, int x, int y) {
 }
 
 std::string rgb_text(COLORREF c) {
-    return "(" + std::to_string(GetRValue(c)) + ", " + std::to_string(GetGValue(c)) + ", " +
-           std::to_string(GetBValue(c)) + ")";
+    char text[32];
+    std::snprintf(text, sizeof text, "(%d, %d, %d)", GetRValue(c), GetGValue(c), GetBValue(c));
+    return text;
 }
 
 bool near_color(COLORREF got, COLORREF want, int tolerance) {
