@@ -333,6 +333,9 @@ int twips_to_px(int twips) { return MulDiv(twips, screen_dpi(), 1440); }
 bool save_screenshot(HWND w, const std::string& name) {
     const std::string dir = env("KV_SHOT_DIR");
     if (dir.empty()) return true;
+    // The program may not have painted what it just changed: have it paint
+    // the window and its children now (a cross-process send waits for it).
+    RedrawWindow(w, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     const RECT r = window_rect(w);
     const int width = r.right - r.left, height = r.bottom - r.top;
     if (width <= 0 || height <= 0) return false;
