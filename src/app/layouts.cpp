@@ -26,6 +26,8 @@ using platform::kSorted;
 using platform::kTransparent;
 using platform::kWrap;
 
+// The tables are laid out by hand, a row per control.
+// clang-format off
 namespace {
 
 constexpr Rgb kBlack{0, 0, 0};
@@ -326,6 +328,8 @@ constinit const FormSpec kAboutBox{
     .icon = Icon::About,
     .controls = kAboutControls,
 };
+
+// clang-format on
 
 int control_position(const FormSpec& form, std::string_view name, int index) {
     return find(form.controls, name, [index](const ControlSpec& c) { return c.index == index; });

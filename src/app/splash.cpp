@@ -115,8 +115,6 @@ void frmSplash::start_handover() {
     }
 }
 
-void frmSplash::Form_Unload() {
-    platform::system_parameters_info(kSpiSetScreenSaverRunning, 0);
-}
+void frmSplash::Form_Unload() { platform::system_parameters_info(kSpiSetScreenSaverRunning, 0); }
 
 }  // namespace kv

@@ -97,8 +97,8 @@ void Form4::refuse(const std::string& typed) {
     store::set_alert();
 
     Form1& main = program_.form1();
-    main.ctl("List2").list_add(attempt_line(platform::date_text() + " " + platform::time_text(),
-                                            typed));
+    main.ctl("List2").list_add(
+        attempt_line(platform::date_text() + " " + platform::time_text(), typed));
     main.update3();
 
     ctl("Command1").set_enabled(false);

@@ -59,7 +59,8 @@ void Form1::load_list3() {
     if (!platform::read_file(program_.log_path, data)) return;
     const std::size_t records = data.size() / kLogRecordSize;
     for (std::size_t n = 0; n < records; ++n)
-        list.list_add(record_line(std::string_view(data).substr(n * kLogRecordSize, kLogRecordSize)));
+        list.list_add(
+            record_line(std::string_view(data).substr(n * kLogRecordSize, kLogRecordSize)));
 }
 
 // The new file is written beside the old one and moved over it, so a crash

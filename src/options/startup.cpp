@@ -11,7 +11,8 @@ namespace kv {
 namespace {
 constexpr int kIdYes = 6;
 constexpr const char* kNextWindows = "This action will take effect next time you restart Windows.";
-constexpr const char* kNextKestrova = "This action will take effect next time you restart Kestrova.";
+constexpr const char* kNextKestrova =
+    "This action will take effect next time you restart Kestrova.";
 }  // namespace
 
 void Form1::load_startup_checks() {

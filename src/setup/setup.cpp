@@ -46,9 +46,7 @@ bool answers_match(std::string_view first, std::string_view second) {
            fixed(trim(fixed(second, kAnswerWidth)), kAnswerWidth);
 }
 
-void refuse_unstorable() {
-    platform::message_box(kUnstorableMessage, 48, KV_APP_TITLE);
-}
+void refuse_unstorable() { platform::message_box(kUnstorableMessage, 48, KV_APP_TITLE); }
 
 void Form1::welcome() {
     platform::message_box("Access to Kestrova is obtained by answering a user-defined question.", 0,
@@ -75,15 +73,15 @@ void Form1::login() {
             continue;
         }
 
-        const std::string first = fixed(platform::input_box(question, "Answer your Question"),
-                                        kAnswerWidth);
+        const std::string first =
+            fixed(platform::input_box(question, "Answer your Question"), kAnswerWidth);
         if (ltrim(first).empty()) {
             platform::message_box("Your Answer cannot be zero-length. Please try again.", 48,
                                   "Answer Setup Error");
             continue;
         }
-        const std::string second = platform::input_box(verify_prompt(question),
-                                                       "Answer your Question Again");
+        const std::string second =
+            platform::input_box(verify_prompt(question), "Answer your Question Again");
         if (!answers_match(first, second)) {
             platform::message_box("Answers did not match. Try again.", 48, "Answer Error");
             continue;
@@ -106,8 +104,8 @@ void Form1::login() {
             menu("noautorun").set_checked(true);
             menu("autorunatstart").set_checked(false);
             Hide();
-            platform::message_box("This action will take effect next time you restart Windows.",
-                                  64, "Add Protection to Windows StartUp");
+            platform::message_box("This action will take effect next time you restart Windows.", 64,
+                                  "Add Protection to Windows StartUp");
         }
 
         Hide();

@@ -64,8 +64,7 @@ std::string scramble_lenient(std::uint8_t key, std::string_view text, char subst
         text,
         [key, substitute](std::size_t i, unsigned char c) {
             const int code = scramble_code(key, i, c);
-            return code >= 0 ? code
-                             : scramble_code(key, i, static_cast<unsigned char>(substitute));
+            return code >= 0 ? code : scramble_code(key, i, static_cast<unsigned char>(substitute));
         },
         nullptr);
 }

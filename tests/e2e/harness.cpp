@@ -97,9 +97,9 @@ bool reg_write_raw(const std::string& key, const std::string& name, DWORD type,
     if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) !=
         ERROR_SUCCESS)
         return false;
-    const LONG r = RegSetValueExA(k, name.c_str(), 0, type,
-                                  reinterpret_cast<const BYTE*>(bytes.data()),
-                                  static_cast<DWORD>(bytes.size()));
+    const LONG r =
+        RegSetValueExA(k, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                       static_cast<DWORD>(bytes.size()));
     RegCloseKey(k);
     return r == ERROR_SUCCESS;
 }
@@ -164,8 +164,7 @@ std::string class_name(HWND w) {
 
 std::string window_text(HWND w) {
     DWORD_PTR len = 0;
-    if (!SendMessageTimeoutA(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &len))
-        return {};
+    if (!SendMessageTimeoutA(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &len)) return {};
     std::string buf(len + 1, '\0');
     DWORD_PTR got = 0;
     if (!SendMessageTimeoutA(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()),
@@ -390,8 +389,8 @@ bool Program::start() {
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        dir.c_str(), &si, &pi)) {
+    if (!CreateProcessA(path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(),
+                        &si, &pi)) {
         std::fprintf(stderr, "CreateProcess(%s) failed: %lu\n", path.c_str(), GetLastError());
         return false;
     }

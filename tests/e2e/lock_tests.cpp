@@ -160,7 +160,8 @@ TEST_F(Lock, ClosedFromOutsideItComesBack) {
     EXPECT_EQ(kv::rtrim(window_text(label_)), kQuestion);
     EXPECT_TRUE(wait_for([&] {
         return is_topmost(lock_) && same_rect(clip_rect(), window_rect(enter_));
-    })) << "pointer confined to " << rect_text(clip_rect());
+    })) << "pointer confined to "
+        << rect_text(clip_rect());
 
     // Alt+F4 pressed on the lock screen is undone the same way.
     const HWND closed = lock_;

@@ -214,7 +214,8 @@ TEST_F(Options, EachColourIsStoredAndPaintsItsGradient) {
             got_bottom = client_pixel(main, x, bottom);
             return near_color(got_top, c.top, kTolerance) &&
                    near_color(got_bottom, c.bottom, kTolerance);
-        })) << "top " << rgb_text(got_top) << " (want " << rgb_text(c.top) << "), bottom "
+        })) << "top "
+            << rgb_text(got_top) << " (want " << rgb_text(c.top) << "), bottom "
             << rgb_text(got_bottom) << " (want " << rgb_text(c.bottom) << ")";
         EXPECT_TRUE(save_screenshot(main, std::string("main_") + c.name));
     }

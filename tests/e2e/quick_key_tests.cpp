@@ -79,10 +79,13 @@ TEST_F(QuickKeys, F9MinimisesAndPauseBringsTheLockScreenBack) {
     OtherApplication other;
     ASSERT_TRUE(other.activate()) << "could not activate a window of another program";
     ASSERT_TRUE(press_keys("Pause"));
-    EXPECT_TRUE(wait_for([&] {
-        OtherApplication::pump();
-        return program_.find_window("KvForm4") != nullptr;
-    }, 5s)) << "Pause in another application brought no lock screen";
+    EXPECT_TRUE(wait_for(
+        [&] {
+            OtherApplication::pump();
+            return program_.find_window("KvForm4") != nullptr;
+        },
+        5s))
+        << "Pause in another application brought no lock screen";
     ASSERT_NO_FATAL_FAILURE(wait_lock(1s));
     EXPECT_FALSE(IsIconic(main)) << "Pause did not restore the main window";
     EXPECT_TRUE(wait_for([&] { return is_topmost(lock_); }));
@@ -116,8 +119,7 @@ TEST_F(QuickKeys, F12LocksAtOnceButNotFromTheLockScreen) {
     ASSERT_TRUE(press_keys("Return"));
     HWND main = unlock_to_main(true);
     ASSERT_TRUE(main);
-    EXPECT_TRUE(holds_for(
-        [&] { return !IsIconic(main) && !program_.find_window("KvForm4"); }, 1s))
+    EXPECT_TRUE(holds_for([&] { return !IsIconic(main) && !program_.find_window("KvForm4"); }, 1s))
         << "a key pressed on the lock screen acted on the main window";
 
     ASSERT_TRUE(press_keys("F12"));

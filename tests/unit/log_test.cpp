@@ -91,7 +91,8 @@ TEST_F(AttemptLog, DamagedRecordInTheMiddleKeepsTheOthers) {
     EXPECT_EQ(file().size(), 120u);
     p().form1().load_list3();
     std::vector<std::string> answers;
-    for (int i = 0; i < list().list_count(); ++i) answers.push_back(line_answer(list().list_item(i)));
+    for (int i = 0; i < list().list_count(); ++i)
+        answers.push_back(line_answer(list().list_item(i)));
     EXPECT_NE(std::find(answers.begin(), answers.end(), "first"), answers.end());
     EXPECT_NE(std::find(answers.begin(), answers.end(), "third"), answers.end());
 }

@@ -29,11 +29,10 @@ TEST_F(SetUpDialogue, CompletePassStoresBothValuesAndChoosesTheOptions) {
     EXPECT_EQ(world().inputs[2].prompt,
               "To verify your answer, retype it: \r" + fixed("Where were you born?", 250));
     EXPECT_EQ(world().inputs[2].title, "Answer your Question Again");
-    EXPECT_EQ(titles(), (std::vector<std::string>{"Welcome to Kestrova!", "Configuration Options",
-                                                  "Add Protection to Windows StartUp",
-                                                  "Configuration Options",
-                                                  "Add Protection to Windows Startup",
-                                                  "Setup Complete"}));
+    EXPECT_EQ(titles(), (std::vector<std::string>{
+                            "Welcome to Kestrova!", "Configuration Options",
+                            "Add Protection to Windows StartUp", "Configuration Options",
+                            "Add Protection to Windows Startup", "Setup Complete"}));
     EXPECT_EQ(world().boxes[0].type, 0u);
     EXPECT_EQ(world().boxes[1].type, 36u);
     EXPECT_EQ(world().boxes[5].text,
@@ -73,9 +72,14 @@ TEST_F(SetUpDialogue, EmptyQuestionWritesTheRunValueAndEnds) {
 }
 
 TEST_F(SetUpDialogue, MismatchAndEmptyAnswerStartAgainAndCompleteOnce) {
-    world().input_answers = {"Q",  "",      // empty answer
-                             "Q",  "abc", "ABC",  // case differs
-                             "Q",  "abcdefghijklmnopqrstUVW", "abcdefghijklmnopqrstXYZ"};
+    world().input_answers = {"Q",
+                             "",  // empty answer
+                             "Q",
+                             "abc",
+                             "ABC",  // case differs
+                             "Q",
+                             "abcdefghijklmnopqrstUVW",
+                             "abcdefghijklmnopqrstXYZ"};
     world().box_answers = {1, 1, 1, 1, 1, kYes, 1, kNo, 1, 1};
     run_login();
     int welcomes = 0, completes = 0;
@@ -142,8 +146,8 @@ TEST_F(Change, AnswerChangeRefusesEmptyAndMismatchedEntries) {
 }
 
 TEST_F(Change, QuestionChangeHandsOverToTheSetUpAfterAMismatch) {
-    world().input_answers = {"Colour", "red", "blue",         // mismatch
-                             "Town", "Leeds", "Leeds"};       // the full set-up
+    world().input_answers = {"Colour", "red",   "blue",    // mismatch
+                             "Town",   "Leeds", "Leeds"};  // the full set-up
     world().box_answers = {1, 1, kNo, 1, kNo, 1, 1};
     p().form1().change_question();
     EXPECT_EQ(world().inputs[0].prompt, question_prompt(false));

@@ -76,8 +76,8 @@ TEST_F(Startup, StoredQuestionAndStartModeChooseTheFirstWindow) {
     struct Case {
         const char* login;  // nullptr: no value
         bool locks;
-    } cases[] = {{nullptr, false}, {"1", false}, {" 1 ", false}, {"2", true},
-                 {"", true},       {"abc", true}, {"1x", true}, {"3", true}};
+    } cases[] = {{nullptr, false}, {"1", false},  {" 1 ", false}, {"2", true},
+                 {"", true},       {"abc", true}, {"1x", true},   {"3", true}};
     for (const auto& c : cases) {
         sim::reset();
         Program fresh;

@@ -29,11 +29,11 @@ TEST(Scrambler, RoundTripsPrintableText) {
 
 TEST(Scrambler, OddPositionsShiftUpAndEvenDown) {
     // key 6: odd (c + 6) ^ 4, even (c - 6) ^ 4
-    EXPECT_EQ(*scramble(6, "AA"), std::string({static_cast<char>((65 + 6) ^ 4),
-                                                static_cast<char>((65 - 6) ^ 4)}));
+    EXPECT_EQ(*scramble(6, "AA"),
+              std::string({static_cast<char>((65 + 6) ^ 4), static_cast<char>((65 - 6) ^ 4)}));
     // Swapping the rules gives a different value.
-    EXPECT_NE(*scramble(6, "AB"), std::string({static_cast<char>((65 - 6) ^ 4),
-                                                static_cast<char>((66 + 6) ^ 4)}));
+    EXPECT_NE(*scramble(6, "AB"),
+              std::string({static_cast<char>((65 - 6) ^ 4), static_cast<char>((66 + 6) ^ 4)}));
 }
 
 TEST(Scrambler, RefusesTextItCannotProcess) {

@@ -69,10 +69,10 @@ struct World {
     platform::OsVersion os{4, 0, 1};
     platform::VersionInfo version;
 
-    std::deque<int> box_answers;           // message box results, in order
-    std::vector<MessageBoxCall> boxes;     // every message box shown
-    std::deque<std::string> input_answers; // input box entries, in order
-    std::vector<InputBoxCall> inputs;      // every input box shown
+    std::deque<int> box_answers;            // message box results, in order
+    std::vector<MessageBoxCall> boxes;      // every message box shown
+    std::deque<std::string> input_answers;  // input box entries, in order
+    std::vector<InputBoxCall> inputs;       // every input box shown
     int beeps = 0;
 
     std::optional<platform::Rect> clip;  // nullopt: the pointer is free
@@ -80,7 +80,7 @@ struct World {
     platform::Rect desktop{0, 0, 1024, 768};
     bool screensaver_running = false;
     std::map<platform::NativeWindow, std::intptr_t> z_order;  // last insert-after per window
-    std::intptr_t sethotkey_result = 0;  // what WM_SETHOTKEY answers
+    std::intptr_t sethotkey_result = 0;                       // what WM_SETHOTKEY answers
     std::vector<std::pair<platform::NativeWindow, unsigned>> hotkeys;
     std::vector<std::pair<platform::NativeWindow, unsigned>> sys_commands;
     std::intptr_t shell_result = 42;
@@ -89,7 +89,7 @@ struct World {
     std::string date = "12/7/2026";
     std::string time = "9:05:00 AM";
 
-    std::int64_t now_ms = 0;  // the virtual clock
+    std::int64_t now_ms = 0;         // the virtual clock
     std::vector<std::string> trace;  // notable calls in order
 };
 

@@ -231,11 +231,10 @@ void Control::list_add(std::string_view item) {
     auto& s = state_of(form_, id_);
     if (form_->spec().controls[id_].flags & kSorted) {
         // Sorted list boxes compare without regard to case.
-        const auto pos = std::upper_bound(
-            s.items.begin(), s.items.end(), std::string(item),
-            [](const std::string& a, const std::string& b) {
-                return strcasecmp(a.c_str(), b.c_str()) < 0;
-            });
+        const auto pos = std::upper_bound(s.items.begin(), s.items.end(), std::string(item),
+                                          [](const std::string& a, const std::string& b) {
+                                              return strcasecmp(a.c_str(), b.c_str()) < 0;
+                                          });
         s.items.insert(pos, std::string(item));
     } else {
         s.items.emplace_back(item);
@@ -246,8 +245,10 @@ void Control::list_remove(int index) {
     auto& s = state_of(form_, id_);
     if (index < 0 || index >= static_cast<int>(s.items.size())) return;
     s.items.erase(s.items.begin() + index);
-    if (s.index == index) s.index = -1;
-    else if (s.index > index) --s.index;
+    if (s.index == index)
+        s.index = -1;
+    else if (s.index > index)
+        --s.index;
 }
 
 void Control::list_clear() {
@@ -295,8 +296,9 @@ Rect window_rect(NativeWindow w) {
         if (impl.handle == w) return impl.rect;
         const auto n = static_cast<NativeWindow>(impl.controls.size());
         if (w > impl.handle && w <= impl.handle + n)
-            return f->control(f->spec().controls[w - impl.handle - 1].name,
-                              f->spec().controls[w - impl.handle - 1].index)
+            return f
+                ->control(f->spec().controls[w - impl.handle - 1].name,
+                          f->spec().controls[w - impl.handle - 1].index)
                 .screen_rect();
     }
     if (w == 0) return sim::world().desktop;

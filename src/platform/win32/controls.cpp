@@ -226,8 +226,7 @@ void Timer::set_enabled(bool on) {
 
 bool Timer::enabled() const {
     const Form::Impl& f = form_->impl();
-    return f.exists() && id_ >= 0 && id_ < static_cast<int>(f.timers_on.size()) &&
-           f.timers_on[id_];
+    return f.exists() && id_ >= 0 && id_ < static_cast<int>(f.timers_on.size()) && f.timers_on[id_];
 }
 
 }  // namespace kv::platform

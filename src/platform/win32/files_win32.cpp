@@ -36,7 +36,8 @@ bool read_file(std::string_view path, std::string& data) {
     std::size_t done = 0;
     while (done < content.size()) {
         DWORD got = 0;
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 20));
+        const DWORD want =
+            static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 20));
         if (!ReadFile(file.get(), content.data() + done, want, &got, nullptr)) return false;
         if (got == 0) break;
         done += got;

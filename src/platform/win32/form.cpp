@@ -128,8 +128,7 @@ void Form::Impl::create() {
         w += client_w - got.right;
         h += client_h - got.bottom;
         SetWindowPos(hwnd(), nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-                     (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+                     (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     if (HICON big = win32::icon(spec.icon, false))
@@ -398,8 +397,8 @@ void Form::Impl::move_focus_from(HWND from) {
 
 LRESULT Form::Impl::on_control_color(UINT msg, HDC dc, HWND from) {
     const int pos = position_of(from);
-    if (pos < 0) return default_handling(msg, reinterpret_cast<WPARAM>(dc),
-                                         reinterpret_cast<LPARAM>(from));
+    if (pos < 0)
+        return default_handling(msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(from));
     const ControlSpec& c = control_spec(pos);
     const ControlState& s = controls[pos];
     const std::optional<Rgb> fore = s.fore ? s.fore : c.fore;
@@ -412,8 +411,8 @@ LRESULT Form::Impl::on_control_color(UINT msg, HDC dc, HWND from) {
             if (fore) SetTextColor(dc, win32::to_colorref(*fore));
             return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
         default: {
-            const LRESULT standard = default_handling(msg, reinterpret_cast<WPARAM>(dc),
-                                                      reinterpret_cast<LPARAM>(from));
+            const LRESULT standard =
+                default_handling(msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(from));
             if (fore) SetTextColor(dc, win32::to_colorref(*fore));
             if (c.back && s.back_brush) {
                 SetBkColor(dc, win32::to_colorref(*c.back));

@@ -21,8 +21,8 @@ Font create_font(const FontSpec& f) {
     }();
     const int height = -static_cast<int>(std::lround(f.points * dpi_y / 72.0));
     return Font(CreateFontA(height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic ? TRUE : FALSE,
-                            FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                            FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                             f.face ? f.face : "MS Sans Serif"));
 }
 
@@ -45,7 +45,6 @@ namespace {
 bool focusable(ControlKind k) {
     return k == ControlKind::Button || k == ControlKind::TextBox || k == ControlKind::ListBox;
 }
-
 
 struct ChildClass {
     const char* cls;
@@ -72,9 +71,12 @@ ChildClass child_class(const ControlSpec& c) {
                     WS_EX_CLIENTEDGE};
         default: {
             DWORD align = SS_LEFT;
-            if (c.align == Align::Center) align = SS_CENTER;
-            else if (c.align == Align::Right) align = SS_RIGHT;
-            else if (!(c.flags & kWrap)) align = SS_LEFTNOWORDWRAP;
+            if (c.align == Align::Center)
+                align = SS_CENTER;
+            else if (c.align == Align::Right)
+                align = SS_RIGHT;
+            else if (!(c.flags & kWrap))
+                align = SS_LEFTNOWORDWRAP;
             return {"STATIC", align, 0};
         }
     }
@@ -129,10 +131,11 @@ void Form::Impl::create_children() {
         const ChildClass k = child_class(c);
         const DWORD style =
             WS_CHILD | WS_CLIPSIBLINGS | k.style | ((c.flags & kHidden) ? 0 : WS_VISIBLE);
-        s.hwnd = CreateWindowExA(k.ex_style, k.cls, c.text, style, s.rect.left, s.rect.top,
-                                 s.rect.right - s.rect.left, s.rect.bottom - s.rect.top, hwnd(),
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + pos)),
-                                 GetModuleHandleA(nullptr), nullptr);
+        s.hwnd =
+            CreateWindowExA(k.ex_style, k.cls, c.text, style, s.rect.left, s.rect.top,
+                            s.rect.right - s.rect.left, s.rect.bottom - s.rect.top, hwnd(),
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + pos)),
+                            GetModuleHandleA(nullptr), nullptr);
         if (!s.hwnd) continue;
         SendMessageA(s.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(s.font), FALSE);
         SetWindowPos(s.hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -326,15 +329,15 @@ LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, 
         case WM_RBUTTONDOWN:
         case WM_RBUTTONDBLCLK: {
             const int pos = form->position_of(w);
-            if (pos >= 0) form->events.on_mouse_down(form->spec.controls[pos].name,
-                                                     MouseButton::Right);
+            if (pos >= 0)
+                form->events.on_mouse_down(form->spec.controls[pos].name, MouseButton::Right);
             return 0;
         }
         case WM_LBUTTONDOWN: {
             const LRESULT r = DefSubclassProc(w, msg, wp, lp);
             const int pos = form->position_of(w);
-            if (pos >= 0) form->events.on_mouse_down(form->spec.controls[pos].name,
-                                                     MouseButton::Left);
+            if (pos >= 0)
+                form->events.on_mouse_down(form->spec.controls[pos].name, MouseButton::Left);
             return r;
         }
         case WM_NCDESTROY:

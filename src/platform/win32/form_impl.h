@@ -21,12 +21,12 @@ struct Form::Impl final : win32::Window {
 
     // One entry per control of the layout table, by position.
     struct ControlState {
-        HWND hwnd = nullptr;       // child window; nullptr for drawn controls
-        RECT rect{};               // client pixels
-        bool visible = false;      // drawn controls (child windows keep their own)
-        std::optional<Rgb> fore;   // text (or line) colour set at run time
-        HFONT font = nullptr;      // one of Impl::fonts
-        win32::Brush back_brush;   // list and text boxes with a back colour
+        HWND hwnd = nullptr;      // child window; nullptr for drawn controls
+        RECT rect{};              // client pixels
+        bool visible = false;     // drawn controls (child windows keep their own)
+        std::optional<Rgb> fore;  // text (or line) colour set at run time
+        HFONT font = nullptr;     // one of Impl::fonts
+        win32::Brush back_brush;  // list and text boxes with a back colour
     };
     // Where a menu item lives: its menu and position there.
     struct MenuState {
@@ -82,10 +82,10 @@ struct Form::Impl final : win32::Window {
     std::vector<MenuState> menus;
     std::vector<bool> timers_on;
     std::vector<std::pair<std::string, win32::Font>> fonts;  // by a key of face, size, style
-    win32::Brush form_brush;                 // the back colour, when the form has one
-    std::vector<win32::Menu> loose_menus;    // pop-up menus that no menu bar owns
+    win32::Brush form_brush;               // the back colour, when the form has one
+    std::vector<win32::Menu> loose_menus;  // pop-up menus that no menu bar owns
     win32::Accelerators accelerators;
-    win32::Bitmap background;                // the client area as last painted, no labels
+    win32::Bitmap background;  // the client area as last painted, no labels
     HWND saved_focus = nullptr;
     int default_button = -1;
     int cancel_button = -1;

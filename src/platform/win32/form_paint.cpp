@@ -34,9 +34,12 @@ private:
 
 UINT text_format(const ControlSpec& c) {
     UINT f = DT_EXPANDTABS;
-    if (c.align == Align::Center) f |= DT_CENTER;
-    else if (c.align == Align::Right) f |= DT_RIGHT;
-    else f |= DT_LEFT;
+    if (c.align == Align::Center)
+        f |= DT_CENTER;
+    else if (c.align == Align::Right)
+        f |= DT_RIGHT;
+    else
+        f |= DT_LEFT;
     if (c.flags & kWrap) f |= DT_WORDBREAK;
     return f;
 }
@@ -167,16 +170,15 @@ void Form::Impl::paint_label(int pos, HDC target) {
                 FillRect(mem.get(), &s.rect, fill ? fill.get() : GetSysColorBrush(COLOR_BTNFACE));
             }
             const Rgb fore = s.fore.value_or(c.fore.value_or(default_fore(c.kind)));
-            SetTextColor(mem.get(), IsWindowEnabled(s.hwnd) ? to_colorref(fore)
-                                                            : GetSysColor(COLOR_GRAYTEXT));
+            SetTextColor(mem.get(),
+                         IsWindowEnabled(s.hwnd) ? to_colorref(fore) : GetSysColor(COLOR_GRAYTEXT));
             win32::Selected font(mem.get(), s.font);
             std::string text = win32::window_text(s.hwnd);
             // Blanks at the end are invisible, but would wrap onto lines of
             // their own and take the last word with them.
             if (c.flags & kWrap) text.erase(text.find_last_not_of(' ') + 1);
             RECT box = s.rect;
-            DrawTextA(mem.get(), text.c_str(), static_cast<int>(text.size()), &box,
-                      text_format(c));
+            DrawTextA(mem.get(), text.c_str(), static_cast<int>(text.size()), &box, text_format(c));
         }
         SetViewportOrgEx(mem.get(), 0, 0, nullptr);
         BitBlt(target, 0, 0, w, h, mem.get(), 0, 0, SRCCOPY);
@@ -201,8 +203,7 @@ void Form::Impl::fit_label_to_text(int pos) {
     const int height = std::max<int>(box.bottom - box.top, tm.tmHeight);
     s.rect.right = s.rect.left + width;
     s.rect.bottom = s.rect.top + height;
-    SetWindowPos(s.hwnd, nullptr, 0, 0, width, height,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(s.hwnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Form::Impl::refresh_label(int pos) {

@@ -168,9 +168,7 @@ private:
 inline HWND to_hwnd(NativeWindow w) { return reinterpret_cast<HWND>(w); }
 inline NativeWindow from_hwnd(HWND w) { return reinterpret_cast<NativeWindow>(w); }
 inline COLORREF to_colorref(Rgb c) { return RGB(c.r, c.g, c.b); }
-inline Rgb from_colorref(COLORREF c) {
-    return {GetRValue(c), GetGValue(c), GetBValue(c)};
-}
+inline Rgb from_colorref(COLORREF c) { return {GetRValue(c), GetGValue(c), GetBValue(c)}; }
 inline RECT to_rect(const Rect& r) { return {r.left, r.top, r.right, r.bottom}; }
 inline Rect from_rect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 

@@ -96,17 +96,18 @@ public:
         : prompt_(with_line_breaks(prompt)), title_(title), font_(win32::create_font({})) {}
 
     std::string run() {
-        DialogTemplate t(DS_SETFONT | DS_MODALFRAME | DS_SETFOREGROUND | WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                         240, 80, L"MS Sans Serif", 8);
+        DialogTemplate t(
+            DS_SETFONT | DS_MODALFRAME | DS_SETFOREGROUND | WS_POPUP | WS_CAPTION | WS_SYSMENU, 240,
+            80, L"MS Sans Serif", 8);
         // Positions here are placeholders; layout() places the controls.
         t.item(SS_LEFT | SS_NOPREFIX, 0, 5, 5, 170, 40, kPromptId, kStaticAtom);
         t.item(BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 185, 5, 50, 14, IDOK, kButtonAtom);
         t.item(BS_PUSHBUTTON | WS_TABSTOP, 0, 185, 23, 50, 14, IDCANCEL, kButtonAtom);
         t.item(ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, 5, 60, 230, 12, kEditId,
                kEditAtom);
-        const INT_PTR r = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.get(),
-                                                  win32::active_form(), &InputDialog::proc,
-                                                  reinterpret_cast<LPARAM>(this));
+        const INT_PTR r =
+            DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.get(), win32::active_form(),
+                                    &InputDialog::proc, reinterpret_cast<LPARAM>(this));
         return r == IDOK ? entry_ : std::string{};
     }
 

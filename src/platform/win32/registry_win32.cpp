@@ -55,8 +55,8 @@ long reg_query_value(HKey key, std::string_view name, std::uint32_t* type, char*
 long reg_set_value(HKey key, std::string_view name, std::uint32_t type, const char* data,
                    std::uint32_t size) {
     const std::string value(name);
-    return RegSetValueExA(to_hkey(key), value.c_str(), 0, type,
-                          reinterpret_cast<const BYTE*>(data), size);
+    return RegSetValueExA(to_hkey(key), value.c_str(), 0, type, reinterpret_cast<const BYTE*>(data),
+                          size);
 }
 
 long reg_delete_value(HKey key, std::string_view name) {

@@ -121,8 +121,8 @@ VersionInfo version_info() {
 // --- dialogue ----------------------------------------------------------------
 
 int message_box(std::string_view text, unsigned type, std::string_view title) {
-    return MessageBoxA(win32::active_form(), std::string(text).c_str(),
-                       std::string(title).c_str(), type);
+    return MessageBoxA(win32::active_form(), std::string(text).c_str(), std::string(title).c_str(),
+                       type);
 }
 
 void beep() { MessageBeep(MB_OK); }
@@ -190,8 +190,7 @@ std::string date_text() {
 
 std::string time_text() {
     char text[128] = {};
-    if (GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, sizeof text) <= 0)
-        return {};
+    if (GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, sizeof text) <= 0) return {};
     return text;
 }
 

@@ -56,10 +56,9 @@ struct Icons {
 };
 
 IconHandle load_icon(int id, int metric_x, int metric_y) {
-    return IconHandle(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
-                                                    MAKEINTRESOURCEA(id), IMAGE_ICON,
-                                                    GetSystemMetrics(metric_x),
-                                                    GetSystemMetrics(metric_y), 0)));
+    return IconHandle(
+        static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON,
+                                      GetSystemMetrics(metric_x), GetSystemMetrics(metric_y), 0)));
 }
 
 }  // namespace
