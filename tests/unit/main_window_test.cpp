@@ -220,12 +220,17 @@ TEST_F(MainWindow, LoadStepChecksFromStoredValues) {
         EXPECT_EQ(fresh.form1().menu("autorunnolock").checked(), c.hidden);
         EXPECT_EQ(fresh.form1().menu("autorun").checked(), !c.hidden);
     }
-    // A Run value too long for the buffer reads as off.
-    sim::reset();
-    Program fresh;
-    sim::put_string(store::kRunKey, "Kestrova", std::string(255, 'k'));
-    fresh.form1().Load();
-    EXPECT_TRUE(fresh.form1().menu("noautorun").checked());
+    // A Run value too long for the buffer, or one that cannot be read, is off.
+    for (bool deny : {false, true}) {
+        sim::reset();
+        Program fresh;
+        sim::put_string(store::kRunKey, "Kestrova",
+                        deny ? "C:\\k\\kvstrn.exe" : std::string(255, 'k'));
+        world().deny_write_access = deny;
+        fresh.form1().Load();
+        EXPECT_TRUE(fresh.form1().menu("noautorun").checked()) << deny;
+        EXPECT_FALSE(fresh.form1().menu("autorunatstart").checked()) << deny;
+    }
 }
 
 // --- help ----------------------------------------------------------------------
