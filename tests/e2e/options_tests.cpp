@@ -11,20 +11,16 @@
 #include "app/layouts.h"
 #include "app/maker.h"
 #include "harness.h"
+#include "lock_fixture.h"
 #include "platform/ui.h"
-#include "store/secrets.h"
-#include "store/settings.h"
 
 namespace {
 
 using namespace kv::e2e;
 
-constexpr const char* kQuestion = "What is the colour of the sky?";
-constexpr const char* kAnswer = "blue";
 constexpr const char* kMainClass = "KvForm1";
 constexpr const char* kLockClass = "KvForm4";
 constexpr const char* kAboutClass = "KvAboutBox";
-constexpr const char* kMainCaption = "Kestrova 2.0";
 constexpr const char* kNextWindows = "This action will take effect next time you restart Windows.";
 
 // --- pixels ------------------------------------------------------------------
@@ -101,55 +97,28 @@ std::string recorder_log() { return self_dir() + "\\recorder.log"; }
 
 // --- the fixture -------------------------------------------------------------------
 
-class Options : public ::testing::Test {
+// The unlocked main window, reached through the lock screen's right answer.
+class Options : public Lock {
 protected:
-    void SetUp() override {
-        release_desktop();
-        clean_program_registry();
-        ASSERT_TRUE(file_exists(program_path())) << "no program at " << program_path();
-        ASSERT_TRUE(kv::store::write_question_and_answer(kQuestion, kAnswer));
-        kv::store::set_login_lock();
-    }
-    void TearDown() override {
-        program_.kill();
-        release_desktop();
-        clean_program_registry();
-    }
-
     // Starts the program, answers its lock screen and returns the main window.
     HWND start_unlocked() {
-        if (!program_.start()) return nullptr;
-        HWND lock = program_.wait_window(kLockClass, std::nullopt, 20s);
-        if (!lock) {
-            ADD_FAILURE() << "the lock screen did not come up";
-            return nullptr;
-        }
-        HWND enter = part(lock, kv::layout::kForm4, "Command1");
-        HWND text = part(lock, kv::layout::kForm4, "Textnew");
-        if (!enter || !text ||
-            !wait_for([&] { return IsWindowEnabled(enter) && is_visible(text); }) ||
-            !set_window_text(text, kAnswer) || !click(lock, GetDlgCtrlID(enter))) {
-            ADD_FAILURE() << "could not answer the lock screen";
-            return nullptr;
-        }
+        start_locked();
+        if (HasFatalFailure()) return nullptr;
+        answer(kAnswer);
+        if (HasFatalFailure()) return nullptr;
         HWND main = program_.wait_window(kMainClass, kMainCaption);
         if (!main) ADD_FAILURE() << "the main window did not come up unlocked";
         return main;
     }
 
-    static HWND part(HWND form, const kv::platform::FormSpec& table, const char* name) {
-        const int pos = kv::layout::control_position(table, name, -1);
-        EXPECT_GE(pos, 0) << name << " is not in the layout";
-        return pos < 0 ? nullptr : control(form, pos);
+    static HWND about_part(HWND about, const char* name) {
+        const int pos = kv::layout::control_position(kv::layout::kAboutBox, name, -1);
+        EXPECT_GE(pos, 0) << name << " is not in the About window's layout";
+        return pos < 0 ? nullptr : control(about, pos);
     }
 
     // Chooses a menu item of the main window by its command id.
-    static void choose(HWND main, const char* item) {
-        const int pos = kv::layout::menu_position(kv::layout::kForm1, item);
-        ASSERT_GE(pos, 0) << item << " is not in the main window's menu";
-        ASSERT_TRUE(
-            PostMessageA(main, WM_COMMAND, MAKEWPARAM(kv::platform::kFirstMenuId + pos, 0), 0));
-    }
+    static void choose(HWND main, const char* item) { ASSERT_TRUE(main_menu(main, item)); }
 
     // Waits for a message box, checks it and presses `button`.
     void answer_box(const std::string& caption, const std::string& text,
@@ -162,8 +131,6 @@ protected:
         ASSERT_TRUE(click(box->hwnd, button));
         ASSERT_TRUE(wait_for([&] { return !IsWindow(box->hwnd); })) << caption << " stayed";
     }
-
-    Program program_;
 };
 
 // --- background colours --------------------------------------------------------------
@@ -344,14 +311,14 @@ TEST_F(Options, AboutShowsNameAndVersionAndOkClosesIt) {
     HWND box = program_.wait_window(kAboutClass);
     ASSERT_TRUE(box) << "no About window";
     EXPECT_EQ(window_text(box), "About Kestrova");
-    HWND version = part(box, kv::layout::kAboutBox, "lblVersion");
+    HWND version = about_part(box, "lblVersion");
     ASSERT_TRUE(version);
     EXPECT_EQ(window_text(version), "Version 2.0");
     EXPECT_TRUE(wait_for([&] { return !IsWindowEnabled(main); }))
         << "the main window takes input while About is open";
     EXPECT_TRUE(save_screenshot(box, "about"));
 
-    HWND ok = part(box, kv::layout::kAboutBox, "cmdOK");
+    HWND ok = about_part(box, "cmdOK");
     ASSERT_TRUE(ok);
     EXPECT_EQ(window_text(ok), "OK");
     ASSERT_TRUE(click(box, GetDlgCtrlID(ok)));
