@@ -46,7 +46,36 @@ bool answers_match(std::string_view first, std::string_view second) {
            fixed(trim(fixed(second, kAnswerWidth)), kAnswerWidth);
 }
 
+namespace {
+
 void refuse_unstorable() { platform::message_box(kUnstorableMessage, 48, KV_APP_TITLE); }
+
+// Asks for the answer to `question` twice and stores question and answer as
+// their 250- and 20-character fields. False, with its message shown and
+// nothing stored, when the answer is empty, the entries differ or cannot
+// be stored.
+bool answer_and_store(const std::string& question) {
+    const std::string first =
+        fixed(platform::input_box(question, "Answer your Question"), kAnswerWidth);
+    if (ltrim(first).empty()) {
+        platform::message_box("Your Answer cannot be zero-length. Please try again.", 48,
+                              "Answer Setup Error");
+        return false;
+    }
+    const std::string second =
+        platform::input_box(verify_prompt(question), "Answer your Question Again");
+    if (!answers_match(first, second)) {
+        platform::message_box("Answers did not match. Try again.", 48, "Answer Error");
+        return false;
+    }
+    if (!store::write_question_and_answer(question, fixed(trim(first), kAnswerWidth))) {
+        refuse_unstorable();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 void Form1::welcome() {
     platform::message_box("Access to Kestrova is obtained by answering a user-defined question.", 0,
@@ -73,24 +102,7 @@ void Form1::login() {
             continue;
         }
 
-        const std::string first =
-            fixed(platform::input_box(question, "Answer your Question"), kAnswerWidth);
-        if (ltrim(first).empty()) {
-            platform::message_box("Your Answer cannot be zero-length. Please try again.", 48,
-                                  "Answer Setup Error");
-            continue;
-        }
-        const std::string second =
-            platform::input_box(verify_prompt(question), "Answer your Question Again");
-        if (!answers_match(first, second)) {
-            platform::message_box("Answers did not match. Try again.", 48, "Answer Error");
-            continue;
-        }
-        const std::string answer = fixed(trim(first), kAnswerWidth);
-        if (!store::write_question_and_answer(question, answer)) {
-            refuse_unstorable();
-            continue;
-        }
+        if (!answer_and_store(question)) continue;
 
         Hide();
         if (platform::message_box(
@@ -169,23 +181,8 @@ void Form1::change_question() {
         refuse_unstorable();
         return;
     }
-    const std::string first =
-        fixed(platform::input_box(question, "Answer your Question"), kAnswerWidth);
-    if (ltrim(first).empty()) {
-        platform::message_box("Your Answer cannot be zero-length. Please try again.", 48,
-                              "Answer Setup Error");
-        login();
-        return;
-    }
-    const std::string second =
-        platform::input_box(verify_prompt(question), "Answer your Question Again");
-    if (!answers_match(first, second)) {
-        platform::message_box("Answers did not match. Try again.", 48, "Answer Error");
-        login();
-        return;
-    }
-    if (!store::write_question_and_answer(question, fixed(trim(first), kAnswerWidth))) {
-        refuse_unstorable();
+    // A failed answer hands over to the whole set-up.
+    if (!answer_and_store(question)) {
         login();
         return;
     }
