@@ -5,6 +5,7 @@
 
 #include "platform/registry.h"
 #include "store/scrambler.h"
+#include "store/settings.h"
 #include "store/text.h"
 
 namespace kv::store {
@@ -15,27 +16,13 @@ namespace {
 
 constexpr std::uint32_t kReadBufferSize = 255;
 
-// The stored bytes without their terminating NUL, or nothing.
-std::optional<std::string> read_zone_value(std::string_view name) {
-    RegKey k;
-    if (reg_open_key(kHKeyLocalMachine, kZonesKeyRead, kKeyAccess63, k.out()) != kErrorSuccess)
-        return std::nullopt;
-    std::string buffer(kReadBufferSize, ' ');
-    std::uint32_t size = kReadBufferSize;
-    std::uint32_t type = 0;
-    if (reg_query_value(k.get(), name, &type, buffer.data(), &size) != kErrorSuccess)
-        return std::nullopt;
-    if (size == 0 || size > kReadBufferSize) return std::nullopt;
-    buffer.resize(size - 1);
-    return buffer;
-}
-
 // The stored text is taken exactly as it stands and unscrambled before any
 // blank is trimmed: a scrambled character may itself be a blank (an even-
 // position "*" scrambles to one), and trimming it first would lose it and
 // shift every following character to the wrong parity.
 std::string read_field(std::string_view name, std::size_t width) {
-    const std::string stored = read_zone_value(name).value_or(std::string{});
+    const std::string stored =
+        read_value(kZonesKeyRead, name, kKeyAccess63).value_or(std::string{});
     const std::string clear = unscramble_lenient(kScrambleKey, stored.substr(0, width));
     return fixed(rtrim(clear), width);
 }

@@ -26,13 +26,13 @@ void write_value(std::string_view key, std::string_view name, std::string_view t
     reg_set_value(k.get(), name, kRegSz, data.c_str(), static_cast<std::uint32_t>(data.size() + 1));
 }
 
-std::optional<std::string> read_value(std::string_view key, std::string_view name) {
+std::optional<std::string> read_value(std::string_view key, std::string_view name,
+                                      std::uint32_t access) {
     std::string buffer(kReadBufferSize, ' ');
     std::uint32_t size = kReadBufferSize;
     std::uint32_t type = 0;
     RegKey k;
-    if (reg_open_key(kHKeyLocalMachine, key, kKeyAllAccess, k.out()) != kErrorSuccess)
-        return std::nullopt;
+    if (reg_open_key(kHKeyLocalMachine, key, access, k.out()) != kErrorSuccess) return std::nullopt;
     if (reg_query_value(k.get(), name, &type, buffer.data(), &size) != kErrorSuccess)
         return std::nullopt;
     // A value of zero bytes has no terminating NUL to drop: it counts as absent.

@@ -3,11 +3,13 @@
 // key, does one thing to one value and closes the key again.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "app/state.h"
+#include "platform/registry.h"
 
 namespace kv::store {
 
@@ -18,8 +20,10 @@ inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVer
 // characters plus one NUL.
 void write_value(std::string_view key, std::string_view name, std::string_view text);
 // Found exactly when the query into a 255-byte buffer succeeds; the text is
-// the returned bytes without the terminating NUL.
-std::optional<std::string> read_value(std::string_view key, std::string_view name);
+// the returned bytes without the terminating NUL. The key is opened with
+// full access unless the caller names another.
+std::optional<std::string> read_value(std::string_view key, std::string_view name,
+                                      std::uint32_t access = platform::kKeyAllAccess);
 // The result of RegDeleteValueA (0 on success).
 long delete_value(std::string_view key, std::string_view name);
 
