@@ -118,6 +118,8 @@ protected:
 
 private:
     void lock_and_hide();
+    void check_autorun(bool on);
+    void check_start_hidden(bool on);
     void choose_color(const char* name);
 };
 

@@ -15,26 +15,33 @@ constexpr const char* kNextKestrova =
     "This action will take effect next time you restart Kestrova.";
 }  // namespace
 
+// In each pair of start-up items exactly one carries the checkmark.
+void Form1::check_autorun(bool on) {
+    menu("autorunatstart").set_checked(on);
+    menu("noautorun").set_checked(!on);
+}
+
+void Form1::check_start_hidden(bool on) {
+    menu("autorunnolock").set_checked(on);
+    menu("autorun").set_checked(!on);
+}
+
 void Form1::load_startup_checks() {
     const bool autorun = store::read_value(store::kRunKey, "Kestrova").has_value();
-    menu("autorunatstart").set_checked(autorun);
-    menu("noautorun").set_checked(!autorun);
+    check_autorun(autorun);
     store::read_login(program_);
     const bool hidden = program_.login_mode == "1";
-    menu("autorunnolock").set_checked(hidden);
-    menu("autorun").set_checked(!hidden);
+    check_start_hidden(hidden);
 }
 
 void Form1::autorun_Click() {
-    menu("autorunnolock").set_checked(false);
-    menu("autorun").set_checked(true);
+    check_start_hidden(false);
     store::set_login_lock();
     platform::message_box(kNextKestrova, 64, "Add Protection to Windows Startup");
 }
 
 void Form1::autorunnolock_Click() {
-    menu("autorunnolock").set_checked(true);
-    menu("autorun").set_checked(false);
+    check_start_hidden(true);
     store::set_login_hidden();
     platform::message_box(kNextKestrova, 64, "Add to StartUp");
 }
@@ -48,8 +55,7 @@ void Form1::autorunatstart_Click() {
             "disable Dulcimet and enable Kestrova?",
             36, "Dulcimet Detected");
         if (answer != kIdYes) {
-            menu("noautorun").set_checked(true);
-            menu("autorunatstart").set_checked(false);
+            check_autorun(false);
             store::remove_autorun();
             platform::message_box("Kestrova will not AutoRun at Windows Startup.", 64,
                                   "Options Reset");
@@ -57,15 +63,13 @@ void Form1::autorunatstart_Click() {
         }
         store::delete_value(store::kRunKey, "Dulcimet");
     }
-    menu("noautorun").set_checked(false);
-    menu("autorunatstart").set_checked(true);
+    check_autorun(true);
     store::add_autorun();
     platform::message_box(kNextWindows, 64, "Add to StartUp");
 }
 
 void Form1::noautorun_Click() {
-    menu("noautorun").set_checked(true);
-    menu("autorunatstart").set_checked(false);
+    check_autorun(false);
     store::remove_autorun();
     platform::message_box(kNextWindows, 64, "Remove from StartUp");
 }

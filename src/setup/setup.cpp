@@ -113,8 +113,7 @@ void Form1::login() {
             Hide();
             autorunatstart_Click();
         } else {
-            menu("noautorun").set_checked(true);
-            menu("autorunatstart").set_checked(false);
+            check_autorun(false);
             Hide();
             platform::message_box("This action will take effect next time you restart Windows.", 64,
                                   "Add Protection to Windows StartUp");
