@@ -58,6 +58,20 @@ void Form1::Form_Unload() {
     platform::end_process();
 }
 
+// While a lock screen holds, or is due back, the main window is out of
+// reach: Quit, the menus, the shortcut keys and the close box do nothing.
+bool Form1::takes_input() {
+    return !program_.form4().holding() && !window_.timer("timerz").enabled();
+}
+
+// The activation key finds the lock screen while it holds, never this window.
+bool Form1::on_sys_command(platform::SysCommand c) {
+    if (takes_input()) return true;
+    if (c == platform::SysCommand::HotKey && program_.form4().holding())
+        program_.form4().take_keyboard();
+    return false;
+}
+
 void Form1::show_after_lock() {
     if (program_.lock_released) {
         Show();

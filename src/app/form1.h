@@ -116,6 +116,9 @@ protected:
     void Form_Paint(platform::Painter& p) override;
     void Form_Unload() override;
 
+    bool takes_input() override;
+    bool on_sys_command(platform::SysCommand c) override;
+
 private:
     void lock_and_hide();
     void check_autorun(bool on);

@@ -11,7 +11,6 @@ void FormBase::Load() {
 void FormBase::Show() {
     Load();
     window_.show();
-    window_.update();
 }
 
 void FormBase::ShowModal() {
@@ -33,7 +32,6 @@ void FormBase::Unload() {
 void FormBase::set_window_state(platform::WindowState s) {
     Load();
     window_.set_state(s);
-    window_.update();
 }
 
 }  // namespace kv

@@ -20,7 +20,7 @@ public:
     bool loaded() const { return window_.created(); }
     // Creates the window in its design state and runs Form_Load, once.
     void Load();
-    // Loads if needed, shows and paints at once.
+    // Loads if needed and shows; the paint comes from the message loop.
     void Show();
     void ShowModal();
     void Hide();
@@ -51,8 +51,16 @@ protected:
     virtual void Form_Paint(platform::Painter&) {}
     virtual void Form_Unload() {}
 
+    // False while another form holds the program's input: clicks, menu
+    // choices, shortcut and dialog keys, window commands and requests to
+    // close are then ignored.
+    virtual bool takes_input() { return true; }
+
     void on_paint(platform::Painter& p) override { Form_Paint(p); }
-    void on_close() override { Unload(); }
+    void on_close() override {
+        if (takes_input()) Unload();
+    }
+    bool on_sys_command(platform::SysCommand) override { return takes_input(); }
 
     Program& program_;
     platform::Form window_;
@@ -74,9 +82,11 @@ public:
 
 protected:
     void on_click(std::string_view control, int index) override {
-        dispatch(T::kClicks, control, index);
+        if (this->takes_input()) dispatch(T::kClicks, control, index);
     }
-    void on_menu(std::string_view item) override { dispatch(T::kMenus, item, -1); }
+    void on_menu(std::string_view item) override {
+        if (this->takes_input()) dispatch(T::kMenus, item, -1);
+    }
     void on_timer(std::string_view timer) override { dispatch(T::kTimers, timer, -1); }
 
 private:

@@ -36,6 +36,11 @@ void Form4::Form_Load() {
     paint_gradient(*this);
     set_timer("Timer2", true);
     platform::system_parameters_info(kSpiSetScreenSaverRunning, -1);
+    // The task-switching keys and the pointer are held from the moment the
+    // window shows, not from the first tick 100 ms later.
+    task_keys_.emplace();
+    home_rect_ = window_.outer_rect();
+    Timer2_Timer();
 }
 
 void Form4::Form_Paint(platform::Painter& p) {
@@ -43,15 +48,44 @@ void Form4::Form_Paint(platform::Painter& p) {
     platform::set_cursor_pos(1200, 3600);
 }
 
-// The guard: every 100 ms the pointer goes back onto "&Enter" and the window
-// back on top of all others.
+// The guard: every 100 ms the window goes back to its place on top of all
+// others, the pointer back onto "&Enter" and the keyboard back to the lock.
 void Form4::Timer2_Timer() {
+    hold_window();
     clip_rect = ctl("Command1").screen_rect();
     platform::clip_cursor(clip_rect);
     set_topmost(window_.handle(), -1);
     const auto p = platform::cursor_pos();
     platform::set_cursor_pos(p.x, p.y);
+    if (platform::foreground_window() != window_.handle()) take_keyboard();
     set_timer("Timer2", true);
+}
+
+void Form4::hold_window() {
+    if (window_.state() != platform::WindowState::Normal)
+        window_.set_state(platform::WindowState::Normal);
+    if (window_.outer_rect() == home_rect_) return;
+    window_.set_outer_size_twips(7215, 4905);
+    window_.center_on_screen();
+    home_rect_ = window_.outer_rect();
+}
+
+bool Form4::holding() const { return loaded() && !program_.lock_released; }
+
+void Form4::take_keyboard() {
+    auto box = ctl("Textnew");
+    const bool answering = box.visible() && ctl("Command1").enabled();
+    platform::take_foreground(window_.handle(), answering ? box.handle() : window_.handle());
+}
+
+// While it holds, the window can be neither minimised, maximised, moved nor
+// sized; closing it is undone by the main window instead.
+bool Form4::on_sys_command(platform::SysCommand c) {
+    return !holding() || c == platform::SysCommand::Restore;
+}
+
+void Form4::on_deactivate() {
+    if (holding()) take_keyboard();
 }
 
 void Form4::Command1_Click() {
@@ -75,6 +109,7 @@ void Form4::release() {
     set_timer("Timer2", false);
     set_topmost(window_.handle(), 0);
     platform::clip_cursor(platform::desktop_rect());
+    task_keys_.reset();
     store::check_alert(program_);
     if (program_.alert_pending) {
         program_.alert_pending = false;
@@ -126,6 +161,7 @@ void Form4::Timer1_Timer() {
 void Form4::Form_Unload() {
     platform::system_parameters_info(kSpiSetScreenSaverRunning, 0);
     platform::clip_cursor(platform::desktop_rect());
+    task_keys_.reset();
     program_.form1().show_after_lock();
 }
 

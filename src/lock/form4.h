@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "app/form_base.h"
@@ -37,14 +38,29 @@ public:
     static constexpr const char* kWrongAnswer =
         "Wrong Answer! Your incorrect entry will not unlock this system.";
 
+    // Loaded and not yet released by the right answer: the lock holds the
+    // pointer, the keyboard and its window, and no other form takes input.
+    bool holding() const;
+    // Brings the lock screen forward with the keyboard: the answer box has it,
+    // or the window itself while the wrong-answer message stands.
+    void take_keyboard();
+
 protected:
     void Form_Load() override;
     void Form_Paint(platform::Painter& p) override;
     void Form_Unload() override;
 
+    bool on_sys_command(platform::SysCommand c) override;
+    void on_deactivate() override;
+
 private:
     void release();
     void refuse(const std::string& typed);
+    // Back to the normal state, the size and the place of the load.
+    void hold_window();
+
+    std::optional<platform::TaskKeyBlock> task_keys_;
+    platform::Rect home_rect_;
 };
 
 // The lock screen's caption: "Kestrova 2.0  (Kestrova is Activated)".

@@ -64,7 +64,8 @@ void Form1::DeleteAll_Click() {
 }
 
 void Form1::on_mouse_down(std::string_view control, platform::MouseButton button) {
-    if (control == "List2" && button == platform::MouseButton::Right) window_.popup_menu("mnuLog");
+    if (takes_input() && control == "List2" && button == platform::MouseButton::Right)
+        window_.popup_menu("mnuLog");
 }
 
 }  // namespace kv

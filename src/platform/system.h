@@ -77,6 +77,29 @@ void set_default_pointer();
 void system_parameters_info(unsigned action, int flag);
 inline constexpr unsigned kSpiSetScreenSaverRunning = 97;
 
+// GetForegroundWindow: the window that has the keyboard, of any program.
+NativeWindow foreground_window();
+// Makes `w` the foreground window and gives `focus` (w itself or one of its
+// controls) the keyboard, also while another program's window has it: the
+// input of the foreground window's thread is attached around the calls, as
+// the system's foreground rules allow.
+void take_foreground(NativeWindow w, NativeWindow focus);
+
+// While an object of this type lives, a low-level keyboard hook swallows the
+// task-switching and shell keys: Alt+Tab, Alt+Shift+Tab, Alt+Esc, Ctrl+Esc,
+// Ctrl+Shift+Esc, both Windows keys and Alt+Space. Every other key goes on to
+// the window that has the keyboard. (Ctrl+Alt+Del is the system's own.)
+class TaskKeyBlock {
+public:
+    TaskKeyBlock();
+    ~TaskKeyBlock();
+    TaskKeyBlock(const TaskKeyBlock&) = delete;
+    TaskKeyBlock& operator=(const TaskKeyBlock&) = delete;
+
+private:
+    std::uintptr_t hook_ = 0;
+};
+
 // SetWindowPos(w, insert_after, 0, 0, 0, 0, flags).
 void set_window_pos(NativeWindow w, std::intptr_t insert_after, unsigned flags);
 // SendMessageA.

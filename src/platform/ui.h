@@ -118,6 +118,10 @@ public:
 
 enum class MouseButton { Left = 1, Right = 2, Middle = 4 };
 
+// Window commands that the system carries out for a form: from its system
+// menu, title bar and frame, and (HotKey) the window's activation key.
+enum class SysCommand { Minimize, Maximize, Restore, Move, Size, HotKey };
+
 class FormEvents {
 public:
     virtual ~FormEvents() = default;
@@ -131,11 +135,16 @@ public:
     // The user or another program asked the window to close. The handler
     // unloads the form (or does nothing to keep it).
     virtual void on_close() {}
+    // The system is about to carry out a window command; false refuses it.
+    // An accepted HotKey restores and activates the window.
+    virtual bool on_sys_command(SysCommand) { return true; }
+    // Another window, of this program or another, became the active one.
+    virtual void on_deactivate() {}
 };
 
 // --- forms ---------------------------------------------------------------
 
-enum class WindowState { Normal, Minimized };
+enum class WindowState { Normal, Minimized, Maximized };
 
 class Form;
 

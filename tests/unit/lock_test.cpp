@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "log/attempt_log.h"
 #include "program_fixture.h"
 #include "store/text.h"
@@ -26,6 +28,112 @@ TEST_F(Lock, GuardHoldsThePointerOnEnterAndKeepsTheWindowOnTop) {
     EXPECT_TRUE(world().clip.has_value());
     EXPECT_TRUE(world().screensaver_running);
     EXPECT_EQ(p().form4().ctl("Labelnew").text(), fixed("Pet?", 250));
+}
+
+TEST_F(Lock, HoldsFromTheLoadNotOnlyFromTheFirstTick) {
+    start_locked();  // the lock has just loaded: no guard tick yet
+    ASSERT_TRUE(world().clip.has_value());
+    EXPECT_EQ(*world().clip, p().form4().ctl("Command1").screen_rect());
+    EXPECT_EQ(world().z_order[form("Form4")->handle()], -1);
+    EXPECT_EQ(world().task_key_blocks, 1);
+    EXPECT_EQ(world().foreground, form("Form4")->handle());
+}
+
+TEST_F(Lock, GuardPutsTheWindowBackWhateverChangedIt) {
+    start_locked();
+    auto* f4 = form("Form4");
+    const auto home = f4->outer_rect();
+    const auto enter = p().form4().ctl("Command1").screen_rect();
+    using platform::SysCommand;
+    using platform::WindowState;
+
+    // Its system menu, title bar and frame are refused, while it waits and
+    // while the wrong-answer message stands.
+    for (auto c : {SysCommand::Minimize, SysCommand::Maximize, SysCommand::Move, SysCommand::Size})
+        EXPECT_FALSE(sim::sys_command(*f4, c));
+    type_answer("guess");
+    EXPECT_FALSE(sim::sys_command(*f4, SysCommand::Minimize));
+    EXPECT_EQ(f4->state(), WindowState::Normal);
+    EXPECT_EQ(f4->outer_rect(), home);
+
+    // Whatever changes it anyway, the next tick puts it back: normal state,
+    // centred at its size, topmost, the pointer on "&Enter".
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"minimised", [&] { f4->set_state(WindowState::Minimized); }},
+        {"maximised", [&] { f4->set_state(WindowState::Maximized); }},
+        {"moved",
+         [&] {
+             sim::move_window(*f4, {0, 0, home.right - home.left, 300});
+         }},
+    };
+    for (const auto& [what, change] : changes) {
+        change();
+        world().z_order.clear();
+        world().clip.reset();
+        world().cursor = {0, 0};
+        sim::advance(100);
+        EXPECT_EQ(f4->state(), WindowState::Normal) << what;
+        EXPECT_EQ(f4->outer_rect(), home) << what;
+        EXPECT_EQ(world().z_order[f4->handle()], -1) << what;
+        ASSERT_TRUE(world().clip.has_value()) << what;
+        EXPECT_EQ(*world().clip, enter) << what;
+        EXPECT_TRUE(world().cursor.x >= enter.left && world().cursor.x < enter.right) << what;
+    }
+}
+
+TEST_F(Lock, TakesTheKeyboardBackAtOnceAndAtEveryTick) {
+    start_locked();
+    auto* f4 = form("Form4");
+    // Another program takes the foreground: the deactivation brings it back,
+    // with the answer box taking the keys.
+    sim::steal_foreground();
+    EXPECT_EQ(world().foreground, f4->handle());
+    EXPECT_EQ(sim::focus_name(*f4), "Textnew");
+
+    // Taken without a deactivation reaching the lock: the next tick.
+    world().foreground = 0xBEEF;
+    sim::advance(100);
+    EXPECT_EQ(world().foreground, f4->handle());
+
+    // During the wrong-answer message the window itself has the keyboard.
+    type_answer("guess");
+    sim::steal_foreground();
+    EXPECT_EQ(world().foreground, f4->handle());
+    EXPECT_EQ(sim::focus_name(*f4), "");
+    sim::advance(4000);
+    EXPECT_EQ(sim::focus_name(*f4), "Textnew");
+
+    // Released, it lets the keyboard go.
+    world().box_answers = {kNo};
+    type_answer("Rex");
+    ASSERT_NE(form("Form1"), nullptr);
+    sim::steal_foreground();
+    EXPECT_NE(world().foreground, form("Form1")->handle());
+}
+
+TEST_F(Lock, TaskKeysAreBlockedExactlyWhileItHolds) {
+    start_locked();
+    EXPECT_EQ(world().task_key_blocks, 1);
+    // Released by the right answer: free before the alert asks.
+    type_answer("guess");
+    sim::advance(4000);
+    world().box_answers = {kNo};
+    type_answer("Rex");
+    EXPECT_LT(sim::trace_find("task keys free"), sim::trace_find("msgbox Security Alert!"));
+    EXPECT_EQ(world().task_key_blocks, 0);
+
+    // Unloaded from outside, and loaded again 50 ms later.
+    sim::click(*form("Form1"), "Command9");
+    EXPECT_EQ(world().task_key_blocks, 1);
+    sim::close(*form("Form4"));
+    EXPECT_EQ(world().task_key_blocks, 0);
+    sim::advance(50);
+    EXPECT_EQ(world().task_key_blocks, 1);
+
+    // The program ends while it holds.
+    program.reset();
+    EXPECT_EQ(world().task_key_blocks, 0);
+    EXPECT_EQ(world().task_key_blocks_made, 3);
 }
 
 TEST_F(Lock, EmptyEntryOnlyBeeps) {

@@ -15,6 +15,7 @@ protected:
         store_credentials();
         p().main_unlocked = 1;
         p().form1().Show();
+        sim::pump();
         ASSERT_TRUE(shown("Form1"));
     }
 };
@@ -95,6 +96,45 @@ TEST_F(MainWindow, QuitEndsAtOnceButClosingFreesThePointerFirst) {
     EXPECT_EQ(*world().clip, world().desktop);
 }
 
+TEST_F(MainWindow, TakesNoInputWhileALockScreenHoldsOrIsDue) {
+    using platform::SysCommand;
+    open_unlocked();
+    sim::click(*form("Form1"), "Command9");  // the lock over the visible main window
+    auto* main = form("Form1");
+    // Quit, Esc (Quit is the cancel button), Enter (the default button), the
+    // menus, the shortcut keys and the close box do nothing.
+    sim::click(*main, "Command1");
+    sim::choose(*main, "mnuQuit");
+    sim::click(*main, "ExitButton", 2);
+    sim::choose(*main, "mnulockup");
+    sim::choose(*main, "mnuViewLog");
+    sim::right_click(*main, "List2");
+    sim::close(*main);
+    EXPECT_FALSE(sim::sys_command(*main, SysCommand::Minimize));
+    EXPECT_EQ(main->state(), WindowState::Normal);
+    EXPECT_EQ(p().main_unlocked, 1);
+    EXPECT_FALSE(p().form1().ctl("List2").visible());
+    EXPECT_FALSE(sim::trace_has("popup mnuLog"));
+    EXPECT_TRUE(shown("Form4"));
+    // Pause brings the lock screen forward, not the main window.
+    world().foreground = main->handle();
+    EXPECT_FALSE(sim::sys_command(*main, SysCommand::HotKey));
+    EXPECT_EQ(world().foreground, form("Form4")->handle());
+    EXPECT_EQ(sim::focus_name(*form("Form4")), "Textnew");
+
+    // Closed from outside, the lock is due back in 50 ms: still out of reach.
+    sim::close(*form("Form4"));
+    EXPECT_FALSE(sim::sys_command(*main, SysCommand::HotKey));
+    EXPECT_FALSE(main->visible());
+    sim::advance(50);
+    ASSERT_TRUE(shown("Form4"));
+
+    // Released, the main window is the user's again.
+    type_answer("Rex");
+    EXPECT_TRUE(sim::sys_command(*main, SysCommand::HotKey));
+    EXPECT_THROW(sim::click(*main, "Command1"), sim::ProcessEnded);
+}
+
 TEST_F(MainWindow, ScreenSaverCommandLeavesTheStateAlone) {
     open_unlocked();
     sim::click(*form("Form1"), "Command2");
@@ -125,6 +165,8 @@ TEST_F(MainWindow, ColourChoiceIsStoredCheckedAndPainted) {
     // The lock screen paints the current colour.
     sim::choose(*form("Form1"), "mnuPurple");
     sim::click(*form("Form1"), "Command9");
+    sim::pump();
+    ASSERT_FALSE(sim::last_paint(*form("Form4")).empty());
     EXPECT_EQ(sim::last_paint(*form("Form4")).front().color, (platform::Rgb{255, 255, 255}));
     EXPECT_EQ(sim::last_paint(*form("Form4")).back().color, (platform::Rgb{255, 0, 255}));
 }

@@ -113,6 +113,14 @@ TEST_F(Startup, FirstRunRunsTheSetUpAndEndsAtTheMainWindow) {
     EXPECT_EQ(form("Form4"), nullptr);
     EXPECT_TRUE(store::question_stored());
     EXPECT_FALSE(world().screensaver_running);
+    // The main window shown by the set-up stays unlocked: neither a colour
+    // choice nor another repaint raises the lock screen.
+    EXPECT_EQ(p().main_unlocked, 1);
+    sim::choose(*form("Form1"), "mnuRed");
+    form("Form1")->invalidate();
+    sim::pump();
+    EXPECT_EQ(form("Form4"), nullptr);
+    EXPECT_EQ(p().current_color, "red");
 }
 
 TEST_F(Startup, LockScreenIsCaptionedSizedAndCentred) {

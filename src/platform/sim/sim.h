@@ -80,6 +80,9 @@ struct World {
     platform::Rect desktop{0, 0, 1024, 768};
     bool screensaver_running = false;
     std::map<platform::NativeWindow, std::intptr_t> z_order;  // last insert-after per window
+    platform::NativeWindow foreground = 0;                    // the window that has the keyboard
+    int task_key_blocks = 0;                                  // task-key hooks installed now
+    int task_key_blocks_made = 0;                             // ... and ever
     std::intptr_t sethotkey_result = 0;                       // what WM_SETHOTKEY answers
     std::vector<std::pair<platform::NativeWindow, unsigned>> hotkeys;
     std::vector<std::pair<platform::NativeWindow, unsigned>> sys_commands;
@@ -114,6 +117,17 @@ void pump();
 void click(platform::Form& f, std::string_view control, int index = -1);
 void choose(platform::Form& f, std::string_view menu_item);
 void close(platform::Form& f);
+// The system asks the form to carry out a window command; when the form
+// accepts, the sim carries it out. Returns whether it was accepted.
+bool sys_command(platform::Form& f, platform::SysCommand c);
+// Something moves or resizes the window without asking it.
+void move_window(platform::Form& f, const platform::Rect& outer);
+// A window of another program takes the foreground; the form that had it
+// hears of its deactivation.
+void steal_foreground();
+// The name of the form's control that has the focus, or "" when the form's
+// window itself has it.
+std::string focus_name(const platform::Form& f);
 void right_click(platform::Form& f, std::string_view control);
 // The rectangles the last paint of a form filled, with their colours.
 struct Fill {

@@ -134,6 +134,17 @@ bool register_hotkey(NativeWindow w, unsigned vk) {
     return true;
 }
 
+TaskKeyBlock::TaskKeyBlock() : hook_(1) {
+    ++world().task_key_blocks;
+    ++world().task_key_blocks_made;
+    world().trace.push_back("task keys blocked");
+}
+
+TaskKeyBlock::~TaskKeyBlock() {
+    if (hook_ != 0) --world().task_key_blocks;
+    world().trace.push_back("task keys free");
+}
+
 std::intptr_t shell_execute(NativeWindow, std::string_view verb, std::string_view file,
                             std::string_view params, std::string_view dir, int show) {
     world().shell_targets.push_back(std::string(file));

@@ -72,7 +72,12 @@ private:
 };
 
 void request_paint(Form::Impl& f) {
-    if (f.created && f.visible && f.state == WindowState::Normal) f.paint_pending = true;
+    if (f.created && f.visible && f.state != WindowState::Minimized) f.paint_pending = true;
+}
+
+// A window that goes away or out of sight gives up the keyboard.
+void lose_foreground(const Form::Impl& f) {
+    if (sim::world().foreground == f.handle) sim::world().foreground = 0;
 }
 
 void trace(const Form& f, const std::string& what) {
@@ -119,6 +124,7 @@ void Form::create() {
 
 void Form::destroy() {
     Impl& f = *impl_;
+    lose_foreground(f);
     f.created = false;
     f.visible = false;
     f.paint_pending = false;
@@ -131,6 +137,7 @@ bool Form::created() const { return impl_->created; }
 void Form::show() {
     impl_->visible = true;
     request_paint(*impl_);
+    if (impl_->state != WindowState::Minimized) sim::world().foreground = impl_->handle;
     trace(*this, "show");
 }
 
@@ -141,6 +148,7 @@ void Form::show_modal() {
 }
 
 void Form::hide() {
+    lose_foreground(*impl_);
     impl_->visible = false;
     impl_->paint_pending = false;
     trace(*this, "hide");
@@ -151,8 +159,12 @@ bool Form::visible() const { return impl_->visible; }
 void Form::set_state(WindowState s) {
     if (impl_->state == s) return;
     impl_->state = s;
+    // A minimised window has no client area to paint.
+    if (s == WindowState::Minimized) impl_->paint_pending = false;
     request_paint(*impl_);
-    trace(*this, s == WindowState::Normal ? "restore" : "minimize");
+    trace(*this, s == WindowState::Normal      ? "restore"
+                 : s == WindowState::Minimized ? "minimize"
+                                               : "maximize");
 }
 
 WindowState Form::state() const { return impl_->state; }
@@ -286,6 +298,20 @@ bool Timer::enabled() const { return form_->impl().timers.at(id_).enabled; }
 
 int run_message_loop() { return 0; }
 
+NativeWindow foreground_window() { return sim::world().foreground; }
+
+void take_foreground(NativeWindow w, NativeWindow focus) {
+    sim::world().foreground = w;
+    for (Form* f : all_forms()) {
+        auto& impl = f->impl();
+        if (!impl.created || impl.handle != w) continue;
+        const auto n = static_cast<NativeWindow>(impl.controls.size());
+        impl.focus = focus > w && focus <= w + n ? static_cast<int>(focus - w - 1) : -1;
+        sim::world().trace.push_back("foreground " + std::string(f->spec().name) + " " +
+                                     sim::focus_name(*f));
+    }
+}
+
 int twips_to_px_x(int twips) { return (twips * 96 + 720) / 1440; }
 int twips_to_px_y(int twips) { return (twips * 96 + 720) / 1440; }
 
@@ -398,6 +424,60 @@ void choose(Form& f, std::string_view menu_item) {
 }
 
 void close(Form& f) { f.impl().events->on_close(); }
+
+bool sys_command(Form& f, platform::SysCommand c) {
+    using platform::SysCommand;
+    using platform::WindowState;
+    if (!f.impl().events->on_sys_command(c)) {
+        world().trace.push_back("syscommand refused " + std::string(f.spec().name));
+        return false;
+    }
+    platform::Rect r = f.outer_rect();
+    switch (c) {
+        case SysCommand::Minimize:
+            f.set_state(WindowState::Minimized);
+            platform::lose_foreground(f.impl());
+            break;
+        case SysCommand::Maximize:
+            f.set_state(WindowState::Maximized);
+            break;
+        case SysCommand::Restore:
+            f.set_state(WindowState::Normal);
+            break;
+        case SysCommand::Move:
+            move_window(f, {r.left + 40, r.top + 30, r.right + 40, r.bottom + 30});
+            break;
+        case SysCommand::Size:
+            move_window(f, {r.left, r.top, r.right + 40, r.bottom + 30});
+            break;
+        case SysCommand::HotKey:
+            f.set_state(WindowState::Normal);
+            world().foreground = f.handle();
+            break;
+    }
+    return true;
+}
+
+void move_window(Form& f, const platform::Rect& outer) {
+    auto& impl = f.impl();
+    const platform::Rect before = impl.rect;
+    impl.rect = outer;
+    impl.client.x += (outer.right - outer.left) - (before.right - before.left);
+    impl.client.y += (outer.bottom - outer.top) - (before.bottom - before.top);
+}
+
+void steal_foreground() {
+    const platform::NativeWindow had = world().foreground;
+    world().foreground = 0xF0F0F0;  // a window of another program
+    world().trace.push_back("foreground taken");
+    for (Form* f : platform::all_forms())
+        if (f->created() && f->handle() == had) f->impl().events->on_deactivate();
+}
+
+std::string focus_name(const Form& f) {
+    const int id = f.impl().focus;
+    return id < 0 ? std::string{} : std::string(f.spec().controls[id].name);
+}
 
 void right_click(Form& f, std::string_view control) {
     f.impl().events->on_mouse_down(control, platform::MouseButton::Right);

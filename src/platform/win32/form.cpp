@@ -186,10 +186,19 @@ void Form::Impl::set_state(WindowState s) {
         return;
     }
     pending_minimized = false;
-    if (s == WindowState::Minimized) {
-        if (!IsIconic(hwnd())) ShowWindow(hwnd(), SW_MINIMIZE);
-    } else if (IsIconic(hwnd())) {
-        ShowWindow(hwnd(), SW_RESTORE);
+    switch (s) {
+        case WindowState::Minimized:
+            if (!IsIconic(hwnd())) ShowWindow(hwnd(), SW_MINIMIZE);
+            break;
+        case WindowState::Maximized:
+            if (!IsZoomed(hwnd())) ShowWindow(hwnd(), SW_MAXIMIZE);
+            break;
+        case WindowState::Normal:
+            // A window minimised from the maximised state restores to it
+            // first.
+            for (int i = 0; i < 2 && (IsIconic(hwnd()) || IsZoomed(hwnd())); ++i)
+                ShowWindow(hwnd(), SW_RESTORE);
+            break;
     }
 }
 
@@ -197,7 +206,8 @@ WindowState Form::Impl::state() const {
     if (!exists()) return WindowState::Normal;
     if (!IsWindowVisible(hwnd()))
         return pending_minimized ? WindowState::Minimized : WindowState::Normal;
-    return IsIconic(hwnd()) ? WindowState::Minimized : WindowState::Normal;
+    if (IsIconic(hwnd())) return WindowState::Minimized;
+    return IsZoomed(hwnd()) ? WindowState::Maximized : WindowState::Normal;
 }
 
 // --- modality ----------------------------------------------------------------
@@ -264,6 +274,29 @@ void Form::Impl::end_modal() {
 
 // --- messages ------------------------------------------------------------
 
+namespace {
+
+std::optional<SysCommand> sys_command_of(WPARAM wp) {
+    switch (wp & 0xFFF0) {
+        case SC_MINIMIZE:
+            return SysCommand::Minimize;
+        case SC_MAXIMIZE:
+            return SysCommand::Maximize;
+        case SC_RESTORE:
+            return SysCommand::Restore;
+        case SC_MOVE:
+            return SysCommand::Move;
+        case SC_SIZE:
+            return SysCommand::Size;
+        case SC_HOTKEY:
+            return SysCommand::HotKey;
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
 LRESULT Form::Impl::handle_message(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_ERASEBKGND:
@@ -283,11 +316,17 @@ LRESULT Form::Impl::handle_message(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_ENDSESSION:
             if (wp) events.on_close();
             return 0;
+        case WM_SYSCOMMAND:
+            if (const auto c = sys_command_of(wp); c && !events.on_sys_command(*c)) return 0;
+            return default_handling(msg, wp, lp);
         case WM_HOTKEY:
-            on_hotkey();
+            if (events.on_sys_command(SysCommand::HotKey)) on_hotkey();
             return 0;
         case WM_ACTIVATE:
             on_activate(LOWORD(wp) != WA_INACTIVE, HIWORD(wp) != 0);
+            return 0;
+        case win32::kWmDeactivated:
+            events.on_deactivate();
             return 0;
         case WM_SETFOCUS:
             restore_focus();
@@ -373,6 +412,9 @@ void Form::Impl::on_activate(bool active, bool minimized) {
     if (!active) {
         const HWND f = GetFocus();
         if (f && IsChild(hwnd(), f)) saved_focus = f;
+        // Heard once the activation has moved on: taking the keyboard back
+        // from inside the change itself would fight it.
+        PostMessageA(hwnd(), win32::kWmDeactivated, 0, 0);
         return;
     }
     if (!minimized) restore_focus();

@@ -117,6 +117,7 @@ private:
 namespace win32 {
 
 inline constexpr UINT kWmUpdateDefault = WM_APP + 1;
+inline constexpr UINT kWmDeactivated = WM_APP + 2;
 inline constexpr UINT_PTR kFirstTimerId = 1;
 
 // The hidden window that owns the forms kept out of the task bar.

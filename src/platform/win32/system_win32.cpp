@@ -157,6 +157,62 @@ void system_parameters_info(unsigned action, int flag) {
     SystemParametersInfoA(action, static_cast<UINT>(flag), &scratch, 0);
 }
 
+NativeWindow foreground_window() { return win32::from_hwnd(GetForegroundWindow()); }
+
+void take_foreground(NativeWindow w, NativeWindow focus) {
+    const HWND target = to_hwnd(w);
+    // The system lets the thread that has the keyboard hand it on: share its
+    // input state for the length of the calls.
+    const DWORD self = GetCurrentThreadId();
+    const HWND current = GetForegroundWindow();
+    const DWORD other = current ? GetWindowThreadProcessId(current, nullptr) : 0;
+    const bool attached = other != 0 && other != self && AttachThreadInput(self, other, TRUE);
+    BringWindowToTop(target);
+    SetForegroundWindow(target);
+    SetFocus(focus ? to_hwnd(focus) : target);
+    if (attached) AttachThreadInput(self, other, FALSE);
+}
+
+namespace {
+
+bool key_down(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
+
+// The task-switching and shell keys. AltGr (Ctrl+Alt) with Space types a
+// character on some layouts and goes through.
+bool is_task_key(const KBDLLHOOKSTRUCT& k) {
+    const bool alt = (k.flags & LLKHF_ALTDOWN) != 0 || key_down(VK_MENU);
+    switch (k.vkCode) {
+        case VK_LWIN:
+        case VK_RWIN:
+            return true;
+        case VK_TAB:
+            return alt;
+        case VK_ESCAPE:
+            return alt || key_down(VK_CONTROL);
+        case VK_SPACE:
+            return alt && !key_down(VK_CONTROL);
+        default:
+            return false;
+    }
+}
+
+// Runs on every key of the desktop while the lock waits, so it does no more
+// than look: the system drops a low-level hook that is slow to answer.
+LRESULT CALLBACK task_key_proc(int code, WPARAM wp, LPARAM lp) noexcept {
+    if (code == HC_ACTION && is_task_key(*reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp))) return 1;
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+}  // namespace
+
+TaskKeyBlock::TaskKeyBlock()
+    : hook_(reinterpret_cast<std::uintptr_t>(
+          SetWindowsHookExA(WH_KEYBOARD_LL, &task_key_proc, GetModuleHandleA(nullptr), 0))) {}
+
+TaskKeyBlock::~TaskKeyBlock() {
+    if (hook_) UnhookWindowsHookEx(reinterpret_cast<HHOOK>(hook_));
+}
+
 void set_window_pos(NativeWindow w, std::intptr_t insert_after, unsigned flags) {
     SetWindowPos(to_hwnd(w), reinterpret_cast<HWND>(insert_after), 0, 0, 0, 0, flags);
 }
