@@ -36,10 +36,13 @@ void Form4::Form_Load() {
     paint_gradient(*this);
     set_timer("Timer2", true);
     platform::system_parameters_info(kSpiSetScreenSaverRunning, -1);
-    // The task-switching keys and the pointer are held from the moment the
-    // window shows, not from the first tick 100 ms later.
+    // The task-switching keys, the keyboard and the pointer are held from
+    // the moment the window shows, not from the first tick 100 ms later. It
+    // is shown first: a hidden window cannot take the keyboard, and a change
+    // of the foreground afterwards would free the pointer again.
     task_keys_.emplace();
     home_rect_ = window_.outer_rect();
+    window_.show();
     Timer2_Timer();
 }
 
@@ -52,12 +55,13 @@ void Form4::Form_Paint(platform::Painter& p) {
 // others, the pointer back onto "&Enter" and the keyboard back to the lock.
 void Form4::Timer2_Timer() {
     hold_window();
+    // The keyboard first: a change of the foreground may free the pointer.
+    if (platform::foreground_window() != window_.handle()) take_keyboard();
     clip_rect = ctl("Command1").screen_rect();
     platform::clip_cursor(clip_rect);
     set_topmost(window_.handle(), -1);
     const auto p = platform::cursor_pos();
     platform::set_cursor_pos(p.x, p.y);
-    if (platform::foreground_window() != window_.handle()) take_keyboard();
     set_timer("Timer2", true);
 }
 
@@ -79,7 +83,8 @@ void Form4::take_keyboard() {
 }
 
 // While it holds, the window can be neither minimised, maximised, moved nor
-// sized; closing it is undone by the main window instead.
+// sized, and Alt opens no menu that would take the keys typed next; closing
+// it is undone by the main window instead.
 bool Form4::on_sys_command(platform::SysCommand c) {
     return !holding() || c == platform::SysCommand::Restore;
 }

@@ -119,8 +119,9 @@ public:
 enum class MouseButton { Left = 1, Right = 2, Middle = 4 };
 
 // Window commands that the system carries out for a form: from its system
-// menu, title bar and frame, and (HotKey) the window's activation key.
-enum class SysCommand { Minimize, Maximize, Restore, Move, Size, HotKey };
+// menu, title bar and frame, the window's activation key (HotKey), and the
+// Alt key that opens the menus from the keyboard (KeyMenu).
+enum class SysCommand { Minimize, Maximize, Restore, Move, Size, HotKey, KeyMenu };
 
 class FormEvents {
 public:

@@ -5,8 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <thread>
 
 #include "app/layouts.h"
 #include "harness.h"
@@ -53,6 +58,127 @@ inline bool main_menu(HWND main, const char* name) {
     return pos >= 0 &&
            PostMessageA(main, WM_COMMAND, MAKEWPARAM(kv::platform::kFirstMenuId + pos, 0), 0);
 }
+
+// A window of the test program with an edit box, standing for any other
+// application.
+class OtherApplication {
+public:
+    OtherApplication()
+        : hwnd_(CreateWindowExA(0, "STATIC", "Another application", WS_OVERLAPPEDWINDOW, 10, 10,
+                                300, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr)),
+          edit_(CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 5, 5, 200, 24,
+                                hwnd_, nullptr, GetModuleHandleA(nullptr), nullptr)) {}
+    ~OtherApplication() {
+        if (hwnd_) DestroyWindow(hwnd_);
+    }
+    OtherApplication(const OtherApplication&) = delete;
+    OtherApplication& operator=(const OtherApplication&) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+    std::string text() const { return window_text(edit_); }
+
+    // Shows the window and takes the foreground once, with its edit box
+    // taking the keys.
+    bool take_foreground() {
+        if (!hwnd_ || !edit_) return false;
+        ShowWindow(hwnd_, SW_SHOWNORMAL);
+        const bool ok = SetForegroundWindow(hwnd_) != 0;
+        SetFocus(edit_);
+        pump();
+        return ok;
+    }
+
+    // Takes the foreground until it has it.
+    bool activate() {
+        if (!hwnd_) return false;
+        ShowWindow(hwnd_, SW_SHOWNORMAL);
+        return wait_for([&] {
+            SetForegroundWindow(hwnd_);
+            pump();
+            return GetForegroundWindow() == hwnd_;
+        });
+    }
+
+    // Takes its input, as a running application does. Under Wine a
+    // registered hot key takes effect only once the thread that has the
+    // keyboard reads its input, so tests read while they wait for Pause.
+    static void pump() {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+    }
+
+private:
+    HWND hwnd_;
+    HWND edit_;
+};
+
+// A low-level keyboard hook of the test program, standing for any other
+// program that watches the keyboard. It runs on a thread of its own, which
+// reads its messages as a hook's thread must. Hooks installed later are
+// called first, and one that swallows a key hides it from this one.
+class KeyWatcher {
+public:
+    KeyWatcher() {
+        thread_ = std::thread([this] { run(); });
+        wait_for([&] { return ready_.load(); }, 5s);
+    }
+    ~KeyWatcher() {
+        PostThreadMessageA(thread_id_.load(), WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    KeyWatcher(const KeyWatcher&) = delete;
+    KeyWatcher& operator=(const KeyWatcher&) = delete;
+
+    bool installed() const { return hook_ != nullptr; }
+    // Whether a key went down (or up) since the last clear().
+    bool saw_down(DWORD vk) { return seen(down_, vk); }
+    bool saw_up(DWORD vk) { return seen(up_, vk); }
+    void clear() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        down_.clear();
+        up_.clear();
+    }
+
+private:
+    static inline KeyWatcher* self_ = nullptr;
+
+    static LRESULT CALLBACK proc(int code, WPARAM wp, LPARAM lp) noexcept {
+        if (code == HC_ACTION && self_) {
+            const auto* k = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
+            const bool up = wp == WM_KEYUP || wp == WM_SYSKEYUP;
+            std::lock_guard<std::mutex> lock(self_->mutex_);
+            (up ? self_->up_ : self_->down_).insert(k->vkCode);
+        }
+        return CallNextHookEx(nullptr, code, wp, lp);
+    }
+
+    void run() {
+        thread_id_ = GetCurrentThreadId();
+        self_ = this;
+        hook_ = SetWindowsHookExA(WH_KEYBOARD_LL, &proc, GetModuleHandleA(nullptr), 0);
+        MSG m;
+        PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue, for WM_QUIT
+        ready_ = true;
+        while (GetMessageA(&m, nullptr, 0, 0) > 0) DispatchMessageA(&m);
+        if (hook_) UnhookWindowsHookEx(hook_);
+        self_ = nullptr;
+    }
+
+    bool seen(const std::set<DWORD>& keys, DWORD vk) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return keys.count(vk) != 0;
+    }
+
+    std::thread thread_;
+    std::atomic<DWORD> thread_id_{0};
+    std::atomic<bool> ready_{false};
+    HHOOK hook_ = nullptr;
+    std::mutex mutex_;
+    std::set<DWORD> down_, up_;
+};
 
 class Lock : public ::testing::Test {
 protected:
@@ -106,6 +232,25 @@ protected:
     }
 
     bool shows_wrong_answer() { return window_text(label_) == kWrongMessage; }
+
+    // The lock as it must stay: shown in the normal state, centred at its
+    // size, topmost, and holding the pointer on "&Enter".
+    bool lock_holds() {
+        if (!is_visible(lock_) || IsIconic(lock_) || IsZoomed(lock_) || !is_topmost(lock_))
+            return false;
+        const RECT r = window_rect(lock_), s = screen_rect();
+        if (r.right - r.left != twips_to_px(7215) || r.bottom - r.top != twips_to_px(4905))
+            return false;
+        if (std::abs((r.left - s.left) - (s.right - r.right)) > 2 ||
+            std::abs((r.top - s.top) - (s.bottom - r.bottom)) > 2)
+            return false;
+        return same_rect(clip_rect(), window_rect(enter_));
+    }
+    std::string lock_state() {
+        return std::string(IsIconic(lock_) ? "minimised " : "") +
+               (is_topmost(lock_) ? "topmost " : "not topmost ") + "at " +
+               rect_text(window_rect(lock_)) + ", pointer confined to " + rect_text(clip_rect());
+    }
 
     // A wrong answer: waits until it is shown, then until the lock screen
     // takes the next answer again.

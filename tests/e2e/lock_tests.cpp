@@ -29,6 +29,83 @@ TEST_F(Lock, ShowsTheQuestionStaysOnTopAndHoldsThePointerOnEnter) {
     EXPECT_EQ(program_.find_window("KvForm1"), nullptr) << "the main window is visible";
 }
 
+TEST_F(Lock, ItCannotBeMinimisedMovedOrSizedAwayFromThePointer) {
+    start_locked();
+    ASSERT_TRUE(wait_for([&] { return holds_for([&] { return lock_holds(); }, 200ms); }))
+        << lock_state();
+
+    // What its system menu sends.
+    ASSERT_TRUE(PostMessageA(lock_, WM_SYSCOMMAND, SC_MINIMIZE, 0));
+    EXPECT_TRUE(holds_for([&] { return lock_holds(); }, 1s)) << lock_state();
+
+    // Alt+Space, N as real keys: no system menu opens, so the N is typed.
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == lock_; }));
+    ASSERT_TRUE(press_keys("alt+space n"));
+    EXPECT_TRUE(wait_for([&] { return window_text(answer_) == "n"; }))
+        << "the answer box holds \"" << window_text(answer_) << '"';
+    EXPECT_TRUE(wait_for([&] { return lock_holds(); }, 1s)) << lock_state();
+
+    // Changed from outside without asking: the guard puts it back.
+    ShowWindow(lock_, SW_MINIMIZE);
+    EXPECT_TRUE(wait_for([&] { return lock_holds(); }, 1s)) << lock_state();
+    MoveWindow(lock_, 0, 0, 300, 200, TRUE);
+    EXPECT_TRUE(wait_for([&] { return lock_holds(); }, 1s)) << lock_state();
+    EXPECT_TRUE(program_.running());
+}
+
+TEST_F(Lock, ItTakesTheKeyboardBackFromAnotherProgram) {
+    start_locked();
+    OtherApplication other;
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == lock_; }));
+    ASSERT_TRUE(other.take_foreground()) << "the other program could not take the foreground";
+    EXPECT_TRUE(wait_for(
+        [&] {
+            OtherApplication::pump();
+            return GetForegroundWindow() == lock_;
+        },
+        500ms))
+        << "the lock screen did not take the foreground back";
+
+    // Letters typed now land in the answer box, not in the other program.
+    ASSERT_TRUE(press_keys("k e y s"));
+    EXPECT_TRUE(wait_for([&] {
+        OtherApplication::pump();
+        return window_text(answer_) == "keys";
+    })) << "the answer box holds \""
+        << window_text(answer_) << '"';
+    OtherApplication::pump();
+    EXPECT_EQ(other.text(), "");
+}
+
+TEST_F(Lock, TaskSwitchingKeysReachNoOtherProgramUntilTheRightAnswer) {
+    KeyWatcher watcher;  // installed before the program starts
+    ASSERT_TRUE(watcher.installed());
+    start_locked();
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == lock_; }));
+    watcher.clear();
+    // Each combination ends with its modifier going up, which is not held
+    // back: once the last one is seen, all the keys have passed.
+    ASSERT_TRUE(press_keys("alt+Tab Super_L ctrl+Escape"));
+    ASSERT_TRUE(wait_for([&] { return watcher.saw_up(VK_LCONTROL) || watcher.saw_up(VK_CONTROL); }))
+        << "the keys were not pressed";
+    EXPECT_FALSE(watcher.saw_down(VK_TAB)) << "Alt+Tab got through";
+    EXPECT_FALSE(watcher.saw_down(VK_LWIN)) << "the Windows key got through";
+    EXPECT_FALSE(watcher.saw_down(VK_ESCAPE)) << "Ctrl+Esc got through";
+    EXPECT_TRUE(lock_holds()) << lock_state();
+
+    // Released, the keys are everybody's again.
+    ASSERT_NO_FATAL_FAILURE(answer(kAnswer));
+    ASSERT_TRUE(program_.wait_window("KvForm1", kMainCaption)) << "not unlocked";
+    OtherApplication other;
+    ASSERT_TRUE(other.activate());
+    watcher.clear();
+    ASSERT_TRUE(press_keys("alt+Tab Super_L ctrl+Escape"));
+    EXPECT_TRUE(wait_for([&] {
+        OtherApplication::pump();
+        return watcher.saw_down(VK_TAB) && watcher.saw_down(VK_LWIN) && watcher.saw_down(VK_ESCAPE);
+    })) << "the keys were still held back after the right answer";
+}
+
 TEST_F(Lock, AWrongAnswerIsShownStoredAndLogged) {
     start_locked();
     answer("Blue");  // differs only in letter case: wrong

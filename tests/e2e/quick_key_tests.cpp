@@ -11,43 +11,6 @@ namespace {
 
 using namespace kv::e2e;
 
-// A plain window of the test program, standing for any other application.
-class OtherApplication {
-public:
-    OtherApplication()
-        : hwnd_(CreateWindowExA(0, "STATIC", "Another application", WS_OVERLAPPEDWINDOW, 10, 10,
-                                300, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr)) {}
-    ~OtherApplication() {
-        if (hwnd_) DestroyWindow(hwnd_);
-    }
-    OtherApplication(const OtherApplication&) = delete;
-    OtherApplication& operator=(const OtherApplication&) = delete;
-
-    bool activate() {
-        if (!hwnd_) return false;
-        ShowWindow(hwnd_, SW_SHOWNORMAL);
-        return wait_for([&] {
-            SetForegroundWindow(hwnd_);
-            pump();
-            return GetForegroundWindow() == hwnd_;
-        });
-    }
-
-    // Takes its input, as a running application does. Under Wine a
-    // registered hot key takes effect only once the thread that has the
-    // keyboard reads its input, so the test reads while it waits for Pause.
-    static void pump() {
-        MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
-        }
-    }
-
-private:
-    HWND hwnd_;
-};
-
 class QuickKeys : public Lock {
 protected:
     // Unlocks without any attempt (typing the answer unless `typed`) and
@@ -103,6 +66,36 @@ TEST_F(QuickKeys, F9MinimisesAndPauseBringsTheLockScreenBack) {
         << "Pause did not restore the main window";
     EXPECT_TRUE(holds_for([&] { return !program_.find_window("KvForm4"); }, 500ms))
         << "Pause locked a window that was only minimised";
+}
+
+TEST_F(QuickKeys, PauseThenEscFindTheLockScreenNotQuit) {
+    // The lock from "&Kestrova" over the visible main window.
+    start_locked();
+    HWND main = unlock_to_main();
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(click(main, GetDlgCtrlID(main_part(main, "Command9"))));
+    ASSERT_NO_FATAL_FAILURE(wait_lock(5s));
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == lock_; }));
+    // Keys are taken in order: the letter after them shows they were handled.
+    ASSERT_TRUE(press_keys("Pause Escape x"));
+    EXPECT_TRUE(wait_for([&] { return !program_.running() || window_text(answer_) == "x"; }));
+    ASSERT_TRUE(program_.running()) << "Pause and Esc ended the program";
+    EXPECT_EQ(window_text(answer_), "x");
+    EXPECT_TRUE(wait_for([&] { return lock_holds(); }, 1s)) << lock_state();
+    EXPECT_TRUE(is_visible(main) && !IsIconic(main));
+
+    // After a locked start and one wrong answer, with the main window loaded
+    // but hidden.
+    program_.kill();
+    release_desktop();
+    start_locked();
+    ASSERT_NO_FATAL_FAILURE(answer_wrong("guess"));
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == lock_; }));
+    ASSERT_TRUE(press_keys("Pause Escape x"));
+    EXPECT_TRUE(wait_for([&] { return !program_.running() || window_text(answer_) == "x"; }));
+    ASSERT_TRUE(program_.running()) << "Pause and Esc ended the program";
+    EXPECT_TRUE(wait_for([&] { return lock_holds(); }, 1s)) << lock_state();
+    EXPECT_EQ(program_.find_window("KvForm1"), nullptr) << "Pause showed the main window";
 }
 
 TEST_F(QuickKeys, F12LocksAtOnceButNotFromTheLockScreen) {

@@ -6,6 +6,7 @@
 
 #include "app/layouts.h"
 #include "harness.h"
+#include "platform/ui.h"
 #include "store/scrambler.h"
 #include "store/text.h"
 
@@ -97,6 +98,20 @@ TEST_F(FirstRun, TheWholeDialogueStoresQuestionAnswerAndOptions) {
     const auto login = reg_read(kVendorKey, "Login");
     ASSERT_TRUE(login) << "no start mode stored";
     EXPECT_EQ(login->bytes, std::string("1", 2));
+
+    // The main window the set-up showed is unlocked: a colour chosen and a
+    // full repaint raise no lock screen.
+    const int red = kv::layout::menu_position(kv::layout::kForm1, "mnuRed");
+    ASSERT_GE(red, 0);
+    ASSERT_TRUE(PostMessageA(main, WM_COMMAND, MAKEWPARAM(kv::platform::kFirstMenuId + red, 0), 0));
+    ASSERT_TRUE(wait_for([] {
+        const auto color = reg_read(kVendorKey, "Color");
+        return color && color->bytes == std::string("red", 4);
+    })) << "the colour was not chosen";
+    RedrawWindow(main, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    EXPECT_TRUE(holds_for([&] { return !program_.find_window("KvForm4"); }, 1s))
+        << "the lock screen came up over the main window";
 }
 
 TEST_F(FirstRun, NoAutorunAndTheLockAtStartThenARestartLocksUntilTheAnswer) {

@@ -49,7 +49,8 @@ TEST_F(Lock, GuardPutsTheWindowBackWhateverChangedIt) {
 
     // Its system menu, title bar and frame are refused, while it waits and
     // while the wrong-answer message stands.
-    for (auto c : {SysCommand::Minimize, SysCommand::Maximize, SysCommand::Move, SysCommand::Size})
+    for (auto c : {SysCommand::Minimize, SysCommand::Maximize, SysCommand::Move, SysCommand::Size,
+                   SysCommand::KeyMenu})
         EXPECT_FALSE(sim::sys_command(*f4, c));
     type_answer("guess");
     EXPECT_FALSE(sim::sys_command(*f4, SysCommand::Minimize));

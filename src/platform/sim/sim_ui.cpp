@@ -80,6 +80,12 @@ void lose_foreground(const Form::Impl& f) {
     if (sim::world().foreground == f.handle) sim::world().foreground = 0;
 }
 
+// As under Wine, a new foreground window frees the pointer.
+void set_foreground(NativeWindow w) {
+    if (sim::world().foreground != w) sim::world().clip.reset();
+    sim::world().foreground = w;
+}
+
 void trace(const Form& f, const std::string& what) {
     sim::world().trace.push_back(what + " " + f.spec().name);
 }
@@ -137,7 +143,7 @@ bool Form::created() const { return impl_->created; }
 void Form::show() {
     impl_->visible = true;
     request_paint(*impl_);
-    if (impl_->state != WindowState::Minimized) sim::world().foreground = impl_->handle;
+    if (impl_->state != WindowState::Minimized) set_foreground(impl_->handle);
     trace(*this, "show");
 }
 
@@ -301,10 +307,12 @@ int run_message_loop() { return 0; }
 NativeWindow foreground_window() { return sim::world().foreground; }
 
 void take_foreground(NativeWindow w, NativeWindow focus) {
-    sim::world().foreground = w;
     for (Form* f : all_forms()) {
         auto& impl = f->impl();
         if (!impl.created || impl.handle != w) continue;
+        // A hidden window cannot be activated.
+        if (!impl.visible) return;
+        set_foreground(w);
         const auto n = static_cast<NativeWindow>(impl.controls.size());
         impl.focus = focus > w && focus <= w + n ? static_cast<int>(focus - w - 1) : -1;
         sim::world().trace.push_back("foreground " + std::string(f->spec().name) + " " +
@@ -452,7 +460,10 @@ bool sys_command(Form& f, platform::SysCommand c) {
             break;
         case SysCommand::HotKey:
             f.set_state(WindowState::Normal);
-            world().foreground = f.handle();
+            platform::set_foreground(f.handle());
+            break;
+        case SysCommand::KeyMenu:
+            world().trace.push_back("menu mode " + std::string(f.spec().name));
             break;
     }
     return true;
@@ -468,7 +479,7 @@ void move_window(Form& f, const platform::Rect& outer) {
 
 void steal_foreground() {
     const platform::NativeWindow had = world().foreground;
-    world().foreground = 0xF0F0F0;  // a window of another program
+    platform::set_foreground(0xF0F0F0);  // a window of another program
     world().trace.push_back("foreground taken");
     for (Form* f : platform::all_forms())
         if (f->created() && f->handle() == had) f->impl().events->on_deactivate();

@@ -290,6 +290,8 @@ std::optional<SysCommand> sys_command_of(WPARAM wp) {
             return SysCommand::Size;
         case SC_HOTKEY:
             return SysCommand::HotKey;
+        case SC_KEYMENU:
+            return SysCommand::KeyMenu;
         default:
             return std::nullopt;
     }

@@ -161,7 +161,20 @@ NativeWindow foreground_window() { return win32::from_hwnd(GetForegroundWindow()
 
 void take_foreground(NativeWindow w, NativeWindow focus) {
     const HWND target = to_hwnd(w);
-    // The system lets the thread that has the keyboard hand it on: share its
+    const HWND keys = focus ? to_hwnd(focus) : target;
+    // The thread's own focus may never have left the control while another
+    // program had the keyboard: move it away and back, so that the window
+    // system's keyboard focus (X's, under Wine) follows it too.
+    const auto focus_on = [keys] {
+        SetFocus(nullptr);
+        SetFocus(keys);
+    };
+    // Granted outright where the foreground rules let this process have it.
+    if (SetForegroundWindow(target) && GetForegroundWindow() == target) {
+        focus_on();
+        return;
+    }
+    // Otherwise the thread that has the keyboard may hand it on: share its
     // input state for the length of the calls.
     const DWORD self = GetCurrentThreadId();
     const HWND current = GetForegroundWindow();
@@ -169,7 +182,7 @@ void take_foreground(NativeWindow w, NativeWindow focus) {
     const bool attached = other != 0 && other != self && AttachThreadInput(self, other, TRUE);
     BringWindowToTop(target);
     SetForegroundWindow(target);
-    SetFocus(focus ? to_hwnd(focus) : target);
+    focus_on();
     if (attached) AttachThreadInput(self, other, FALSE);
 }
 
