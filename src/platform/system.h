@@ -85,6 +85,12 @@ NativeWindow foreground_window();
 // the system's foreground rules allow.
 void take_foreground(NativeWindow w, NativeWindow focus);
 
+// The task-switching and shell keys, by virtual-key code (VK_TAB 0x09,
+// VK_ESCAPE 0x1B, VK_SPACE 0x20, VK_LWIN 0x5B, VK_RWIN 0x5C) and the state of
+// Alt and Ctrl. AltGr is Ctrl+Alt: with Space it types a character on some
+// layouts, so it goes through.
+bool is_task_key(std::uint32_t vk, bool alt, bool ctrl);
+
 // While an object of this type lives, a low-level keyboard hook swallows the
 // task-switching and shell keys: Alt+Tab, Alt+Shift+Tab, Alt+Esc, Ctrl+Esc,
 // Ctrl+Shift+Esc, both Windows keys and Alt+Space. Every other key goes on to

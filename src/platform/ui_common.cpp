@@ -1,4 +1,5 @@
-// Name lookups in the layout tables, shared by both back ends.
+// Name lookups in the layout tables and the task-key rule, shared by both
+// back ends.
 #include <cstdio>
 #include <cstdlib>
 
@@ -38,6 +39,22 @@ int Form::timer_id(std::string_view name) const {
     for (std::size_t i = 0; i < spec_.timers.size(); ++i)
         if (name == spec_.timers[i].name) return static_cast<int>(i);
     unknown("timer", name, spec_);
+}
+
+bool is_task_key(std::uint32_t vk, bool alt, bool ctrl) {
+    switch (vk) {
+        case 0x5B:  // VK_LWIN
+        case 0x5C:  // VK_RWIN
+            return true;
+        case 0x09:  // VK_TAB: Alt+Tab, Alt+Shift+Tab
+            return alt;
+        case 0x1B:  // VK_ESCAPE: Alt+Esc, Ctrl+Esc, Ctrl+Shift+Esc
+            return alt || ctrl;
+        case 0x20:  // VK_SPACE: Alt+Space opens the system menu
+            return alt && !ctrl;
+        default:
+            return false;
+    }
 }
 
 Control Form::control(std::string_view name, int index) {

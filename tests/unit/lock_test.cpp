@@ -137,6 +137,28 @@ TEST_F(Lock, TaskKeysAreBlockedExactlyWhileItHolds) {
     EXPECT_EQ(world().task_key_blocks_made, 3);
 }
 
+TEST_F(Lock, OnlyTheTaskSwitchingKeysAreHeldBack) {
+    using platform::is_task_key;
+    constexpr std::uint32_t kTab = 0x09, kEsc = 0x1B, kSpace = 0x20, kLWin = 0x5B, kRWin = 0x5C;
+    EXPECT_TRUE(is_task_key(kTab, true, false));    // Alt+Tab, Alt+Shift+Tab
+    EXPECT_TRUE(is_task_key(kEsc, true, false));    // Alt+Esc
+    EXPECT_TRUE(is_task_key(kEsc, false, true));    // Ctrl+Esc, Ctrl+Shift+Esc
+    EXPECT_TRUE(is_task_key(kSpace, true, false));  // Alt+Space
+    EXPECT_TRUE(is_task_key(kLWin, false, false));
+    EXPECT_TRUE(is_task_key(kRWin, false, false));
+    // Everything else reaches the answer box: Tab, Esc and Space alone, the
+    // letters, and AltGr (Ctrl+Alt) characters, AltGr+Space included.
+    EXPECT_FALSE(is_task_key(kTab, false, false));
+    EXPECT_FALSE(is_task_key(kEsc, false, false));
+    EXPECT_FALSE(is_task_key(kSpace, false, false));
+    EXPECT_FALSE(is_task_key(kSpace, true, true));
+    for (std::uint32_t vk = 'A'; vk <= 'Z'; ++vk) {
+        EXPECT_FALSE(is_task_key(vk, false, false)) << vk;
+        EXPECT_FALSE(is_task_key(vk, true, true)) << vk;
+    }
+    EXPECT_FALSE(is_task_key(0x32, true, true));  // AltGr+2 ("@" on some layouts)
+}
+
 TEST_F(Lock, EmptyEntryOnlyBeeps) {
     start_locked();
     type_answer("");

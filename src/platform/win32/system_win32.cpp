@@ -190,29 +190,14 @@ namespace {
 
 bool key_down(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
 
-// The task-switching and shell keys. AltGr (Ctrl+Alt) with Space types a
-// character on some layouts and goes through.
-bool is_task_key(const KBDLLHOOKSTRUCT& k) {
-    const bool alt = (k.flags & LLKHF_ALTDOWN) != 0 || key_down(VK_MENU);
-    switch (k.vkCode) {
-        case VK_LWIN:
-        case VK_RWIN:
-            return true;
-        case VK_TAB:
-            return alt;
-        case VK_ESCAPE:
-            return alt || key_down(VK_CONTROL);
-        case VK_SPACE:
-            return alt && !key_down(VK_CONTROL);
-        default:
-            return false;
-    }
-}
-
 // Runs on every key of the desktop while the lock waits, so it does no more
 // than look: the system drops a low-level hook that is slow to answer.
 LRESULT CALLBACK task_key_proc(int code, WPARAM wp, LPARAM lp) noexcept {
-    if (code == HC_ACTION && is_task_key(*reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp))) return 1;
+    if (code == HC_ACTION) {
+        const auto& k = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
+        const bool alt = (k.flags & LLKHF_ALTDOWN) != 0 || key_down(VK_MENU);
+        if (is_task_key(k.vkCode, alt, key_down(VK_CONTROL))) return 1;
+    }
     return CallNextHookEx(nullptr, code, wp, lp);
 }
 
