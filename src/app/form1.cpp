@@ -47,7 +47,7 @@ void Form1::Form_Paint(platform::Painter& p) {
     paint_gradient(p, program_.current_color);
     if (program_.main_unlocked == 0) {
         program_.main_unlocked = 1;
-        program_.form4().Show();
+        show_lock();
         load_list3();
     }
 }
@@ -81,12 +81,19 @@ void Form1::show_after_lock() {
     }
 }
 
-void Form1::timerz_Timer() {
+void Form1::show_lock() {
     program_.form4().Show();
-    set_timer("timerz", false);
+    if (program_.form4().loaded()) return;
+    Hide();
+    set_timer("timerz", true);
 }
 
-void Form1::Command9_Click() { program_.form4().Show(); }
+void Form1::timerz_Timer() {
+    set_timer("timerz", false);
+    show_lock();
+}
+
+void Form1::Command9_Click() { show_lock(); }
 void Form1::mnuLock_Click() { Command9_Click(); }
 
 void Form1::lock_and_hide() {

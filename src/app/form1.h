@@ -16,6 +16,9 @@ public:
 
     // Lock screen hand-over.
     void show_after_lock();
+    // Shows the lock screen. One whose window cannot be created fails
+    // closed: this window hides and timerz tries again 50 ms later.
+    void show_lock();
 
     // Attempt log (log/attempt_log.cpp).
     void load_list3();

@@ -2,10 +2,12 @@
 
 namespace kv {
 
+// A window that cannot be created leaves the form unloaded: its load
+// handler does not run, and the next reference tries again.
 void FormBase::Load() {
     if (window_.created()) return;
     window_.create();
-    Form_Load();
+    if (window_.created()) Form_Load();
 }
 
 void FormBase::Show() {

@@ -19,7 +19,16 @@ Program::Program()
 
 Program::~Program() = default;
 
-void Program::start() { splash().Show(); }
+void Program::start() {
+    splash().Show();
+    // Without its first window there is nothing the program can show.
+    if (!splash().loaded()) {
+        platform::message_box(
+            "Kestrova could not open its window. Close some programs and start it again.", 16,
+            KV_APP_TITLE);
+        platform::end_process();
+    }
+}
 
 std::string version_text() {
     const auto v = platform::version_info();

@@ -111,7 +111,7 @@ void frmSplash::start_handover() {
     } else {
         program_.main_unlocked = 1;
         load_color(program_);
-        program_.form4().Show();
+        program_.form1().show_lock();
     }
 }
 

@@ -159,6 +159,52 @@ TEST_F(Lock, OnlyTheTaskSwitchingKeysAreHeldBack) {
     EXPECT_FALSE(is_task_key(0x32, true, true));  // AltGr+2 ("@" on some layouts)
 }
 
+TEST_F(Lock, AWindowThatCannotBeCreatedFailsClosed) {
+    // At a locked start: no window at all shows until the lock screen does.
+    store_credentials();
+    store::set_login_lock();
+    sim::fail(sim::Call::CreateWindow, 0, 2);  // the splash is the first window
+    start_and_decide();
+    EXPECT_EQ(form("Form4"), nullptr);
+    EXPECT_FALSE(shown("Form1"));
+    sim::advance(50);
+    EXPECT_TRUE(shown("Form4"));
+    EXPECT_FALSE(shown("Form1"));
+
+    // Over the visible main window: it hides rather than staying unlocked,
+    // and takes no input until the lock screen is back.
+    world().box_answers = {kNo};
+    type_answer("Rex");
+    ASSERT_TRUE(shown("Form1"));
+    sim::fail(sim::Call::CreateWindow, 0);
+    sim::click(*form("Form1"), "Command9");
+    EXPECT_EQ(form("Form4"), nullptr);
+    EXPECT_FALSE(shown("Form1"));
+    sim::click(*form("Form1"), "Command1");  // Quit: refused, nothing thrown
+    sim::fail(sim::Call::CreateWindow, 0);   // the retry fails too: again 50 ms later
+    sim::advance(50);
+    EXPECT_EQ(form("Form4"), nullptr);
+    sim::advance(50);
+    EXPECT_TRUE(shown("Form4"));
+
+    // From the paint after lock-and-hide.
+    type_answer("Rex");
+    sim::click(*form("Form1"), "ExitButton", 2);
+    sim::fail(sim::Call::CreateWindow, 0);
+    form("Form1")->set_state(platform::WindowState::Normal);
+    sim::pump();
+    EXPECT_EQ(form("Form4"), nullptr);
+    EXPECT_FALSE(shown("Form1"));
+    sim::advance(50);
+    EXPECT_TRUE(shown("Form4"));
+
+    // Any other window that cannot be created is simply not there.
+    type_answer("Rex");
+    sim::fail(sim::Call::CreateWindow, 0);
+    sim::choose(*form("Form1"), "abtDulcimet");
+    EXPECT_EQ(form("AboutBox"), nullptr);
+}
+
 TEST_F(Lock, EmptyEntryOnlyBeeps) {
     start_locked();
     type_answer("");

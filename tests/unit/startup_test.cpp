@@ -21,6 +21,15 @@ TEST_F(Startup, SecondInstanceIsRefusedWithNothingElseTouched) {
     EXPECT_FALSE(world().screensaver_running);
 }
 
+TEST_F(Startup, WithoutItsFirstWindowItSaysSoAndEnds) {
+    sim::fail(sim::Call::CreateWindow, 0);
+    EXPECT_THROW(p().start(), sim::ProcessEnded);
+    ASSERT_EQ(world().boxes.size(), 1u);
+    EXPECT_EQ(world().boxes[0].title, "Kestrova");
+    EXPECT_EQ(world().boxes[0].type, 16u);
+    EXPECT_TRUE(world().keys.empty()) << "nothing is stored";
+}
+
 TEST_F(Startup, WindowsBeforeVersionFourIsRefused) {
     world().os = {3, 95, 0};
     EXPECT_THROW(p().start(), sim::ProcessEnded);

@@ -29,6 +29,7 @@ enum class Call {
     ReadFile,
     EnsureFile,
     ReplaceFile,
+    CreateWindow,  // a form's native window (the code is not used)
 };
 
 struct Value {

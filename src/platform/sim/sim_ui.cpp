@@ -105,6 +105,10 @@ Form::~Form() {
 }
 
 void Form::create() {
+    if (sim::take_fault(sim::Call::CreateWindow)) {
+        trace(*this, "create failed");
+        return;
+    }
     Impl& f = *impl_;
     f = Impl{};
     f.self = this;
@@ -218,7 +222,23 @@ void Form::popup_menu(std::string_view name) {
 // --- controls, menus, timers ---------------------------------------------
 
 namespace {
-ControlState& state_of(Form* f, int id) { return f->impl().controls.at(id); }
+// The control of a window that could not be created reads as a blank one,
+// and what is written to it goes nowhere, as with a window handle that is
+// gone.
+ControlState& state_of(Form* f, int id) {
+    auto& controls = f->impl().controls;
+    if (id >= 0 && id < static_cast<int>(controls.size())) return controls[id];
+    static ControlState nowhere;
+    nowhere = ControlState{};
+    return nowhere;
+}
+MenuState& menu_of(Form* f, int id) {
+    auto& menus = f->impl().menus;
+    if (id >= 0 && id < static_cast<int>(menus.size())) return menus[id];
+    static MenuState nowhere;
+    nowhere = MenuState{};
+    return nowhere;
+}
 }  // namespace
 
 void Control::set_text(std::string_view text) { state_of(form_, id_).text = std::string(text); }
@@ -289,18 +309,23 @@ void Control::set_list_index(int index) {
     s.index = index >= 0 && index < static_cast<int>(s.items.size()) ? index : -1;
 }
 
-void MenuItem::set_checked(bool on) { form_->impl().menus.at(id_).checked = on; }
-bool MenuItem::checked() const { return form_->impl().menus.at(id_).checked; }
-void MenuItem::set_enabled(bool on) { form_->impl().menus.at(id_).enabled = on; }
-bool MenuItem::enabled() const { return form_->impl().menus.at(id_).enabled; }
+void MenuItem::set_checked(bool on) { menu_of(form_, id_).checked = on; }
+bool MenuItem::checked() const { return menu_of(form_, id_).checked; }
+void MenuItem::set_enabled(bool on) { menu_of(form_, id_).enabled = on; }
+bool MenuItem::enabled() const { return menu_of(form_, id_).enabled; }
 
 void Timer::set_enabled(bool on) {
-    auto& t = form_->impl().timers.at(id_);
+    auto& timers = form_->impl().timers;
+    if (id_ < 0 || id_ >= static_cast<int>(timers.size())) return;  // no window
+    auto& t = timers[id_];
     if (on && !t.enabled) t.due = sim::world().now_ms + form_->spec().timers[id_].interval_ms;
     t.enabled = on;
 }
 
-bool Timer::enabled() const { return form_->impl().timers.at(id_).enabled; }
+bool Timer::enabled() const {
+    const auto& timers = form_->impl().timers;
+    return id_ >= 0 && id_ < static_cast<int>(timers.size()) && timers[id_].enabled;
+}
 
 int run_message_loop() { return 0; }
 
