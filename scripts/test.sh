@@ -222,6 +222,7 @@ package_suite() {
     local name=$1 dir=$2 arch=$3 tool=$4 pe=$5 exe setup zip
     kv_log "$name: packages"
     exe=$(kv_find_exe "$dir")
+    rm -f "$dir"/Kestrova-*-setup.exe "$dir"/Kestrova-*.zip
     if ! (cd "$dir" && cpack -G "NSIS;ZIP" >"$dir/cpack.log" 2>&1); then
         build_failed "$name packages"
         kv_warn "cpack failed, see $dir/cpack.log"
