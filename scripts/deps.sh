@@ -12,6 +12,8 @@ packages=(
     wine wine64 xvfb xauth xdotool x11-apps imagemagick
     # fonts the windows are laid out for
     fonts-wine fonts-liberation
+    # the setup program (makensis) and a look inside it and the archives
+    nsis p7zip-full
 )
 
 missing=()

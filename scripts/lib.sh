@@ -20,29 +20,38 @@ kv_poll() {
 
 kv_deps() { bash "$KV_ROOT/scripts/deps.sh"; }
 
-# kv_cmake_build DIR [cmake configure args...]: configures once, then builds.
+# kv_cmake_build DIR [cmake configure args...]: configures when the folder is
+# new or was configured with other arguments, then builds.
 kv_cmake_build() {
     local dir=$1
     shift
-    if [ ! -f "$dir/build.ninja" ]; then
+    if [ ! -f "$dir/build.ninja" ] || [ "$(cat "$dir/.kv-configure" 2>/dev/null)" != "$*" ]; then
         cmake -S "$KV_ROOT" -B "$dir" -G Ninja "$@" || return 1
+        printf '%s' "$*" >"$dir/.kv-configure"
     fi
     cmake --build "$dir" -j "$(nproc)"
 }
 
+# The Windows builds are the shipped configuration (MinSizeRel: -Os, unused
+# sections dropped, stripped), so the Wine tests run the program as shipped.
 kv_build_mingw64() {
-    kv_cmake_build "$KV_BUILD/mingw64" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/mingw-x86_64.cmake"
+    kv_cmake_build "$KV_BUILD/mingw64" -DCMAKE_BUILD_TYPE=MinSizeRel \
+        -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/mingw-x86_64.cmake" "$@"
 }
 
 kv_build_mingw32() {
-    kv_cmake_build "$KV_BUILD/mingw32" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/mingw-i686.cmake"
+    kv_cmake_build "$KV_BUILD/mingw32" -DCMAKE_BUILD_TYPE=MinSizeRel \
+        -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/mingw-i686.cmake" "$@"
 }
 
-# The cross-built program, or nothing when it has not been built.
+# The most a shipped kvstrn.exe may weigh, either architecture.
+KV_MAX_EXE_BYTES=262144
+
+# The cross-built program (of build/mingw64 unless another build folder is
+# given), or nothing when it has not been built.
 kv_find_exe() {
-    find "$KV_BUILD/mingw64" -name kvstrn.exe -type f -print -quit 2>/dev/null
+    local exe="${1:-$KV_BUILD/mingw64}/src/platform/win32/kvstrn.exe"
+    if [ -f "$exe" ]; then echo "$exe"; fi
 }
 
 # --- X server -----------------------------------------------------------------

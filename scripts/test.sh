@@ -2,9 +2,13 @@
 # Builds everything and runs every test suite:
 #   native   unit tests (Debug) through ctest
 #   asan     the same with address and undefined-behaviour sanitizers
-#   mingw64  the Windows program and its test programs (x86_64)
-#   mingw32  the Windows program (i686), built only
-#   wine     store_wine_tests.exe and e2e_tests.exe under Wine in a private Xvfb
+#   mingw64  the Windows program and its test programs (x86_64), in the
+#            shipped configuration, and its packages: size and contents
+#   wine     store_wine_tests.exe and e2e_tests.exe under Wine in a private
+#            Xvfb, then install_tests.exe with the setup program in a prefix
+#            of its own
+#   mingw32  the Windows program (i686) and its packages, built and looked
+#            into, not run
 # Ends with a summary whose last line reads "N passed, M failed" and exits
 # non-zero when anything failed.
 #
@@ -19,6 +23,7 @@ cd "$KV_ROOT" || exit 1
 RESULTS="$KV_BUILD/test-results"
 SHOTS="$KV_BUILD/screenshots/e2e"
 WINE_RUN="$KV_BUILD/wine-test"
+WINE_INSTALL="$KV_BUILD/wine-install"
 WINE_TIMEOUT=${KV_WINE_TIMEOUT:-300}
 
 START=$SECONDS
@@ -100,21 +105,25 @@ native_suite() {  # native_suite NAME DIR [cmake args...]
 
 wine_cleanup() {
     kv_wine_stop "$WINE_RUN"
+    kv_wine_stop "$WINE_INSTALL"
     kv_stop_xvfb
 }
 
-run_wine_program() {  # run_wine_program NAME  (the exe is C:\kestrova\NAME.exe)
-    local name=$1 rc=0
-    local xml_win="C:\\kestrova\\results\\$name.xml"
+# run_wine_program NAME [PREFIX FOLDER]: runs C:\FOLDER\NAME.exe (FOLDER
+# "kestrova" in $WINE_RUN unless given), with its results and screenshots in
+# results\ and shots\ beside it.
+run_wine_program() {
+    local name=$1 prefix=${2:-$WINE_RUN} folder=${3:-kestrova} rc=0
+    local win="C:\\$folder"
     local filter=()
     [ -n "${KV_GTEST_FILTER:-}" ] && filter=(--gtest_filter="$KV_GTEST_FILTER")
     kv_log "wine: $name.exe"
-    (cd "$WINE_RUN/drive_c/kestrova" &&
-        KV_SHOT_DIR='C:\kestrova\shots' timeout -k 10 "$WINE_TIMEOUT" \
-            wine "C:\\kestrova\\$name.exe" --gtest_output="xml:$xml_win" "${filter[@]}" 2>&1 |
+    (cd "$prefix/drive_c/$folder" &&
+        WINEPREFIX="$prefix" KV_SHOT_DIR="$win\\shots" timeout -k 10 "$WINE_TIMEOUT" \
+            wine "$win\\$name.exe" --gtest_output="xml:$win\\results\\$name.xml" "${filter[@]}" 2>&1 |
         tr -d '\r') || rc=$?
     [ "$rc" -eq 124 ] && kv_warn "$name.exe timed out after ${WINE_TIMEOUT}s"
-    cp "$WINE_RUN/drive_c/kestrova/results/$name.xml" "$RESULTS/$name.xml" 2>/dev/null
+    cp "$prefix/drive_c/$folder/results/$name.xml" "$RESULTS/$name.xml" 2>/dev/null
     tally "wine $name" "$RESULTS/$name.xml" "$rc"
 }
 
@@ -154,15 +163,92 @@ wine_suite() {
         fi
     done
 
+    install_suite
+
     rm -rf "$SHOTS"
     mkdir -p "$SHOTS"
     local bmp
-    for bmp in "$dir"/shots/*.bmp; do
+    for bmp in "$dir"/shots/*.bmp "$WINE_INSTALL"/drive_c/kestrova-setup/shots/*.bmp; do
         [ -f "$bmp" ] || continue
         convert "$bmp" "$SHOTS/$(basename "${bmp%.bmp}").png" || kv_warn "could not convert $bmp"
     done
     wine_cleanup
     trap - EXIT
+}
+
+# The setup program of build/mingw64, run by install_tests.exe in a fresh
+# prefix of its own, so that nothing the other programs stored gets in the way
+# of what the uninstaller must leave behind.
+install_suite() {
+    local e2e="$KV_BUILD/mingw64/e2e" setup
+    setup=$(compgen -G "$KV_BUILD/mingw64/Kestrova-*-win64-setup.exe" | head -n1)
+    if [ -z "$setup" ] || [ ! -f "$e2e/install_tests.exe" ]; then
+        record "wine install_tests" FAILED "the setup program or install_tests.exe was not built"
+        FAILED=$((FAILED + 1))
+        return
+    fi
+    kv_wine_prefix "$WINE_INSTALL"
+    local dir="$WINE_INSTALL/drive_c/kestrova-setup"
+    mkdir -p "$dir/results" "$dir/shots"
+    cp "$setup" "$e2e/install_tests.exe" "$(kv_find_exe)" \
+        "$KV_ROOT/src/platform/win32/program.ico" "$dir/"
+    run_wine_program install_tests "$WINE_INSTALL" kestrova-setup
+    kv_wine_stop "$WINE_INSTALL"
+}
+
+# --- packages --------------------------------------------------------------------
+
+PKG_PASSED=0
+PKG_FAILED=0
+pkg_check() {  # pkg_check DESCRIPTION COMMAND...
+    if "${@:2}" >/dev/null 2>&1; then
+        PKG_PASSED=$((PKG_PASSED + 1))
+    else
+        kv_warn "package check failed: $1"
+        PKG_FAILED=$((PKG_FAILED + 1))
+    fi
+}
+
+at_most() { [ "$(stat -c %s "$1")" -le "$2" ]; }
+# 7z's technical listing of an archive holds the line "KEY = VALUE".
+listing_has() { 7z l -slt "$1" | tr -d '\r' | grep -qxF "$2"; }
+# A member of an archive is byte for byte the file given.
+member_is() { 7z x -so "$1" "$2" 2>/dev/null | cmp -s - "$3"; }
+pe_format_is() { "$1-objdump" -f "$2" | grep -q "file format $3\$"; }
+
+# package_suite NAME DIR ARCH TOOL-PREFIX PE-FORMAT: makes the setup program and
+# the ZIP archive of a Windows build and looks into them.
+package_suite() {
+    local name=$1 dir=$2 arch=$3 tool=$4 pe=$5 exe setup zip
+    kv_log "$name: packages"
+    exe=$(kv_find_exe "$dir")
+    rm -f "$dir"/Kestrova-*-setup.exe "$dir"/Kestrova-*.zip
+    if ! (cd "$dir" && cpack -G "NSIS;ZIP" >"$dir/cpack.log" 2>&1); then
+        build_failed "$name packages"
+        kv_warn "cpack failed, see $dir/cpack.log"
+        return
+    fi
+    setup=$(compgen -G "$dir/Kestrova-*-$arch-setup.exe" | head -n1)
+    zip=$(compgen -G "$dir/Kestrova-*-$arch.zip" | head -n1)
+    PKG_PASSED=0 PKG_FAILED=0
+    pkg_check "kvstrn.exe was built" test -n "$exe"
+    pkg_check "kvstrn.exe is at most $KV_MAX_EXE_BYTES bytes" at_most "$exe" "$KV_MAX_EXE_BYTES"
+    pkg_check "kvstrn.exe is $pe" pe_format_is "$tool" "$exe" "$pe"
+    pkg_check "the setup program was made" test -n "$setup"
+    pkg_check "the setup program is $pe" pe_format_is "$tool" "$setup" "$pe"
+    pkg_check "the setup program is an NSIS installer" listing_has "$setup" "Type = Nsis"
+    pkg_check "it holds kvstrn.exe as built" member_is "$setup" kvstrn.exe "$exe"
+    pkg_check "it holds the uninstaller" listing_has "$setup" "Path = Uninstall.exe"
+    pkg_check "the archive was made" test -n "$zip"
+    pkg_check "the archive holds kvstrn.exe as built" \
+        member_is "$zip" "$(basename "$zip" .zip)/kvstrn.exe" "$exe"
+    PASSED=$((PASSED + PKG_PASSED))
+    FAILED=$((FAILED + PKG_FAILED))
+    if [ "$PKG_FAILED" -eq 0 ]; then
+        record "$name packages" ok "$PKG_PASSED checks, kvstrn.exe $(stat -c %s "$exe") bytes"
+    else
+        record "$name packages" FAILED "$PKG_PASSED passed, $PKG_FAILED failed"
+    fi
 }
 
 # --- main ------------------------------------------------------------------------------
@@ -183,6 +269,7 @@ native_suite asan "$KV_BUILD/asan" -DKV_SANITIZE=ON
 kv_log "mingw64: build"
 if kv_build_mingw64; then
     record "mingw64 build" ok
+    package_suite mingw64 "$KV_BUILD/mingw64" win64 x86_64-w64-mingw32 pei-x86-64
     wine_suite
 else
     build_failed "mingw64 build"
@@ -190,7 +277,13 @@ else
 fi
 
 kv_log "mingw32: build"
-if kv_build_mingw32; then record "mingw32 build" ok; else build_failed "mingw32 build"; fi
+# Only the program: the test programs run under 64-bit Wine alone.
+if kv_build_mingw32 -DKV_E2E_TESTS=OFF; then
+    record "mingw32 build" ok
+    package_suite mingw32 "$KV_BUILD/mingw32" win32 i686-w64-mingw32 pei-i386
+else
+    build_failed "mingw32 build"
+fi
 
 echo
 echo "==================== summary ===================="

@@ -1,0 +1,42 @@
+# Packages of kvstrn.exe, made by CPack from the install() rules (the program
+# alone, at the top of its folder):
+#   cpack -G NSIS  Kestrova-2.0-win64-setup.exe  the setup program, from our own
+#                  script (packaging/NSIS.template.in); its uninstaller
+#   cpack -G ZIP   Kestrova-2.0-win64.zip        the program in a folder
+# "win32" instead of "win64" in an i686 build. scripts/release.sh makes both
+# architectures.
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(kv_arch win64)
+    # A 64-bit setup program, which installs into the 64-bit Program Files
+    # and sees the registry as the 64-bit program does.
+    set(CPACK_KV_NSIS_TARGET amd64-unicode)
+    set(CPACK_KV_REG_VIEW 64)
+    set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+else()
+    set(kv_arch win32)
+    set(CPACK_KV_NSIS_TARGET x86-unicode)
+    set(CPACK_KV_REG_VIEW 32)
+    set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
+endif()
+
+# The copyright line of the program's own version resource.
+file(STRINGS ${PROJECT_SOURCE_DIR}/src/app/maker.h kv_copyright REGEX "#define KV_COPYRIGHT ")
+string(REGEX REPLACE ".*KV_COPYRIGHT \"([^\"]*)\".*" "\\1" CPACK_KV_COPYRIGHT "${kv_copyright}")
+
+set(CPACK_PACKAGE_NAME Kestrova)
+set(CPACK_PACKAGE_VENDOR "Orvane Software")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}")
+set(CPACK_KV_VERSION4 "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0.0")
+set(CPACK_PACKAGE_FILE_NAME "Kestrova-${CPACK_PACKAGE_VERSION}-${kv_arch}")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Kestrova)
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Kestrova)
+set(CPACK_KV_ICON ${PROJECT_SOURCE_DIR}/src/platform/win32/program.ico)
+set(CPACK_NSIS_UNINSTALL_NAME Uninstall)
+set(CPACK_GENERATOR NSIS ZIP)
+# The setup program's name ends in "-setup" (packaging/options.cmake).
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/packaging/options.cmake)
+# CPack finds our NSIS.template.in here before its own.
+list(PREPEND CMAKE_MODULE_PATH ${PROJECT_SOURCE_DIR}/cmake/packaging)
+
+include(CPack)

@@ -1,0 +1,555 @@
+// The setup program and its uninstaller, run in a Wine prefix of their own: a
+// silent install and what it leaves on the machine, the installed program's
+// first start, a silent uninstall that takes away every trace of the setup
+// and of the program and nothing else, the refusal while the program runs and
+// the uninstaller's confirmation page. Beside this program lie the setup
+// program, kvstrn.exe as built and the program's icon (scripts/test.sh copies
+// them there).
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+#include "log/attempt_log.h"
+#include "store/secrets.h"
+#include "store/settings.h"
+
+namespace {
+
+using namespace kv::e2e;
+
+constexpr const char* kSetupName = "Kestrova-2.0-win64-setup.exe";
+constexpr const char* kUninstKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrova";
+constexpr const char* kForeignVendorKey = "SOFTWARE\\Orvane\\Dulcimet";
+// Exit codes of the setup program and the uninstaller.
+constexpr DWORD kCancelled = 1;
+constexpr DWORD kRefused = 2;
+constexpr const char* kInstanceMutex = "Kestrova.Instance";
+
+struct HandleCloser {
+    void operator()(HANDLE h) const { CloseHandle(h); }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
+
+std::string folder(int csidl) {
+    char buf[MAX_PATH] = {};
+    return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buf))
+               ? std::string(buf)
+               : std::string();
+}
+
+std::string setup_path() { return self_dir() + "\\" + kSetupName; }
+std::string install_dir() { return folder(CSIDL_PROGRAM_FILES) + "\\Kestrova"; }
+std::string installed_exe() { return install_dir() + "\\kvstrn.exe"; }
+std::string uninstaller() { return install_dir() + "\\Uninstall.exe"; }
+std::string shortcut() { return folder(CSIDL_COMMON_PROGRAMS) + "\\Kestrova.lnk"; }
+std::string attempt_log() { return install_dir() + "\\klingon2"; }
+
+// Starts a command line; the process, or nothing when it could not start.
+struct Started {
+    Handle process;
+    DWORD pid = 0;
+};
+std::optional<Started> start(std::string cmdline) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, cmdline.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+        ADD_FAILURE() << "CreateProcess(" << cmdline << ") failed: " << GetLastError();
+        return std::nullopt;
+    }
+    CloseHandle(pi.hThread);
+    return Started{Handle(pi.hProcess), pi.dwProcessId};
+}
+
+std::optional<DWORD> exit_code(HANDLE process, Millis timeout) {
+    if (WaitForSingleObject(process, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+// Runs a command line to its end; its exit code, or nothing on a time-out.
+std::optional<DWORD> run(const std::string& cmdline, Millis timeout = 60s) {
+    const auto p = start(cmdline);
+    return p ? exit_code(p->process.get(), timeout) : std::nullopt;
+}
+
+std::vector<DWORD> children_of(DWORD pid) {
+    std::vector<DWORD> out;
+    Handle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (snap.get() == INVALID_HANDLE_VALUE) {
+        snap.release();
+        return out;
+    }
+    PROCESSENTRY32 pe{};
+    pe.dwSize = sizeof pe;
+    for (BOOL more = Process32First(snap.get(), &pe); more; more = Process32Next(snap.get(), &pe))
+        if (pe.th32ParentProcessID == pid) out.push_back(pe.th32ProcessID);
+    return out;
+}
+
+// Runs an uninstall command and waits for the whole uninstall: the
+// uninstaller copies itself to a temporary folder, starts the copy there and
+// returns at once, so the wait goes on for the copy, its child.
+bool uninstall_and_wait(const std::string& cmdline) {
+    const auto first = start(cmdline);
+    if (!first) return false;
+    const auto code = exit_code(first->process.get(), 30s);
+    if (code != 0u) {
+        ADD_FAILURE() << "the uninstaller ended with " << code.value_or(~0u);
+        return false;
+    }
+    for (DWORD child : children_of(first->pid)) {
+        Handle h(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, child));
+        if (h && !exit_code(h.get(), 60s)) {
+            ADD_FAILURE() << "the uninstaller's copy is still running";
+            return false;
+        }
+    }
+    // The entry goes last of all.
+    return wait_for([] { return !reg_key_exists(kUninstKey); }, 30s);
+}
+
+// The registered QuietUninstallString, as a package manager runs it.
+bool run_quiet_uninstall() {
+    const auto cmd = reg_read(kUninstKey, "QuietUninstallString");
+    if (!cmd || cmd->bytes.empty()) {
+        ADD_FAILURE() << "no QuietUninstallString";
+        return false;
+    }
+    return uninstall_and_wait(cmd->bytes.c_str());
+}
+
+bool write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+std::map<std::string, RawValue> values_of(const std::string& key) {
+    std::map<std::string, RawValue> out;
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return out;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD name_len = sizeof name;
+        if (RegEnumValueA(k, i, name, &name_len, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        if (auto v = reg_read(key, std::string(name, name_len))) out[name] = *v;
+    }
+    RegCloseKey(k);
+    return out;
+}
+
+RawValue sz(const std::string& text) { return {REG_SZ, text + '\0'}; }
+
+RawValue dword(DWORD v) {
+    return {REG_DWORD, std::string(reinterpret_cast<const char*>(&v), sizeof v)};
+}
+
+std::optional<DWORD> as_dword(const std::optional<RawValue>& v) {
+    if (!v || v->type != REG_DWORD || v->bytes.size() != sizeof(DWORD)) return std::nullopt;
+    DWORD d = 0;
+    std::memcpy(&d, v->bytes.data(), sizeof d);
+    return d;
+}
+
+unsigned long long file_size(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA a{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a)) return 0;
+    return (static_cast<unsigned long long>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
+}
+
+// The target of a shell link, through the shell's own reader.
+std::string link_target(const std::string& lnk) {
+    std::string target;
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return target;
+    IShellLinkA* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            const std::wstring wide(lnk.begin(), lnk.end());
+            char buf[MAX_PATH] = {};
+            if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ)) &&
+                SUCCEEDED(link->GetPath(buf, MAX_PATH, nullptr, 0)))
+                target = buf;
+            file->Release();
+        }
+        link->Release();
+    }
+    CoUninitialize();
+    return target;
+}
+
+// The texts of a window and of every window inside it.
+std::string all_texts(HWND w) {
+    std::string out = window_text(w);
+    EnumChildWindows(
+        w,
+        [](HWND child, LPARAM p) -> BOOL {
+            *reinterpret_cast<std::string*>(p) += "\n" + window_text(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&out));
+    return out;
+}
+
+// The images of an .ico file, each as its resource bytes.
+std::vector<std::string> icon_images(const std::string& ico) {
+    std::vector<std::string> out;
+    const auto bytes = read_file(ico);
+    if (!bytes || bytes->size() < 6) return out;
+    const auto u16 = [&](std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>((*bytes)[at])) |
+               static_cast<unsigned>(static_cast<unsigned char>((*bytes)[at + 1])) << 8;
+    };
+    const auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
+    for (unsigned i = 0; i < u16(4); ++i) {
+        const std::size_t entry = 6 + 16 * i;
+        if (entry + 16 > bytes->size()) break;
+        const std::size_t size = u32(entry + 8), offset = u32(entry + 12);
+        if (offset + size > bytes->size()) break;
+        out.push_back(bytes->substr(offset, size));
+    }
+    return out;
+}
+
+// The RT_ICON resources of an executable.
+std::vector<std::string> icon_resources(const std::string& exe) {
+    std::vector<std::string> out;
+    HMODULE m = LoadLibraryExA(exe.c_str(), nullptr,
+                               LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!m) return out;
+    struct Ctx {
+        HMODULE m;
+        std::vector<std::string>* out;
+    } ctx{m, &out};
+    EnumResourceNamesA(
+        m, RT_ICON,
+        [](HMODULE mod, LPCSTR type, LPSTR name, LONG_PTR p) -> BOOL {
+            auto* c = reinterpret_cast<Ctx*>(p);
+            if (HRSRC r = FindResourceA(mod, name, type))
+                if (HGLOBAL g = LoadResource(mod, r))
+                    c->out->emplace_back(static_cast<const char*>(LockResource(g)),
+                                         SizeofResource(mod, r));
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&ctx));
+    FreeLibrary(m);
+    return out;
+}
+
+std::string version_string(const std::string& exe, const char* name) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+    if (size == 0) return {};
+    std::vector<char> info(size);
+    if (!GetFileVersionInfoA(exe.c_str(), 0, size, info.data())) return {};
+    struct Translation {
+        WORD language, codepage;
+    }* tr = nullptr;
+    UINT len = 0;
+    if (!VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&tr),
+                        &len) ||
+        len < sizeof *tr)
+        return {};
+    char query[128];
+    std::snprintf(query, sizeof query, "\\StringFileInfo\\%04x%04x\\%s", tr->language, tr->codepage,
+                  name);
+    char* text = nullptr;
+    if (!VerQueryValueA(info.data(), query, reinterpret_cast<void**>(&text), &len) || !text)
+        return {};
+    return std::string(text);
+}
+
+// A foreign registry value and what it held, to see it come through byte
+// for byte.
+struct Foreign {
+    std::string key, name;
+    RawValue value;
+};
+
+class Install : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(file_exists(setup_path())) << "no setup program at " << setup_path();
+        release_desktop();
+        remove_everything();
+        // The harness starts the installed program.
+        _putenv_s("KV_EXE", installed_exe().c_str());
+    }
+    void TearDown() override {
+        program_.kill();
+        release_desktop();
+        remove_everything();
+    }
+
+    // Leaves the prefix as the template had it, whatever a test left behind.
+    void remove_everything() {
+        if (file_exists(uninstaller())) uninstall_and_wait("\"" + uninstaller() + "\" /S");
+        for (const char* f : {"kvstrn.exe", "klingon2", "Uninstall.exe", "notes.txt"})
+            DeleteFileA((install_dir() + "\\" + f).c_str());
+        RemoveDirectoryA(install_dir().c_str());
+        DeleteFileA(shortcut().c_str());
+        reg_delete_tree(kUninstKey);
+        clean_program_registry();
+        reg_delete_tree(kForeignVendorKey);
+        for (const auto& f : foreign_) reg_delete_value(f.key, f.name);
+    }
+
+    void install() {
+        ASSERT_EQ(run("\"" + setup_path() + "\" /S"), 0u) << "the silent setup failed";
+        ASSERT_TRUE(file_exists(installed_exe()));
+    }
+
+    // What the program stores, through its own store, and an attempt log.
+    void store_program_data() {
+        ASSERT_TRUE(kv::store::write_question_and_answer("Favourite river?", "Orinoco"));
+        kv::store::set_alert();
+        kv::store::set_login_lock();
+        kv::store::write_value(kv::store::kVendorKey, "Color", "green");
+        kv::store::add_autorun();
+        ASSERT_TRUE(write_file(attempt_log(),
+                               kv::log_record(kv::attempt_line("07/12/2026 09:15:02", "Amazon"))));
+        ASSERT_TRUE(reg_read(kZonesKey, "Query"));
+        ASSERT_TRUE(reg_read(kZonesKey, "Command"));
+        for (const char* v : {"Status", "Login", "Color"})
+            ASSERT_TRUE(reg_read(kVendorKey, v)) << v;
+        ASSERT_TRUE(reg_read(kRunKey, "Kestrova"));
+        ASSERT_EQ(file_size(attempt_log()), 40u);
+    }
+
+    void add_foreign(const std::string& key, const std::string& name, DWORD type,
+                     const std::string& bytes) {
+        ASSERT_TRUE(reg_write_raw(key, name, type, bytes)) << key << " " << name;
+        foreign_.push_back({key, name, {type, bytes}});
+    }
+
+    void expect_program_traces_gone() {
+        EXPECT_FALSE(file_exists(installed_exe()));
+        EXPECT_FALSE(file_exists(uninstaller()));
+        EXPECT_FALSE(file_exists(attempt_log()));
+        EXPECT_FALSE(file_exists(shortcut()));
+        EXPECT_FALSE(reg_key_exists(kUninstKey));
+        EXPECT_FALSE(reg_read(kRunKey, "Kestrova"));
+        EXPECT_FALSE(reg_key_exists(kVendorKey));
+        EXPECT_FALSE(reg_read(kZonesKey, "Query"));
+        EXPECT_FALSE(reg_read(kZonesKey, "Command"));
+    }
+
+    void expect_foreign_intact() {
+        for (const auto& f : foreign_) {
+            const auto now = reg_read(f.key, f.name);
+            ASSERT_TRUE(now) << f.key << " " << f.name << " is gone";
+            EXPECT_EQ(now->type, f.value.type) << f.key << " " << f.name;
+            EXPECT_EQ(now->bytes, f.value.bytes) << f.key << " " << f.name;
+        }
+    }
+
+    Program program_;
+    std::vector<Foreign> foreign_;
+};
+
+TEST_F(Install, SilentSetupPlacesTheProgramTheShortcutAndTheUninstallEntry) {
+    ASSERT_NO_FATAL_FAILURE(install());
+
+    const auto built = read_file(self_dir() + "\\kvstrn.exe");
+    ASSERT_TRUE(built) << "kvstrn.exe as built is not beside the test";
+    EXPECT_EQ(read_file(installed_exe()), built) << "the installed program is not the one built";
+    EXPECT_TRUE(file_exists(uninstaller()));
+    EXPECT_EQ(link_target(shortcut()), installed_exe());
+
+    const std::string dir = install_dir();
+    const auto values = values_of(kUninstKey);
+    const std::map<std::string, RawValue> expected{
+        {"DisplayName", sz("Kestrova")},
+        {"DisplayVersion", sz("2.0")},
+        {"Publisher", sz("Orvane Software")},
+        {"DisplayIcon", sz(dir + "\\kvstrn.exe")},
+        {"InstallLocation", sz(dir)},
+        {"UninstallString", sz("\"" + dir + "\\Uninstall.exe\"")},
+        {"QuietUninstallString", sz("\"" + dir + "\\Uninstall.exe\" /S")},
+        {"NoModify", dword(1)},
+        {"NoRepair", dword(1)},
+    };
+    for (const auto& [name, want] : expected) {
+        const auto got = values.find(name);
+        ASSERT_NE(got, values.end()) << name << " is missing";
+        EXPECT_EQ(got->second.type, want.type) << name;
+        EXPECT_EQ(got->second.bytes, want.bytes) << name;
+    }
+    // The folder's size in KB: the program and the uninstaller.
+    const auto kb = as_dword(reg_read(kUninstKey, "EstimatedSize"));
+    ASSERT_TRUE(kb) << "EstimatedSize is missing or not a DWORD";
+    const auto bytes = file_size(installed_exe()) + file_size(uninstaller());
+    EXPECT_GE(*kb + 1, bytes / 1024);
+    EXPECT_LE(*kb, bytes / 1024 + 1);
+    EXPECT_EQ(values.size(), expected.size() + 1) << "values beside the expected ones";
+}
+
+TEST_F(Install, TheInstalledProgramWelcomesTheUserOnItsFirstStart) {
+    ASSERT_NO_FATAL_FAILURE(install());
+    ASSERT_TRUE(program_.start());
+    const auto box = wait_message_box(program_.pid(), 15s);
+    ASSERT_TRUE(box) << "no welcome after the first start";
+    EXPECT_EQ(box->caption, "Welcome to Kestrova!");
+}
+
+TEST_F(Install, SilentUninstallRemovesEveryTraceAndKeepsForeignItemsByteForByte) {
+    ASSERT_NO_FATAL_FAILURE(install());
+    ASSERT_NO_FATAL_FAILURE(store_program_data());
+    ASSERT_NO_FATAL_FAILURE(
+        add_foreign(kRunKey, "Dulcimet", REG_SZ,
+                    std::string("C:\\Program Files\\Dulcimet\\dulcimet.exe") + '\0'));
+    ASSERT_NO_FATAL_FAILURE(
+        add_foreign(kRunKey, "Tidewatch", REG_EXPAND_SZ,
+                    std::string("%ProgramFiles%\\Tidewatch\\tw.exe /tray") + '\0'));
+    ASSERT_NO_FATAL_FAILURE(
+        add_foreign(kZonesKey, "Cartographer", REG_BINARY, std::string("\x01\x00\xfe\x7f", 4)));
+
+    ASSERT_TRUE(run_quiet_uninstall());
+
+    expect_program_traces_gone();
+    EXPECT_FALSE(file_exists(install_dir())) << "the empty program folder is left";
+    EXPECT_FALSE(reg_key_exists(kVendorParent)) << "the emptied vendor key is left";
+    // AddZones still holds a foreign value, so it stays.
+    EXPECT_TRUE(reg_key_exists(kZonesKey));
+    expect_foreign_intact();
+}
+
+TEST_F(Install, UninstallKeepsTheVendorKeyAndTheFolderWhenOthersUseThem) {
+    ASSERT_NO_FATAL_FAILURE(install());
+    ASSERT_NO_FATAL_FAILURE(store_program_data());
+    ASSERT_NO_FATAL_FAILURE(
+        add_foreign(kForeignVendorKey, "Login", REG_SZ, std::string("1") + '\0'));
+    const std::string notes = install_dir() + "\\notes.txt";
+    ASSERT_TRUE(write_file(notes, "the user's own file\r\n"));
+
+    ASSERT_TRUE(run_quiet_uninstall());
+
+    expect_program_traces_gone();
+    // Nothing else was in AddZones.
+    EXPECT_FALSE(reg_key_exists(kZonesKey));
+    EXPECT_TRUE(reg_key_exists(kVendorParent));
+    expect_foreign_intact();
+    EXPECT_EQ(read_file(notes), std::optional<std::string>("the user's own file\r\n"));
+}
+
+TEST_F(Install, SetupAndUninstallerRefuseWhileTheProgramRuns) {
+    ASSERT_NO_FATAL_FAILURE(install());
+    ASSERT_NO_FATAL_FAILURE(store_program_data());
+    ASSERT_TRUE(program_.start());
+    ASSERT_TRUE(wait_for([] {
+        Handle m(OpenMutexA(SYNCHRONIZE, FALSE, kInstanceMutex));
+        return m != nullptr;
+    })) << "the program did not come up";
+
+    // The uninstaller run in place (_?=) returns when it has finished.
+    const std::string in_place = "\"" + uninstaller() + "\" _?=" + install_dir();
+    const auto un = start(in_place);
+    ASSERT_TRUE(un);
+    const auto box = wait_message_box(un->pid, 20s);
+    ASSERT_TRUE(box) << "the uninstaller did not say why it stops";
+    EXPECT_NE(box->text.find("Kestrova is running"), std::string::npos) << box->text;
+    EXPECT_NE(box->text.find("Quit"), std::string::npos) << box->text;
+    ASSERT_TRUE(click(box->hwnd, IDOK));
+    EXPECT_EQ(exit_code(un->process.get(), 20s), kRefused);
+    EXPECT_EQ(run("\"" + uninstaller() + "\" /S _?=" + install_dir()), kRefused);
+
+    const auto setup = start("\"" + setup_path() + "\"");
+    ASSERT_TRUE(setup);
+    const auto setup_box = wait_message_box(setup->pid, 20s);
+    ASSERT_TRUE(setup_box) << "the setup did not say why it stops";
+    EXPECT_NE(setup_box->text.find("Kestrova is running"), std::string::npos) << setup_box->text;
+    ASSERT_TRUE(click(setup_box->hwnd, IDOK));
+    EXPECT_EQ(exit_code(setup->process.get(), 20s), kRefused);
+    EXPECT_EQ(run("\"" + setup_path() + "\" /S"), kRefused);
+
+    // Everything is still in place.
+    EXPECT_TRUE(file_exists(installed_exe()));
+    EXPECT_TRUE(file_exists(uninstaller()));
+    EXPECT_EQ(file_size(attempt_log()), 40u);
+    EXPECT_TRUE(reg_key_exists(kUninstKey));
+    EXPECT_TRUE(reg_read(kZonesKey, "Query"));
+    EXPECT_TRUE(reg_read(kVendorKey, "Login"));
+
+    // Once the program has ended, the uninstall goes through.
+    program_.kill();
+    ASSERT_TRUE(run_quiet_uninstall());
+    expect_program_traces_gone();
+}
+
+TEST_F(Install, TheUninstallerSaysWhatItRemovesBeforeItStarts) {
+    ASSERT_NO_FATAL_FAILURE(install());
+    ASSERT_NO_FATAL_FAILURE(store_program_data());
+
+    const auto un = start("\"" + uninstaller() + "\" _?=" + install_dir());
+    ASSERT_TRUE(un);
+    // Its caption is followed by the page's own (a blank here).
+    HWND page = nullptr;
+    wait_for(
+        [&] {
+            for (HWND w : top_windows(un->pid))
+                if (IsWindowVisible(w) && class_name(w) == "#32770" &&
+                    window_text(w).starts_with("Kestrova 2.0 Uninstall"))
+                    page = w;
+            return page != nullptr;
+        },
+        20s);
+    ASSERT_TRUE(page) << "no uninstaller window";
+    std::string texts;
+    wait_for([&] { return (texts = all_texts(page)).find("question") != std::string::npos; }, 10s);
+    EXPECT_NE(texts.find("the question and the answer"), std::string::npos) << texts;
+    EXPECT_NE(texts.find("the attempt log"), std::string::npos) << texts;
+    EXPECT_NE(texts.find(install_dir()), std::string::npos) << texts;
+    EXPECT_TRUE(save_screenshot(page, "uninstall"));
+
+    ASSERT_TRUE(click(page, IDCANCEL));
+    EXPECT_EQ(exit_code(un->process.get(), 20s), kCancelled);
+    // Cancelled: nothing was removed.
+    EXPECT_TRUE(file_exists(installed_exe()));
+    EXPECT_TRUE(reg_key_exists(kUninstKey));
+    EXPECT_TRUE(reg_read(kZonesKey, "Command"));
+}
+
+TEST_F(Install, SetupAndUninstallerCarryTheVersionAndTheProgramIcon) {
+    EXPECT_EQ(version_string(setup_path(), "ProductName"), "Kestrova");
+    EXPECT_EQ(version_string(setup_path(), "CompanyName"), "Orvane Software");
+    EXPECT_EQ(version_string(setup_path(), "ProductVersion"), "2.0");
+    EXPECT_EQ(version_string(setup_path(), "FileVersion"), "2.0");
+
+    const auto images = icon_images(self_dir() + "\\program.ico");
+    ASSERT_FALSE(images.empty()) << "program.ico is not beside the test";
+    ASSERT_NO_FATAL_FAILURE(install());
+    for (const std::string& exe : {setup_path(), uninstaller()}) {
+        const auto icons = icon_resources(exe);
+        for (const auto& image : images) {
+            bool found = false;
+            for (const auto& icon : icons) found = found || icon == image;
+            EXPECT_TRUE(found) << exe << " lacks an image of program.ico (" << image.size()
+                               << " bytes)";
+        }
+    }
+}
+
+}  // namespace
