@@ -43,6 +43,7 @@ protected:
     void Form_Unload() override;
 
 private:
+    bool answer_known_ = false;
     void release();
     void refuse(const std::string& typed);
 };
