@@ -156,6 +156,16 @@ TEST_F(MainWindow, EmptyColourIsFoundPaintsBlueAndClearsTheCheckmarks) {
     }
 }
 
+TEST_F(MainWindow, ColourThatCannotBeReadIsBlueWithNoCheckmark) {
+    open_unlocked();
+    sim::choose(*form("Form1"), "mnuRed");
+    sim::fail(sim::Call::RegQueryValue, 1117);
+    load_color(p());
+    EXPECT_EQ(p().current_color, "blue");
+    for (const char* m : {"mnuBlue", "mnuRed", "mnuGreen", "mnuPurple", "mnuYellow"})
+        EXPECT_FALSE(p().form1().menu(m).checked()) << m;
+}
+
 TEST_F(MainWindow, FailedColourWriteReadsThePreviousValueBack) {
     open_unlocked();
     sim::choose(*form("Form1"), "mnuRed");
