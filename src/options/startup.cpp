@@ -64,7 +64,12 @@ void Form1::autorunnolock_Click() {
 }
 
 void Form1::autorunatstart_Click() {
-    store::check_dulcimet_autorun(program_);
+    // Both must never autorun: when Dulcimet's entry cannot be checked, ours
+    // stays off.
+    const long checked = store::check_dulcimet_autorun(program_);
+    if (checked != platform::kErrorFileNotFound &&
+        !stored_or_reported(checked, "The AutoRun option"))
+        return;
     if (program_.dulcimet_autorun) {
         const int answer = platform::message_box(
             "Dulcimet is also installed on your system with the AutoRun feature selected. You "

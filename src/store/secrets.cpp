@@ -123,7 +123,9 @@ WriteOutcome write_values(std::initializer_list<std::pair<const char*, std::stri
 
 }  // namespace
 
-bool question_stored() {
+namespace {
+
+long query_question() {
     RegKey k;
     long r = reg_open_key(kHKeyLocalMachine, kZonesKeyRead, kKeyAccess63, k.out());
     if (r == kErrorSuccess) {
@@ -132,8 +134,22 @@ bool question_stored() {
         std::uint32_t type = 0;
         r = reg_query_value(k.get(), "Query", &type, buffer.data(), &size);
     }
-    // A Query too long for the buffer is damaged: as good as none.
-    return r != kErrorFileNotFound && r != kErrorAccessDenied && r != kErrorMoreData;
+    return r;
+}
+
+// A Query too long for the buffer is damaged: as good as none.
+bool absent(long r) { return r == kErrorFileNotFound || r == kErrorMoreData; }
+
+}  // namespace
+
+// Either answer has a price: a wrong "absent" opens the set-up in place of
+// the lock, a wrong "stored" skips the set-up. A read that fails otherwise
+// is tried once more; then denied access counts as absent (this account
+// cannot reach it) and any other failure as stored.
+bool question_stored() {
+    long r = query_question();
+    if (r != kErrorSuccess && !absent(r)) r = query_question();
+    return !absent(r) && r != kErrorAccessDenied;
 }
 
 QuestionAnswer load_question_answer() {

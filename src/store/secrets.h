@@ -15,9 +15,10 @@ inline constexpr const char* kZonesKeyParent =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones\\";
 
 // True unless the registry says there is no Query for this account: the key
-// or the value does not exist, or access to it is denied. Any other failure
-// counts as stored, so that a passing fault never opens the set-up (which
-// would let anyone choose a new answer) in place of the lock.
+// or the value does not exist, or access to it is denied. A failed read is
+// tried once more; a failure other than denied access counts as stored, so
+// that a passing fault never opens the set-up (which would let anyone choose
+// a new answer) in place of the lock.
 bool question_stored();
 
 struct QuestionAnswer {

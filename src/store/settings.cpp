@@ -114,8 +114,10 @@ long add_autorun() { return write_checked(kRunKey, "Kestrova", autorun_command()
 
 long remove_autorun() { return delete_checked(kRunKey, "Kestrova"); }
 
-void check_dulcimet_autorun(ProgramState& s) {
-    s.dulcimet_autorun = read_value(kRunKey, "Dulcimet").has_value();
+long check_dulcimet_autorun(ProgramState& s) {
+    const ValueRead r = read_sequence(kRunKey, "Dulcimet");
+    s.dulcimet_autorun = r.found();
+    return r.result;
 }
 
 }  // namespace kv::store

@@ -56,7 +56,8 @@ long set_login_hidden();
 std::string autorun_command();
 long add_autorun();
 long remove_autorun();
-void check_dulcimet_autorun(ProgramState& s);
+// The read's result: 0 found, kErrorFileNotFound absent, else unknown.
+long check_dulcimet_autorun(ProgramState& s);
 
 // The result a checked write gets when the value read back is not what was
 // written.
