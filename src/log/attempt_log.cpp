@@ -111,11 +111,13 @@ void Form1::update3() {
     std::string data;
     for (int i = 0; i < list.list_count(); ++i) {
         std::string line = list.list_item(i);
-        const auto same = loaded.find(line);
-        std::string record = log_record(line);
-        if (same != loaded.end()) {
+        // A loaded line is written back as the bytes it came from.
+        std::string record;
+        if (const auto same = loaded.find(line); same != loaded.end()) {
             record = same->second;
             loaded.erase(same);
+        } else {
+            record = log_record(line);
         }
         data += record;
         written.emplace(std::move(line), std::move(record));

@@ -121,10 +121,6 @@ WriteOutcome write_values(std::initializer_list<std::pair<const char*, std::stri
     return out;
 }
 
-}  // namespace
-
-namespace {
-
 long query_question() {
     RegKey k;
     long r = reg_open_key(kHKeyLocalMachine, kZonesKeyRead, kKeyAccess63, k.out());
