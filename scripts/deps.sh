@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     # native build and unit tests
     g++ cmake ninja-build libgtest-dev googletest
+    # libFuzzer targets (clang with its fuzzer and sanitizer runtimes)
+    clang libclang-rt-14-dev
     # cross compilers for the Windows program
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
     # running and watching the Windows program

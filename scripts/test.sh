@@ -2,6 +2,7 @@
 # Builds everything and runs every test suite:
 #   native   unit tests (Debug) through ctest
 #   asan     the same with address and undefined-behaviour sanitizers
+#   fuzz     each libFuzzer target replays its corpus (tests/fuzz/corpus)
 #   mingw64  the Windows program and its test programs (x86_64), in the
 #            shipped configuration, and its packages: size and contents
 #   wine     store_wine_tests.exe and e2e_tests.exe under Wine in a private
@@ -99,6 +100,22 @@ native_suite() {  # native_suite NAME DIR [cmake args...]
     (cd "$dir" && ctest --output-on-failure --timeout 120 -j "$(nproc)" --output-junit "$xml") ||
         rc=$?
     tally "$name unit tests" "$xml" "$rc"
+}
+
+# --- fuzz corpus replay ---------------------------------------------------------
+
+fuzz_suite() {
+    local dir="$KV_BUILD/fuzz" xml="$RESULTS/fuzz.xml" rc=0
+    kv_log "fuzz: build ($dir)"
+    if ! kv_cmake_build "$dir" -DKV_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
+        build_failed "fuzz build"
+        return
+    fi
+    record "fuzz build" ok
+    kv_log "fuzz: corpus replay"
+    (cd "$dir" && ctest --output-on-failure --timeout 300 --output-junit "$xml") || rc=$?
+    tally "fuzz corpus replay" "$xml" "$rc"
 }
 
 # --- Wine suite ------------------------------------------------------------------
@@ -265,6 +282,7 @@ fi
 
 native_suite native "$KV_BUILD/native"
 native_suite asan "$KV_BUILD/asan" -DKV_SANITIZE=ON
+fuzz_suite
 
 kv_log "mingw64: build"
 if kv_build_mingw64; then

@@ -37,9 +37,17 @@ void Form1::Form_Load() {
 
 void Form1::Form_Paint(platform::Painter& p) {
     if (!store::question_stored()) {
+        // The set-up shows the window when it is done; a paint meanwhile
+        // must not start it a second time.
+        if (in_login_) return;
         program_.main_unlocked = 1;
         Hide();
         program_.splash().Unload();
+        in_login_ = true;
+        struct Done {
+            bool& flag;
+            ~Done() { flag = false; }
+        } done{in_login_};
         login();
         Show();
         return;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <string>
 
 #include "app/form_base.h"
@@ -23,11 +24,16 @@ public:
     // Attempt log (log/attempt_log.cpp).
     void load_list3();
     void update3();
+    // The list holds every record of the file (a load or a rewrite read it).
+    bool log_in_list() const { return log_in_list_; }
+    // The list holds changes the file has not taken (a rewrite failed).
+    bool log_unsaved() const { return log_unsaved_; }
     // Log viewer (log/log_viewer.cpp): steps 1 to 8 of showing the log.
     void show_log();
 
-    // Question and answer (setup/).
-    void set_answer();
+    // Question and answer (setup/). set_answer gives the registry's result
+    // (0 when the answer is stored and reads back).
+    long set_answer();
     void welcome();
     void login();
     void change_answer();
@@ -123,9 +129,20 @@ protected:
     bool on_sys_command(platform::SysCommand c) override;
 
 private:
+    bool in_login_ = false;  // the first-run set-up runs from a paint
+    void add_records(std::string_view data);
+    void report_unsaved_log();
+    bool log_in_list_ = false;
+    bool log_unsaved_ = false;
+    // Each line loaded from or written to the file, with its record's bytes.
+    std::multimap<std::string, std::string> log_records_;
+
     void lock_and_hide();
     void check_autorun(bool on);
     void check_start_hidden(bool on);
+    void check_stored_autorun();
+    void check_stored_start_mode();
+    bool stored_or_reported(long error, const char* what);
     void choose_color(const char* name);
 };
 

@@ -32,6 +32,7 @@ void Form4::Form_Load() {
     const auto qa = store::load_question_answer();
     ctl("Labelnew").set_text(qa.question);
     stored_answer = qa.answer;
+    answer_known_ = qa.answer_known;
     saved_caption.clear();
     paint_gradient(*this);
     set_timer("Timer2", true);
@@ -96,7 +97,14 @@ void Form4::on_deactivate() {
 void Form4::Command1_Click() {
     auto box = ctl("Textnew");
     const std::string typed = box.text();
-    if (typed.empty()) {
+    // An answer that could not be read is read again; until it can, no entry
+    // unlocks and none is logged as an attempt.
+    if (!typed.empty() && !answer_known_) {
+        const auto qa = store::load_question_answer();
+        stored_answer = qa.answer;
+        answer_known_ = qa.answer_known;
+    }
+    if (typed.empty() || !answer_known_) {
         platform::beep();
         box.set_focus();
         return;

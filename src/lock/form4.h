@@ -54,6 +54,7 @@ protected:
     void on_deactivate() override;
 
 private:
+    bool answer_known_ = false;
     void release();
     void refuse(const std::string& typed);
     // Back to the normal state, the size and the place of the load.

@@ -1,5 +1,8 @@
 #include "log/attempt_log.h"
 
+#include <algorithm>
+#include <map>
+
 #include "app/form1.h"
 #include "app/program.h"
 #include "platform/files.h"
@@ -36,12 +39,17 @@ std::string log_record(std::string_view line) {
 }
 
 // Damaged bytes are decoded as well as they can be; a record never stops
-// the load.
+// the load. Only the padding on the right is trimmed before unscrambling: a
+// blank at the left is a scrambled character, and dropping it would decode
+// the rest at the wrong parity. A list line cannot hold a NUL.
 std::string record_line(std::string_view record) {
-    const auto when = unscramble_lenient(kScrambleKey, trim(record.substr(0, kLogFieldSize)));
-    const auto answer =
-        unscramble_lenient(kScrambleKey, trim(record.substr(kLogFieldSize, kLogFieldSize)));
-    return fixed(when, kWhenWidth) + kGap + fixed(answer, kLogFieldSize);
+    const auto field = [&](std::size_t at) {
+        std::string text = unscramble_lenient(
+            kScrambleKey, rtrim(record.substr(std::min(at, record.size()), kLogFieldSize)));
+        std::replace(text.begin(), text.end(), '\0', '?');
+        return text;
+    };
+    return fixed(field(0), kWhenWidth) + kGap + fixed(field(kLogFieldSize), kLogFieldSize);
 }
 
 std::string log_file_path() {
@@ -50,27 +58,72 @@ std::string log_file_path() {
     return dir + "klingon2";
 }
 
-void Form1::load_list3() {
-    program_.log_path = log_file_path();
+// Adds a line for every whole record of `data` and keeps each record's
+// bytes, so that a rewrite gives back exactly what it loaded.
+void Form1::add_records(std::string_view data) {
     auto list = ctl("List2");
-    list.list_clear();
+    for (std::size_t at = 0; at + kLogRecordSize <= data.size(); at += kLogRecordSize) {
+        const std::string record(data.substr(at, kLogRecordSize));
+        std::string line = record_line(record);
+        list.list_add(line);
+        log_records_.emplace(std::move(line), record);
+    }
+}
+
+// A load that fails leaves the list as it was: it then shows a part of what
+// the file holds, and the next rewrite reads the file first.
+void Form1::load_list3() {
+    auto list = ctl("List2");  // loads the window first, with its own load
+    program_.log_path = log_file_path();
+    // Changes the file has not taken yet would be lost by the reload.
+    if (log_unsaved_) {
+        update3();
+        if (log_unsaved_) return;
+    }
     platform::ensure_file(program_.log_path);
     std::string data;
     if (!platform::read_file(program_.log_path, data)) return;
-    const std::size_t records = data.size() / kLogRecordSize;
-    for (std::size_t n = 0; n < records; ++n)
-        list.list_add(
-            record_line(std::string_view(data).substr(n * kLogRecordSize, kLogRecordSize)));
+    list.list_clear();
+    log_records_.clear();
+    add_records(data);
+    log_in_list_ = true;
 }
 
 // The new file is written beside the old one and moved over it, so a crash
-// or a failed write leaves the previous log whole.
+// or a failed write leaves the previous log whole. A record on disk that the
+// list does not hold (its load failed) is taken in first; if the file cannot
+// be read even then, it is left as it is and the list is written later.
 void Form1::update3() {
-    program_.log_path = log_file_path();
     auto list = ctl("List2");
+    program_.log_path = log_file_path();
+    if (!log_in_list_) {
+        platform::ensure_file(program_.log_path);
+        std::string data;
+        if (!platform::read_file(program_.log_path, data)) {
+            log_unsaved_ = true;
+            return;
+        }
+        add_records(data);
+        log_in_list_ = true;
+    }
+    auto loaded = log_records_;
+    std::multimap<std::string, std::string> written;
     std::string data;
-    for (int i = 0; i < list.list_count(); ++i) data += log_record(list.list_item(i));
-    platform::replace_file(program_.log_path, data);
+    for (int i = 0; i < list.list_count(); ++i) {
+        std::string line = list.list_item(i);
+        // A loaded line is written back as the bytes it came from.
+        std::string record;
+        if (const auto same = loaded.find(line); same != loaded.end()) {
+            record = same->second;
+            loaded.erase(same);
+        } else {
+            record = log_record(line);
+        }
+        data += record;
+        written.emplace(std::move(line), std::move(record));
+    }
+    log_unsaved_ = !platform::replace_file(program_.log_path, data);
+    if (!log_unsaved_) log_records_ = std::move(written);
 }
 
 }  // namespace kv

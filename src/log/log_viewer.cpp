@@ -11,9 +11,20 @@ namespace kv {
 namespace {
 constexpr int kIdYes = 6;
 constexpr const char* kViewerControls[] = {"Command11", "Command12", "DeleteAll", "List2"};
+constexpr const char* kLogUnreadable =
+    "The access log file could not be read, so earlier attempts may be missing from this list. "
+    "They stay in the file.";
+constexpr const char* kLogUnsaved =
+    "The access log file could not be written. The list shows your change; it is saved with "
+    "the next change to the log.";
 }  // namespace
 
+void Form1::report_unsaved_log() {
+    if (log_unsaved_) platform::message_box(kLogUnsaved, 48, "Kestrova Security");
+}
+
 void Form1::show_log() {
+    if (!log_in_list_) load_list3();
     ctl("Command5").set_enabled(false);
     ctl("Command9").set_enabled(false);
     for (const char* name : kViewerControls) ctl(name).set_visible(true);
@@ -23,7 +34,10 @@ void Form1::show_log() {
 
 void Form1::Command5_Click() {
     show_log();
-    if (ctl("List2").list_count() == 0)
+    // An empty list is no proof of no attempts when the file was not read.
+    if (!log_in_list_)
+        platform::message_box(kLogUnreadable, 48, "Kestrova Security");
+    else if (ctl("List2").list_count() == 0)
         platform::message_box(
             "There are no unauthorized attempts to access this computer since you last cleared "
             "the attempts log.",
@@ -53,6 +67,7 @@ void Form1::Command11_Click() {
     if (platform::message_box(text, 36, "Delete This Entry?") != kIdYes) return;
     list.list_remove(index);
     update3();
+    report_unsaved_log();
 }
 void Form1::mnuDelete_Click() { Command11_Click(); }
 
@@ -61,6 +76,7 @@ void Form1::DeleteAll_Click() {
         return;
     ctl("List2").list_clear();
     update3();
+    report_unsaved_log();
 }
 
 void Form1::on_mouse_down(std::string_view control, platform::MouseButton button) {

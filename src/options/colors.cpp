@@ -53,12 +53,16 @@ void paint_gradient(FormBase& form) { form.window().invalidate(); }
 
 void load_color(Program& program) {
     const auto stored = store::read_value(store::kVendorKey, "Color");
+    Form1& f = program.form1();
     if (!stored) {
+        // Blue with no checkmark: a checkmark left from before would claim a
+        // colour that may not be stored. A window not loaded has none yet.
         program.current_color = "blue";
+        if (f.loaded())
+            for (const auto& c : kColors) f.menu(c.menu).set_checked(false);
         return;
     }
     program.current_color = *stored;
-    Form1& f = program.form1();
     for (const auto& c : kColors) f.menu(c.menu).set_checked(false);
     for (const auto& c : kColors) {
         if (program.current_color != c.name) continue;

@@ -1,6 +1,7 @@
 // Start-up options: autorun through the Run key, the conflict with the
 // sibling product's autorun entry, and the start mode.
 #include "app/form1.h"
+#include "app/maker.h"
 #include "app/program.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -27,27 +28,48 @@ void Form1::check_start_hidden(bool on) {
 }
 
 void Form1::load_startup_checks() {
-    const bool autorun = store::read_value(store::kRunKey, "Kestrova").has_value();
-    check_autorun(autorun);
+    check_stored_autorun();
+    check_stored_start_mode();
+}
+
+void Form1::check_stored_autorun() {
+    check_autorun(store::read_value(store::kRunKey, "Kestrova").has_value());
+}
+
+void Form1::check_stored_start_mode() {
     store::read_login(program_);
-    const bool hidden = program_.login_mode == "1";
-    check_start_hidden(hidden);
+    check_start_hidden(program_.login_mode == "1");
+}
+
+// A change the registry did not take is reported, never confirmed, and the
+// checkmarks then show what is stored.
+bool Form1::stored_or_reported(long error, const char* what) {
+    if (error == 0) return true;
+    platform::message_box(store::not_stored_text(what, error), 48, KV_APP_TITLE);
+    check_stored_autorun();
+    check_stored_start_mode();
+    return false;
 }
 
 void Form1::autorun_Click() {
+    if (!stored_or_reported(store::set_login_lock(), "The start-up option")) return;
     check_start_hidden(false);
-    store::set_login_lock();
     platform::message_box(kNextKestrova, 64, "Add Protection to Windows Startup");
 }
 
 void Form1::autorunnolock_Click() {
+    if (!stored_or_reported(store::set_login_hidden(), "The start-up option")) return;
     check_start_hidden(true);
-    store::set_login_hidden();
     platform::message_box(kNextKestrova, 64, "Add to StartUp");
 }
 
 void Form1::autorunatstart_Click() {
-    store::check_dulcimet_autorun(program_);
+    // Both must never autorun: when Dulcimet's entry cannot be checked, ours
+    // stays off.
+    const long checked = store::check_dulcimet_autorun(program_);
+    if (checked != platform::kErrorFileNotFound &&
+        !stored_or_reported(checked, "The AutoRun option"))
+        return;
     if (program_.dulcimet_autorun) {
         const int answer = platform::message_box(
             "Dulcimet is also installed on your system with the AutoRun feature selected. You "
@@ -55,22 +77,25 @@ void Form1::autorunatstart_Click() {
             "disable Dulcimet and enable Kestrova?",
             36, "Dulcimet Detected");
         if (answer != kIdYes) {
+            if (!stored_or_reported(store::remove_autorun(), "The AutoRun option")) return;
             check_autorun(false);
-            store::remove_autorun();
             platform::message_box("Kestrova will not AutoRun at Windows Startup.", 64,
                                   "Options Reset");
             return;
         }
-        store::delete_value(store::kRunKey, "Dulcimet");
+        // Both must not autorun: without Dulcimet's entry gone, ours stays off.
+        if (!stored_or_reported(store::delete_checked(store::kRunKey, "Dulcimet"),
+                                "The change to Dulcimet's AutoRun entry"))
+            return;
     }
+    if (!stored_or_reported(store::add_autorun(), "The AutoRun option")) return;
     check_autorun(true);
-    store::add_autorun();
     platform::message_box(kNextWindows, 64, "Add to StartUp");
 }
 
 void Form1::noautorun_Click() {
+    if (!stored_or_reported(store::remove_autorun(), "The AutoRun option")) return;
     check_autorun(false);
-    store::remove_autorun();
     platform::message_box(kNextWindows, 64, "Remove from StartUp");
 }
 

@@ -15,6 +15,7 @@ namespace kv {
 
 namespace {
 constexpr int kIdYes = 6;
+constexpr const char* kSetupNotStored = "The setup is not complete. Kestrova will now close.";
 }  // namespace
 
 std::string question_prompt(bool with_closing_sentence) {
@@ -50,29 +51,40 @@ namespace {
 
 void refuse_unstorable() { platform::message_box(kUnstorableMessage, 48, KV_APP_TITLE); }
 
+enum class Entry { Stored, Again, NotStored };
+
 // Asks for the answer to `question` twice and stores question and answer as
-// their 250- and 20-character fields. False, with its message shown and
-// nothing stored, when the answer is empty, the entries differ or cannot
-// be stored.
-bool answer_and_store(const std::string& question) {
+// their 250- and 20-character fields. Again, with its message shown and
+// nothing stored, when the answer is empty, the entries differ or cannot be
+// stored; NotStored, with the cause and `consequence` shown and the old
+// values kept, when the registry did not take them.
+Entry answer_and_store(const std::string& question, std::string_view consequence) {
     const std::string first =
         fixed(platform::input_box(question, "Answer your Question"), kAnswerWidth);
     if (ltrim(first).empty()) {
         platform::message_box("Your Answer cannot be zero-length. Please try again.", 48,
                               "Answer Setup Error");
-        return false;
+        return Entry::Again;
     }
     const std::string second =
         platform::input_box(verify_prompt(question), "Answer your Question Again");
     if (!answers_match(first, second)) {
         platform::message_box("Answers did not match. Try again.", 48, "Answer Error");
-        return false;
+        return Entry::Again;
     }
-    if (!store::write_question_and_answer(question, fixed(trim(first), kAnswerWidth))) {
+    const auto stored =
+        store::write_question_and_answer(question, fixed(trim(first), kAnswerWidth));
+    if (stored.unstorable) {
         refuse_unstorable();
-        return false;
+        return Entry::Again;
     }
-    return true;
+    if (!stored) {
+        platform::message_box(store::not_stored_text("Your Question and Answer", stored.error) +
+                                  "\r\r" + std::string(consequence),
+                              48, "Question Setup Error");
+        return Entry::NotStored;
+    }
+    return Entry::Stored;
 }
 
 }  // namespace
@@ -102,7 +114,17 @@ void Form1::login() {
             continue;
         }
 
-        if (!answer_and_store(question)) continue;
+        switch (answer_and_store(question, kSetupNotStored)) {
+            case Entry::Again:
+                continue;
+            case Entry::NotStored:
+                // Ends as an abandoned set-up does; going round again would
+                // only fail again.
+                store::add_autorun();
+                platform::end_process();
+            case Entry::Stored:
+                break;
+        }
 
         Hide();
         if (platform::message_box(
@@ -142,7 +164,10 @@ void Form1::login() {
     }
 }
 
-void Form1::set_answer() { store::write_answer(pending_answer); }
+long Form1::set_answer() {
+    const auto stored = store::write_answer(pending_answer);
+    return stored.unstorable ? store::kErrorReadBackDiffers : stored.error;
+}
 
 void Form1::change_answer() {
     const std::string question = store::load_question();
@@ -162,7 +187,12 @@ void Form1::change_answer() {
         refuse_unstorable();
         return;
     }
-    set_answer();
+    if (const long error = set_answer()) {
+        platform::message_box(store::not_stored_text("Your new Answer", error) +
+                                  "\r\rYour previous Answer is still in effect.",
+                              48, "Answer Error");
+        return;
+    }
     platform::message_box("Answer Updated.", 0, "Success!");
 }
 
@@ -180,12 +210,16 @@ void Form1::change_question() {
         refuse_unstorable();
         return;
     }
-    // A failed answer hands over to the whole set-up.
-    if (!answer_and_store(question)) {
-        login();
-        return;
+    switch (answer_and_store(question, "Your previous Question and Answer are still in effect.")) {
+        case Entry::Again:
+            // A failed answer hands over to the whole set-up.
+            login();
+            return;
+        case Entry::NotStored:
+            return;
+        case Entry::Stored:
+            platform::message_box("Answer Updated.", 0, "Success!");
     }
-    platform::message_box("Answer Updated.", 0, "Success!");
 }
 
 }  // namespace kv

@@ -59,12 +59,14 @@ std::string unscramble_lenient(std::uint8_t key, std::string_view text, char sub
 std::string scramble_lenient(std::uint8_t key, std::string_view text, char substitute) {
     if (key > 10) return std::string(text.size(), substitute);
     text = text.substr(0, kScrambleMaxLength);
-    // The substitute itself is scrambled, so that reading it back gives it.
+    // The substitute itself is scrambled, so that reading it back gives it;
+    // one that cannot be scrambled at a position gives way to '?'.
     return *transform(
         text,
         [key, substitute](std::size_t i, unsigned char c) {
-            const int code = scramble_code(key, i, c);
-            return code >= 0 ? code : scramble_code(key, i, static_cast<unsigned char>(substitute));
+            int code = scramble_code(key, i, c);
+            if (code < 0) code = scramble_code(key, i, static_cast<unsigned char>(substitute));
+            return code >= 0 ? code : scramble_code(key, i, '?');
         },
         nullptr);
 }

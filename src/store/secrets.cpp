@@ -1,7 +1,11 @@
 #include "store/secrets.h"
 
+#include <algorithm>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/registry.h"
 #include "store/scrambler.h"
@@ -20,55 +24,154 @@ constexpr std::uint32_t kReadBufferSize = 255;
 // blank is trimmed: a scrambled character may itself be a blank (an even-
 // position "*" scrambles to one), and trimming it first would lose it and
 // shift every following character to the wrong parity.
-std::string read_field(std::string_view name, std::size_t width) {
-    const std::string stored =
-        read_value(kZonesKeyRead, name, kKeyAccess63).value_or(std::string{});
+std::string read_field(std::string_view name, std::size_t width, long* result = nullptr) {
+    const ValueRead r = read_sequence(kZonesKeyRead, name, kKeyAccess63);
+    if (result != nullptr) *result = r.result;
+    const std::string stored = r.found() ? r.text : std::string{};
     const std::string clear = unscramble_lenient(kScrambleKey, stored.substr(0, width));
     return fixed(rtrim(clear), width);
 }
 
-void write_zone_value(std::string_view name, const std::string& scrambled) {
+std::string zones_key_write() { return std::string(kZonesKeyParent) + "AddZones"; }
+
+// The create, set and close of the write sequence; the first failing result.
+long write_zone_value(std::string_view name, std::uint32_t type, const std::string& bytes) {
     RegKey k;
-    reg_create_key(kHKeyLocalMachine, std::string(kZonesKeyParent) + "AddZones", kKeyAccess63,
-                   k.out());
-    reg_set_value(k.get(), name, kRegSz, scrambled.c_str(),
-                  static_cast<std::uint32_t>(scrambled.size() + 1));
+    const long created =
+        reg_create_key(kHKeyLocalMachine, zones_key_write(), kKeyAccess63, k.out());
+    if (created != kErrorSuccess) return created;
+    return reg_set_value(k.get(), name, type, bytes.data(),
+                         static_cast<std::uint32_t>(bytes.size()));
 }
+
+// A value as it stands, whatever its size, to put it back after a failed
+// write. Nothing when it does not exist; the error when it cannot be read.
+struct Previous {
+    long result = kErrorSuccess;
+    bool exists = false;
+    std::uint32_t type = 0;
+    std::string bytes;
+};
+
+Previous read_previous(std::string_view name) {
+    Previous p;
+    RegKey k;
+    p.result = reg_open_key(kHKeyLocalMachine, kZonesKeyRead, kKeyAccess63, k.out());
+    std::uint32_t size = 1024;
+    if (p.result == kErrorSuccess) {
+        // The value may grow between the calls; a few rounds settle it.
+        for (int tries = 0; tries < 4; ++tries) {
+            p.bytes.assign(size, '\0');
+            p.result = reg_query_value(k.get(), name, &p.type, p.bytes.data(), &size);
+            if (p.result != kErrorMoreData) break;
+        }
+    }
+    if (p.result == kErrorFileNotFound) {
+        p.result = kErrorSuccess;
+        p.bytes.clear();
+    } else if (p.result == kErrorSuccess) {
+        p.exists = true;
+        p.bytes.resize(std::min<std::size_t>(size, p.bytes.size()));
+    }
+    return p;
+}
+
+void put_back(std::string_view name, const Previous& p) {
+    if (p.exists) {
+        write_zone_value(name, p.type, p.bytes);
+    } else {
+        RegKey k;
+        if (reg_create_key(kHKeyLocalMachine, zones_key_write(), kKeyAccess63, k.out()) ==
+            kErrorSuccess)
+            reg_delete_value(k.get(), name);
+    }
+}
+
+// Reads the value back as the lock screen will read it.
+long read_back(std::string_view name, const std::string& scrambled) {
+    const ValueRead r = read_sequence(kZonesKeyRead, name, kKeyAccess63);
+    if (!r.found()) return r.result;
+    return r.size == scrambled.size() + 1 && r.text == scrambled ? kErrorSuccess
+                                                                 : kErrorReadBackDiffers;
+}
+
+// Writes each (name, scrambled text) in order and reads them all back. On any
+// failure every value is put back as it was before.
+WriteOutcome write_values(std::initializer_list<std::pair<const char*, std::string>> values) {
+    WriteOutcome out;
+    std::vector<Previous> before;
+    for (const auto& [name, text] : values) {
+        before.push_back(read_previous(name));
+        // Without the values as they were, a failure could not be undone.
+        if (before.back().result != kErrorSuccess) {
+            out.error = before.back().result;
+            return out;
+        }
+    }
+    for (const auto& [name, text] : values) {
+        if (out.error == kErrorSuccess) out.error = write_zone_value(name, kRegSz, text + '\0');
+    }
+    for (const auto& [name, text] : values) {
+        if (out.error == kErrorSuccess) out.error = read_back(name, text);
+    }
+    if (out.error != kErrorSuccess) {
+        std::size_t i = 0;
+        for (const auto& [name, text] : values) put_back(name, before[i++]);
+    }
+    return out;
+}
+
+long query_question() {
+    RegKey k;
+    long r = reg_open_key(kHKeyLocalMachine, kZonesKeyRead, kKeyAccess63, k.out());
+    if (r == kErrorSuccess) {
+        std::string buffer(kReadBufferSize, ' ');
+        std::uint32_t size = kReadBufferSize;
+        std::uint32_t type = 0;
+        r = reg_query_value(k.get(), "Query", &type, buffer.data(), &size);
+    }
+    return r;
+}
+
+// A Query too long for the buffer is damaged: as good as none.
+bool absent(long r) { return r == kErrorFileNotFound || r == kErrorMoreData; }
 
 }  // namespace
 
+// Either answer has a price: a wrong "absent" opens the set-up in place of
+// the lock, a wrong "stored" skips the set-up. A read that fails otherwise
+// is tried once more; then denied access counts as absent (this account
+// cannot reach it) and any other failure as stored.
 bool question_stored() {
-    RegKey k;
-    if (reg_open_key(kHKeyLocalMachine, kZonesKeyRead, kKeyAccess63, k.out()) != kErrorSuccess)
-        return false;
-    std::string buffer(kReadBufferSize, ' ');
-    std::uint32_t size = kReadBufferSize;
-    std::uint32_t type = 0;
-    return reg_query_value(k.get(), "Query", &type, buffer.data(), &size) == kErrorSuccess;
+    long r = query_question();
+    if (r != kErrorSuccess && !absent(r)) r = query_question();
+    return !absent(r) && r != kErrorAccessDenied;
 }
 
 QuestionAnswer load_question_answer() {
-    return {read_field("Query", kQuestionWidth), read_field("Command", kAnswerWidth)};
+    QuestionAnswer qa;
+    qa.question = read_field("Query", kQuestionWidth);
+    long r = kErrorSuccess;
+    qa.answer = read_field("Command", kAnswerWidth, &r);
+    qa.answer_known = r == kErrorSuccess || r == kErrorFileNotFound || r == kErrorMoreData;
+    return qa;
 }
 
 std::string load_question() { return read_field("Query", kQuestionWidth); }
 
 bool storable(std::string_view text) { return scramble(kScrambleKey, text).has_value(); }
 
-bool write_answer(std::string_view answer) {
+WriteOutcome write_answer(std::string_view answer) {
     const auto s = scramble(kScrambleKey, answer);
-    if (!s) return false;
-    write_zone_value("Command", *s);
-    return true;
+    if (!s) return {.unstorable = true};
+    return write_values({{"Command", *s}});
 }
 
-bool write_question_and_answer(std::string_view question, std::string_view answer) {
+WriteOutcome write_question_and_answer(std::string_view question, std::string_view answer) {
     const auto q = scramble(kScrambleKey, fixed(question, kQuestionWidth));
     const auto a = scramble(kScrambleKey, fixed(answer, kAnswerWidth));
-    if (!q || !a) return false;
-    write_zone_value("Query", *q);
-    write_zone_value("Command", *a);
-    return true;
+    if (!q || !a) return {.unstorable = true};
+    return write_values({{"Query", *q}, {"Command", *a}});
 }
 
 }  // namespace kv::store

@@ -14,12 +14,19 @@ inline constexpr const char* kZonesKeyRead =
 inline constexpr const char* kZonesKeyParent =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones\\";
 
-// True when the value Query can be read.
+// True unless the registry says there is no Query for this account: the key
+// or the value does not exist, or access to it is denied. A failed read is
+// tried once more; a failure other than denied access counts as stored, so
+// that a passing fault never opens the set-up (which would let anyone choose
+// a new answer) in place of the lock.
 bool question_stored();
 
 struct QuestionAnswer {
     std::string question;  // 250-character field
     std::string answer;    // 20-character field
+    // The answer was read, or is known to be missing; false when the read
+    // failed otherwise and the field says nothing.
+    bool answer_known = true;
 };
 QuestionAnswer load_question_answer();
 // The question alone, as a 250-character field.
@@ -28,12 +35,19 @@ std::string load_question();
 // True when text can be stored as a question or an answer.
 bool storable(std::string_view text);
 
-// Writes Command from `answer` unchanged. False, and nothing written, when
-// the text cannot be scrambled.
-bool write_answer(std::string_view answer);
+// What a write of the credentials did. Each write is read back; when any
+// step fails the values are put back as they were, so the stored pair is
+// the old one or the new one, never a mixture.
+struct WriteOutcome {
+    bool unstorable = false;  // the text cannot be scrambled: nothing written
+    long error = 0;           // the first failing registry result, 0 when stored
+    bool ok() const { return !unstorable && error == 0; }
+    explicit operator bool() const { return ok(); }
+};
+// Writes Command from `answer` unchanged.
+WriteOutcome write_answer(std::string_view answer);
 // Writes Query from the 250-character question field, then Command from the
-// 20-character answer field. False, and nothing written, when either cannot
-// be scrambled.
-bool write_question_and_answer(std::string_view question, std::string_view answer);
+// 20-character answer field.
+WriteOutcome write_question_and_answer(std::string_view question, std::string_view answer);
 
 }  // namespace kv::store

@@ -18,24 +18,53 @@ inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVer
 
 // The three sequences every stored string goes through. Values are REG_SZ,
 // characters plus one NUL.
-void write_value(std::string_view key, std::string_view name, std::string_view text);
-// Found exactly when the query into a 255-byte buffer succeeds; the text is
-// the returned bytes without the terminating NUL. The key is opened with
-// full access unless the caller names another.
+// The first failing result of the create and the set (0 when both worked).
+long write_value(std::string_view key, std::string_view name, std::string_view text);
+// Writes, then reads the value back: 0 when it holds `text`, otherwise the
+// failing result (kErrorReadBackDiffers when it holds something else).
+long write_checked(std::string_view key, std::string_view name, std::string_view text);
+// What the read sequence found: the value counts as found exactly when the
+// open and the query into a 255-byte buffer succeed, whatever the content.
+struct ValueRead {
+    long result = platform::kErrorFileNotFound;  // of the open, else of the query
+    std::uint32_t size = 0;                      // the byte count returned
+    std::string text;  // the first size - 1 bytes; empty for a zero-byte value
+    bool found() const { return result == platform::kErrorSuccess; }
+};
+// The key is opened with full access unless the caller names another.
+ValueRead read_sequence(std::string_view key, std::string_view name,
+                        std::uint32_t access = platform::kKeyAllAccess);
+// The text of a found value, nothing when not found.
 std::optional<std::string> read_value(std::string_view key, std::string_view name,
                                       std::uint32_t access = platform::kKeyAllAccess);
 // The result of RegDeleteValueA (0 on success).
 long delete_value(std::string_view key, std::string_view name);
+// Deletes, then checks that the value is gone: 0 when it is (also when it
+// was gone before), otherwise the failing result.
+long delete_checked(std::string_view key, std::string_view name);
 
 void set_alert();
 void check_alert(ProgramState& s);
 void clear_alert();
 void read_login(ProgramState& s);
-void set_login_lock();
-void set_login_hidden();
-void add_autorun();
-void remove_autorun();
-void check_dulcimet_autorun(ProgramState& s);
+// The start-mode and autorun writes are checked (write_checked,
+// delete_checked): 0 when the change is stored.
+long set_login_lock();
+long set_login_hidden();
+// The Run value's text: the program in its directory, in quotation marks
+// when the path has a blank.
+std::string autorun_command();
+long add_autorun();
+long remove_autorun();
+// The read's result: 0 found, kErrorFileNotFound absent, else unknown.
+long check_dulcimet_autorun(ProgramState& s);
+
+// The result a checked write gets when the value read back is not what was
+// written.
+inline constexpr long kErrorReadBackDiffers = 13;  // ERROR_INVALID_DATA
+
+// "<what> could not be stored", with the cause.
+std::string not_stored_text(std::string_view what, long error);
 
 inline constexpr const char* kClearAlertError =
     "Error Occurred, possibly as the result of a power failure of the incorrect closing of "

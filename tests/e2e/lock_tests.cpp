@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 
 #include "lock_fixture.h"
+#include "log/attempt_log.h"
 #include "store/scrambler.h"
 #include "store/text.h"
 
@@ -179,6 +181,34 @@ TEST_F(Lock, AHugeWrongAnswerIsLoggedAsOneRecordAndTheLockGoesOn) {
     EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 1);
     EXPECT_FALSE(IsWindowEnabled(main_part(main, "Command5")));
     EXPECT_FALSE(IsWindowEnabled(main_part(main, "Command9")));
+}
+
+TEST_F(Lock, ALogHeldByAnotherProgramLosesNoEarlierRecord) {
+    const std::string earlier = kv::log_record(kv::attempt_line("12/5/2026 8:00:00 AM", "one")) +
+                                kv::log_record(kv::attempt_line("12/5/2026 8:05:00 AM", "two"));
+    {
+        std::FILE* f = std::fopen(log_file().c_str(), "wb");
+        ASSERT_TRUE(f);
+        std::fwrite(earlier.data(), 1, earlier.size(), f);
+        std::fclose(f);
+    }
+    // Another program holds the log without sharing it while the main
+    // window loads and the first attempt is recorded.
+    HANDLE held = CreateFileA(log_file().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    start_locked();
+    ASSERT_NO_FATAL_FAILURE(answer_wrong("first"));
+    CloseHandle(held);
+    ASSERT_NO_FATAL_FAILURE(answer_wrong("second"));
+
+    std::optional<std::string> log;
+    EXPECT_TRUE(wait_for([&] { return (log = read_file(log_file())) && log->size() == 160; }))
+        << "the log holds " << (log ? log->size() : 0) << " bytes, not four records";
+    ASSERT_TRUE(log);
+    for (std::size_t at = 0; at < earlier.size(); at += 40)
+        EXPECT_NE(log->find(earlier.substr(at, 40)), std::string::npos)
+            << "earlier record " << at / 40 + 1 << " was lost";
 }
 
 TEST_F(Lock, TheRightAnswerUnlocksAndFreesThePointer) {

@@ -325,6 +325,35 @@ TEST_F(Lock, AlertAfterAttemptsAndAcrossARestart) {
     EXPECT_FALSE(sim::get_value(store::kVendorKey, "Status"));
 }
 
+TEST_F(Lock, EmptyStatusValueStillRaisesTheAlert) {
+    store_credentials();
+    store::set_login_lock();
+    sim::put_value(store::kVendorKey, "Status", platform::kRegSz, "");
+    start_and_decide();
+    world().box_answers = {kNo};
+    type_answer("Rex");
+    ASSERT_EQ(world().boxes.size(), 1u);
+    EXPECT_EQ(world().boxes[0].title, "Security Alert!");
+    EXPECT_FALSE(sim::get_value(store::kVendorKey, "Status"));
+}
+
+TEST_F(Lock, AnswerThatCannotBeReadUnlocksNothingAndIsReadAgain) {
+    start_locked();
+    sim::close(*form("Form4"));
+    sim::fail(sim::Call::RegQueryValue, 1117, 2);  // Command, as the lock screen loads again
+    sim::advance(50);
+    ASSERT_TRUE(shown("Form4"));
+    ASSERT_EQ(p().form4().stored_answer, std::string(20, ' '));
+    sim::fail(sim::Call::RegQueryValue, 1117, 2);  // and once more as it is read again
+    type_answer("   ");
+    EXPECT_TRUE(shown("Form4"));
+    EXPECT_FALSE(p().lock_released);
+    EXPECT_FALSE(sim::get_value(store::kVendorKey, "Status"));
+    type_answer("Rex");
+    EXPECT_TRUE(p().lock_released);
+    EXPECT_EQ(form("Form4"), nullptr);
+}
+
 TEST_F(Lock, ClosedFromOutsideComesBackAfterFiftyMilliseconds) {
     start_locked();
     sim::close(*form("Form4"));

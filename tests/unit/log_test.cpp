@@ -20,6 +20,19 @@ protected:
     }
     platform::Control list() { return p().form1().ctl("List2"); }
     std::string& file() { return world().files["C:\\Apps\\Kestrova\\klingon2"]; }
+    // The file's whole records in sorted order: a rewrite follows the list's.
+    std::vector<std::string> records() {
+        std::vector<std::string> r;
+        for (std::size_t at = 0; at + 40 <= file().size(); at += 40)
+            r.push_back(file().substr(at, 40));
+        std::sort(r.begin(), r.end());
+        return r;
+    }
+    static std::string two_earlier() {
+        return log_record(attempt_line("12/6/2026 8:00:00 AM", "one")) +
+               log_record(attempt_line("12/6/2026 8:01:00 AM", "two"));
+    }
+    static constexpr long kSharingViolation = 32;
 };
 
 TEST(AttemptLines, LinesAndRecordsByteForByte) {
@@ -97,6 +110,75 @@ TEST_F(AttemptLog, DamagedRecordInTheMiddleKeepsTheOthers) {
     EXPECT_NE(std::find(answers.begin(), answers.end(), "third"), answers.end());
 }
 
+TEST_F(AttemptLog, LogUnreadableAtLoadKeepsEveryRecordAtTheNextRewrite) {
+    file() = two_earlier();
+    const auto before = records();
+    // Another process holds the file without read sharing while the main
+    // window loads.
+    sim::fail(sim::Call::ReadFile, kSharingViolation);
+    p().form1().Load();
+    EXPECT_EQ(list().list_count(), 0);
+    list().list_add(attempt_line("12/7/2026 9:00:00 AM", "three"));
+    p().form1().update3();
+    ASSERT_EQ(file().size(), 120u);
+    auto after = records();
+    for (const auto& r : before) EXPECT_NE(std::find(after.begin(), after.end(), r), after.end());
+    EXPECT_EQ(list().list_count(), 3);
+}
+
+TEST_F(AttemptLog, LogUnreadableAtTheRewriteTooIsLeftWholeAndWrittenLater) {
+    file() = two_earlier();
+    sim::fail(sim::Call::ReadFile, kSharingViolation);
+    p().form1().Load();
+    list().list_add(attempt_line("12/7/2026 9:00:00 AM", "three"));
+    sim::fail(sim::Call::ReadFile, kSharingViolation);
+    p().form1().update3();
+    EXPECT_EQ(file(), two_earlier());
+    EXPECT_EQ(list().list_count(), 1);
+    // The next load writes the waiting line first instead of dropping it.
+    p().form1().load_list3();
+    EXPECT_EQ(file().size(), 120u);
+    EXPECT_EQ(list().list_count(), 3);
+}
+
+TEST_F(AttemptLog, ScrambledBlankAtTheStartOfAFieldIsKept) {
+    // A control character at an odd position scrambles to a blank.
+    const std::string typed = std::string(1, '\x1E') + "abc";
+    const std::string record = log_record(attempt_line("12/7/2026 9:00:00 AM", typed));
+    ASSERT_EQ(record[20], ' ');
+    file() = record;
+    p().form1().load_list3();
+    ASSERT_EQ(list().list_count(), 1);
+    EXPECT_EQ(line_answer(list().list_item(0)), typed);
+    p().form1().update3();
+    EXPECT_EQ(file(), record);
+}
+
+TEST_F(AttemptLog, ScrambledBlankAtTheEndOfAFieldCannotBeToldFromPadding) {
+    // An even-position "*" scrambles to a blank, which the load takes for
+    // padding: the line loses it, but the record's bytes stay as they are.
+    const std::string record = log_record(attempt_line("12/7/2026 9:00:00 AM", "a*"));
+    ASSERT_EQ(record.substr(21), std::string(19, ' '));
+    file() = record;
+    p().form1().load_list3();
+    EXPECT_EQ(line_answer(list().list_item(0)), "a");
+    p().form1().update3();
+    EXPECT_EQ(file(), record);
+}
+
+TEST_F(AttemptLog, DamagedRecordsAreRewrittenByteForByte) {
+    std::string damaged(40, '\xFF');
+    damaged[3] = '\x02';  // decodes to NUL, which no list line can hold
+    file() = log_record(attempt_line("a", "first")) + damaged + std::string(1, '\x04') +
+             std::string(39, 'q') + log_record(attempt_line("c", "third"));
+    const auto before = records();
+    p().form1().load_list3();
+    ASSERT_EQ(list().list_count(), 4);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(list().list_item(i).find('\0'), std::string::npos);
+    p().form1().update3();
+    EXPECT_EQ(records(), before);
+}
+
 // --- the viewer ------------------------------------------------------------
 
 class LogViewer : public AttemptLog {
@@ -120,6 +202,40 @@ TEST_F(LogViewer, EmptyLogShowsTheViewerAndSaysSo) {
     EXPECT_FALSE(p().form1().ctl("List2").visible());
     EXPECT_TRUE(p().form1().ctl("Command9").enabled());
     EXPECT_TRUE(p().form1().ctl("Command5").enabled());
+}
+
+TEST_F(LogViewer, UnreadableLogIsNotReportedAsEmpty) {
+    sim::reset();
+    program = std::make_unique<Program>();
+    store_credentials();
+    world().program_dir = "C:\\Apps\\Kestrova";
+    file() = two_earlier();
+    sim::fail(sim::Call::ReadFile, kSharingViolation);  // the load
+    sim::fail(sim::Call::ReadFile, kSharingViolation);  // and View Log's
+    p().main_unlocked = 1;
+    p().form1().Show();
+    sim::click(*form("Form1"), "Command5");
+    ASSERT_EQ(world().boxes.size(), 1u);
+    EXPECT_NE(world().boxes[0].text.find("could not be read"), std::string::npos)
+        << world().boxes[0].text;
+    // Readable again: the next View Log shows both.
+    sim::click(*form("Form1"), "Command12");
+    sim::click(*form("Form1"), "Command5");
+    EXPECT_EQ(list().list_count(), 2);
+    EXPECT_EQ(world().boxes.size(), 1u);
+}
+
+TEST_F(LogViewer, DeleteThatCannotBeWrittenIsReported) {
+    list().list_add(attempt_line("12/7/2026 9:00:00 AM", "one"));
+    p().form1().update3();
+    sim::click(*form("Form1"), "Command5");
+    list().set_list_index(0);
+    world().box_answers = {kYes};
+    sim::fail(sim::Call::ReplaceFile, platform::kErrorAccessDenied);
+    sim::click(*form("Form1"), "Command11");
+    EXPECT_EQ(world().boxes.back().title, "Kestrova Security");
+    EXPECT_NE(world().boxes.back().text.find("could not be written"), std::string::npos);
+    EXPECT_EQ(file().size(), 40u);
 }
 
 TEST_F(LogViewer, DeleteAsksWithTheEntryAndRewritesTheFile) {

@@ -184,6 +184,30 @@ TEST_F(MainWindow, UnknownOrMissingColourPaintsBlueWithoutCheckmark) {
     EXPECT_EQ(band_color(p().current_color, 0), (platform::Rgb{0, 0, 255}));
 }
 
+TEST_F(MainWindow, EmptyColourIsFoundPaintsBlueAndClearsTheCheckmarks) {
+    open_unlocked();
+    sim::choose(*form("Form1"), "mnuRed");
+    ASSERT_TRUE(p().form1().menu("mnuRed").checked());
+    for (const std::string& bytes : {std::string{}, std::string(1, '\0')}) {
+        p().form1().menu("mnuRed").set_checked(true);
+        sim::put_value(store::kVendorKey, "Color", platform::kRegSz, bytes);
+        load_color(p());
+        EXPECT_EQ(p().current_color, "") << bytes.size();
+        EXPECT_FALSE(p().form1().menu("mnuRed").checked()) << bytes.size();
+        EXPECT_EQ(band_color(p().current_color, 0), (platform::Rgb{0, 0, 255}));
+    }
+}
+
+TEST_F(MainWindow, ColourThatCannotBeReadIsBlueWithNoCheckmark) {
+    open_unlocked();
+    sim::choose(*form("Form1"), "mnuRed");
+    sim::fail(sim::Call::RegQueryValue, 1117);
+    load_color(p());
+    EXPECT_EQ(p().current_color, "blue");
+    for (const char* m : {"mnuBlue", "mnuRed", "mnuGreen", "mnuPurple", "mnuYellow"})
+        EXPECT_FALSE(p().form1().menu(m).checked()) << m;
+}
+
 TEST_F(MainWindow, FailedColourWriteReadsThePreviousValueBack) {
     open_unlocked();
     sim::choose(*form("Form1"), "mnuRed");
@@ -242,19 +266,62 @@ TEST_F(MainWindow, AutorunAndTheSiblingProduct) {
     EXPECT_TRUE(p().form1().menu("autorunatstart").checked());
 }
 
+TEST_F(MainWindow, StartUpOptionsNotStoredAreReportedNotConfirmed) {
+    open_unlocked();
+    const auto reported = [&] {
+        const auto& b = world().boxes.back();
+        return b.type == 48u &&
+               b.text.find("no write access to HKEY_LOCAL_MACHINE") != std::string::npos;
+    };
+    world().deny_write_access = true;
+    sim::choose(*form("Form1"), "autorun");
+    EXPECT_TRUE(reported()) << world().boxes.back().text;
+    EXPECT_TRUE(p().form1().menu("autorunnolock").checked());
+    EXPECT_FALSE(p().form1().menu("autorun").checked());
+    sim::choose(*form("Form1"), "autorunatstart");
+    EXPECT_TRUE(reported());
+    EXPECT_TRUE(p().form1().menu("noautorun").checked());
+    for (const auto& b : world().boxes)
+        EXPECT_EQ(b.text.find("This action will take effect"), std::string::npos) << b.text;
+
+    world().deny_write_access = false;
+    sim::choose(*form("Form1"), "autorunatstart");
+    ASSERT_TRUE(sim::get_value(store::kRunKey, "Kestrova"));
+    sim::fail(sim::Call::RegDeleteValue, platform::kErrorAccessDenied);
+    sim::choose(*form("Form1"), "noautorun");
+    EXPECT_TRUE(reported());
+    EXPECT_TRUE(p().form1().menu("autorunatstart").checked());
+    sim::choose(*form("Form1"), "noautorun");
+
+    // Dulcimet's entry that cannot be removed keeps ours off: both must not
+    // autorun.
+    sim::put_string(store::kRunKey, "Dulcimet", "d.exe");
+    world().box_answers = {kYes};
+    sim::fail(sim::Call::RegDeleteValue, platform::kErrorAccessDenied);
+    sim::choose(*form("Form1"), "autorunatstart");
+    EXPECT_TRUE(reported());
+    EXPECT_TRUE(sim::get_value(store::kRunKey, "Dulcimet"));
+    EXPECT_FALSE(sim::get_value(store::kRunKey, "Kestrova"));
+    EXPECT_TRUE(p().form1().menu("noautorun").checked());
+}
+
 TEST_F(MainWindow, LoadStepChecksFromStoredValues) {
     struct Case {
         const char* run;  // nullptr: absent
         const char* login;
         bool autorun, hidden;
     } cases[] = {{"C:\\k\\kvstrn.exe", "2", true, false},
+                 {"", "2", true, false},
                  {nullptr, nullptr, false, true},
                  {nullptr, "", false, false},
                  {nullptr, "7", false, false}};
     for (const auto& c : cases) {
         sim::reset();
         Program fresh;
-        if (c.run) sim::put_string(store::kRunKey, "Kestrova", c.run);
+        // An empty run entry is stored as zero bytes: it is there all the same.
+        if (c.run)
+            sim::put_value(store::kRunKey, "Kestrova", platform::kRegSz,
+                           *c.run ? std::string(c.run) + '\0' : std::string{});
         if (c.login) sim::put_string(store::kVendorKey, "Login", c.login);
         fresh.form1().Load();
         EXPECT_EQ(fresh.form1().menu("autorunatstart").checked(), c.autorun);

@@ -94,6 +94,30 @@ TEST_F(SetUpDialogue, MismatchAndEmptyAnswerStartAgainAndCompleteOnce) {
     EXPECT_EQ(stored_text(*sim::get_value(store::kVendorKey, "Login")), "1");
 }
 
+TEST_F(SetUpDialogue, WithoutWriteAccessSaysWhyAndEndsInsteadOfSetupComplete) {
+    // A standard user: HKEY_LOCAL_MACHINE can be read but not written.
+    world().deny_write_access = true;
+    world().input_answers = {"Pet", "Rex", "Rex"};
+    EXPECT_THROW(run_login(), sim::ProcessEnded);
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Welcome to Kestrova!", "Question Setup Error"}));
+    const std::string& text = world().boxes.back().text;
+    EXPECT_NE(text.find("no write access to HKEY_LOCAL_MACHINE"), std::string::npos) << text;
+    EXPECT_NE(text.find("Run Kestrova from an account that has it."), std::string::npos) << text;
+    EXPECT_EQ(world().boxes.back().type, 48u);
+    world().deny_write_access = false;
+    EXPECT_FALSE(store::question_stored());
+}
+
+TEST_F(SetUpDialogue, AnswerThatDidNotStickTakesTheQuestionBackOut) {
+    // The question is written, the answer is not: neither may stay.
+    sim::fail(sim::Call::RegSetValue, platform::kErrorAccessDenied, 2);
+    world().input_answers = {"Pet", "Rex", "Rex"};
+    EXPECT_THROW(run_login(), sim::ProcessEnded);
+    EXPECT_FALSE(store::question_stored());
+    EXPECT_FALSE(sim::get_value(kZonesKey, "Command"));
+    for (const auto& t : titles()) EXPECT_NE(t, "Setup Complete");
+}
+
 TEST(QuestionMark, RuleForEveryShape) {
     EXPECT_EQ(with_question_mark("  Why  "), fixed("Why?", 250));
     EXPECT_EQ(with_question_mark("  Why?"), fixed("  Why?", 250));
@@ -154,6 +178,40 @@ TEST_F(Change, QuestionChangeHandsOverToTheSetUpAfterAMismatch) {
     EXPECT_EQ(world().boxes[0].title, "Answer Error");
     EXPECT_EQ(world().boxes[1].title, "Welcome to Kestrova!");
     EXPECT_EQ(store::load_question_answer().question, fixed("Town?", 250));
+}
+
+TEST_F(Change, AnswerChangeNotStoredIsReportedAndTheOldAnswerStays) {
+    world().deny_write_access = true;
+    world().input_answers = {"new", "new"};
+    p().form1().change_answer();
+    ASSERT_FALSE(world().boxes.empty());
+    EXPECT_EQ(world().boxes.back().title, "Answer Error");
+    EXPECT_NE(world().boxes.back().text.find("no write access to HKEY_LOCAL_MACHINE"),
+              std::string::npos);
+    world().deny_write_access = false;
+    for (const auto& b : world().boxes) EXPECT_NE(b.text, "Answer Updated.");
+    EXPECT_EQ(store::load_question_answer().answer, fixed("Rex", 20));
+
+    // Written but not read back as written: the old answer is put back.
+    world().boxes.clear();
+    world().input_answers = {"newer", "newer"};
+    sim::fail(sim::Call::RegQueryValue, 1117, 2);  // the read-back
+    p().form1().change_answer();
+    ASSERT_EQ(world().boxes.size(), 1u);
+    EXPECT_NE(world().boxes[0].text.find("registry error 1117"), std::string::npos)
+        << world().boxes[0].text;
+    EXPECT_EQ(store::load_question_answer().answer, fixed("Rex", 20));
+}
+
+TEST_F(Change, QuestionChangeNotStoredKeepsTheOldPairWithoutTheSetUp) {
+    const auto query = sim::get_value(kZonesKey, "Query")->data;
+    const auto command = sim::get_value(kZonesKey, "Command")->data;
+    sim::fail(sim::Call::RegSetValue, platform::kErrorAccessDenied, 2);  // Command
+    world().input_answers = {"Colour", "red", "red"};
+    p().form1().change_question();
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Question Setup Error"}));
+    EXPECT_EQ(sim::get_value(kZonesKey, "Query")->data, query);
+    EXPECT_EQ(sim::get_value(kZonesKey, "Command")->data, command);
 }
 
 TEST_F(Change, QuestionChangeStoresBothAndSaysAnswerUpdated) {

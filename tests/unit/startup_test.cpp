@@ -132,6 +132,21 @@ TEST_F(Startup, FirstRunRunsTheSetUpAndEndsAtTheMainWindow) {
     EXPECT_EQ(p().current_color, "red");
 }
 
+TEST_F(Startup, FirstRunWithoutWriteAccessEndsOnceInsteadOfStartingAgain) {
+    world().deny_write_access = true;
+    // Enough for several passes; only the first may run.
+    for (int pass = 0; pass < 4; ++pass)
+        for (const char* entry : {"Pet", "Rex", "Rex"}) world().input_answers.push_back(entry);
+    EXPECT_THROW(start_and_decide(), sim::ProcessEnded);
+    int welcomes = 0;
+    for (const auto& b : world().boxes) {
+        welcomes += b.title == "Welcome to Kestrova!";
+        EXPECT_NE(b.title, "Setup Complete");
+    }
+    EXPECT_EQ(welcomes, 1);
+    EXPECT_EQ(world().inputs.size(), 3u);
+}
+
 TEST_F(Startup, LockScreenIsCaptionedSizedAndCentred) {
     start_locked();
     auto* f = form("Form4");

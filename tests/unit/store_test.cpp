@@ -100,6 +100,37 @@ TEST_F(Settings, CheckAlertNeverClearsAndAcceptsAnyType) {
     EXPECT_TRUE(s.alert_pending);
 }
 
+TEST_F(Settings, ZeroByteValuesAreFoundExceptAnEmptyLogin) {
+    ProgramState s;
+    sim::put_value(store::kVendorKey, "Status", kRegSz, "");
+    store::check_alert(s);
+    EXPECT_TRUE(s.alert_pending);
+    sim::put_value(store::kRunKey, "Dulcimet", kRegSz, "");
+    store::check_dulcimet_autorun(s);
+    EXPECT_TRUE(s.dulcimet_autorun);
+    sim::put_value(store::kRunKey, "Kestrova", platform::kRegBinary, "");
+    EXPECT_EQ(store::read_value(store::kRunKey, "Kestrova"), std::string{});
+    // Login of zero bytes has no text, not even an empty one: the hidden start.
+    sim::put_value(store::kVendorKey, "Login", kRegSz, "");
+    store::read_login(s);
+    EXPECT_EQ(s.login_mode, "1");
+    sim::put_string(store::kVendorKey, "Login", "");
+    store::read_login(s);
+    EXPECT_EQ(s.login_mode, "");
+}
+
+TEST_F(Settings, FailAnyFailsTheNthCallWhateverItsKind) {
+    ProgramState s;
+    store::set_alert();
+    sim::fail_any(platform::kErrorAccessDenied, 2);  // open, then query
+    store::check_alert(s);
+    EXPECT_FALSE(s.alert_pending);
+    ASSERT_TRUE(world().failed_call.has_value());
+    EXPECT_EQ(*world().failed_call, sim::Call::RegQueryValue);
+    store::check_alert(s);
+    EXPECT_TRUE(s.alert_pending);
+}
+
 TEST_F(Settings, LoginReadsAsOneWhenNotFound) {
     ProgramState s;
     store::read_login(s);
@@ -158,7 +189,11 @@ TEST_F(Settings, AutorunNamesTheProgramInItsDirectory) {
     world().program_dir = "C:\\Program Files\\Kestrova";
     store::add_autorun();
     const auto v = sim::get_value(store::kRunKey, "Kestrova");
-    EXPECT_EQ(v->data, std::string("C:\\Program Files\\Kestrova\\kvstrn.exe") + '\0');
+    // Quoted, or Windows would try "C:\Program.exe" first.
+    EXPECT_EQ(v->data, std::string("\"C:\\Program Files\\Kestrova\\kvstrn.exe\"") + '\0');
+    world().program_dir = "D:\\Tools";
+    store::add_autorun();
+    EXPECT_EQ(stored_text(*sim::get_value(store::kRunKey, "Kestrova")), "D:\\Tools\\kvstrn.exe");
 
     ProgramState s;
     store::check_dulcimet_autorun(s);

@@ -62,6 +62,12 @@ struct World {
         long code;
     };
     std::vector<Fault> faults;
+    // Registry and file calls of every kind made so far, and the one (1-based
+    // in that count) that fails with `fail_call_code`; 0 fails none.
+    int calls = 0;
+    int fail_call = 0;
+    long fail_call_code = 0;
+    std::optional<Call> failed_call;  // the kind of call that was failed
 
     std::map<std::string, std::string> files;
 
@@ -108,6 +114,9 @@ void put_string(std::string_view key, std::string_view name, std::string_view te
 std::optional<Value> get_value(std::string_view key, std::string_view name);
 bool key_exists(std::string_view key);
 void fail(Call call, long code, int nth = 1);
+// Fails the nth (1-based) next registry or file call, whatever its kind.
+void fail_any(long code, int nth = 1);
+const char* call_name(Call call);
 
 // Forms and the virtual clock.
 platform::Form* find_form(std::string_view name);  // a created form, or nullptr

@@ -33,6 +33,10 @@ std::string normal_path(std::string_view path) {
 
 // Consumes a scripted fault for this call, if one is due.
 std::optional<long> take_fault(Call call) {
+    if (++world().calls == world().fail_call) {
+        world().failed_call = call;
+        return world().fail_call_code;
+    }
     auto& faults = world().faults;
     for (auto it = faults.begin(); it != faults.end(); ++it) {
         if (it->call != call) continue;
@@ -76,6 +80,34 @@ std::optional<Value> get_value(std::string_view key, std::string_view name) {
 bool key_exists(std::string_view key) { return world().keys.count(normal_path(key)) != 0; }
 
 void fail(Call call, long code, int nth) { world().faults.push_back({call, nth, code}); }
+
+void fail_any(long code, int nth) {
+    world().fail_call = world().calls + nth;
+    world().fail_call_code = code;
+    world().failed_call.reset();
+}
+
+const char* call_name(Call call) {
+    switch (call) {
+        case Call::RegCreateKey:
+            return "RegCreateKey";
+        case Call::RegOpenKey:
+            return "RegOpenKey";
+        case Call::RegQueryValue:
+            return "RegQueryValue";
+        case Call::RegSetValue:
+            return "RegSetValue";
+        case Call::RegDeleteValue:
+            return "RegDeleteValue";
+        case Call::ReadFile:
+            return "ReadFile";
+        case Call::EnsureFile:
+            return "EnsureFile";
+        case Call::ReplaceFile:
+            return "ReplaceFile";
+    }
+    return "?";
+}
 
 }  // namespace kv::sim
 

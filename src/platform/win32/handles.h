@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -13,64 +14,90 @@
 
 namespace kv::platform::win32 {
 
+// Live handles held by the owners below, by the kind GetGuiResources counts
+// them as, so that a leak can be seen from outside where GetGuiResources is
+// missing (see live_handles in window.cpp). Kernel objects are not counted.
+enum class HandleKind { Gdi = 0, User = 1, Kernel = 2 };
+inline std::atomic<long> g_live_handles[3];
+inline void count_handle(HandleKind kind, long delta) {
+    g_live_handles[static_cast<int>(kind)] += delta;
+}
+
 template <class Traits>
 class Unique {
 public:
     using Handle = typename Traits::Handle;
 
     Unique() = default;
-    explicit Unique(Handle h) : h_(h) {}
+    explicit Unique(Handle h) : h_(h) { counted(h_, 1); }
     Unique(const Unique&) = delete;
     Unique& operator=(const Unique&) = delete;
     Unique(Unique&& o) noexcept : h_(std::exchange(o.h_, Traits::none())) {}
     Unique& operator=(Unique&& o) noexcept {
-        if (this != &o) reset(std::exchange(o.h_, Traits::none()));
+        if (this != &o) {
+            reset();
+            h_ = std::exchange(o.h_, Traits::none());  // counted once already
+        }
         return *this;
     }
     ~Unique() { reset(); }
 
     void reset(Handle h = Traits::none()) {
         if (h_ != Traits::none()) Traits::close(h_);
+        counted(h_, -1);
         h_ = h;
+        counted(h_, 1);
     }
     Handle get() const { return h_; }
     // Gives up ownership, for a handle that something else frees from now on.
-    Handle release() { return std::exchange(h_, Traits::none()); }
+    Handle release() {
+        counted(h_, -1);
+        return std::exchange(h_, Traits::none());
+    }
     explicit operator bool() const { return h_ != Traits::none(); }
 
 private:
+    static void counted(Handle h, long delta) {
+        if (h != Traits::none()) count_handle(Traits::kKind, delta);
+    }
     Handle h_ = Traits::none();
 };
 
 template <class H>
 struct GdiTraits {
     using Handle = H;
+    static constexpr HandleKind kKind = HandleKind::Gdi;
     static H none() { return nullptr; }
     static void close(H h) { DeleteObject(h); }
 };
 struct IconTraits {
+    static constexpr HandleKind kKind = HandleKind::User;
     using Handle = HICON;
     static HICON none() { return nullptr; }
     static void close(HICON h) { DestroyIcon(h); }
 };
 struct MenuTraits {
+    static constexpr HandleKind kKind = HandleKind::User;
     using Handle = HMENU;
     static HMENU none() { return nullptr; }
     static void close(HMENU h) { DestroyMenu(h); }
 };
 struct AccelTraits {
+    static constexpr HandleKind kKind = HandleKind::User;
     using Handle = HACCEL;
     static HACCEL none() { return nullptr; }
     static void close(HACCEL h) { DestroyAcceleratorTable(h); }
 };
 // Kernel objects whose "none" is NULL (mutexes, events).
 struct KernelTraits {
+    static constexpr HandleKind kKind = HandleKind::Kernel;
     using Handle = HANDLE;
     static HANDLE none() { return nullptr; }
     static void close(HANDLE h) { CloseHandle(h); }
 };
 // Files, whose "none" is INVALID_HANDLE_VALUE.
 struct FileTraits {
+    static constexpr HandleKind kKind = HandleKind::Kernel;
     using Handle = HANDLE;
     static HANDLE none() { return INVALID_HANDLE_VALUE; }
     static void close(HANDLE h) { CloseHandle(h); }
@@ -121,11 +148,16 @@ private:
 // A memory device context compatible with another one.
 class MemoryDC {
 public:
-    explicit MemoryDC(HDC like) : dc_(CreateCompatibleDC(like)) {}
+    explicit MemoryDC(HDC like) : dc_(CreateCompatibleDC(like)) {
+        if (dc_) count_handle(HandleKind::Gdi, 1);
+    }
     MemoryDC(const MemoryDC&) = delete;
     MemoryDC& operator=(const MemoryDC&) = delete;
     ~MemoryDC() {
-        if (dc_) DeleteDC(dc_);
+        if (dc_) {
+            DeleteDC(dc_);
+            count_handle(HandleKind::Gdi, -1);
+        }
     }
     HDC get() const { return dc_; }
 

@@ -1,5 +1,7 @@
 #include "platform/win32/window.h"
 
+#include <psapi.h>
+
 #include <string>
 
 #include "platform/win32/handles.h"
@@ -58,18 +60,48 @@ LRESULT Window::handle_message(UINT msg, WPARAM wp, LPARAM lp) {
     return default_handling(msg, wp, lp);
 }
 
+UINT live_handles_message() {
+    static const UINT message = RegisterWindowMessageA("Kestrova.LiveHandles");
+    return message;
+}
+
+namespace {
+
+LRESULT live_handles(WPARAM what) {
+    switch (what) {
+        case 0:
+            return g_live_handles[static_cast<int>(HandleKind::Gdi)];
+        case 1:
+            return g_live_handles[static_cast<int>(HandleKind::User)];
+        case 2: {
+            PROCESS_MEMORY_COUNTERS m{};
+            m.cb = sizeof m;
+            return GetProcessMemoryInfo(GetCurrentProcess(), &m, sizeof m)
+                       ? static_cast<LRESULT>(m.PagefileUsage)
+                       : -1;
+        }
+        default:
+            return -1;
+    }
+}
+
+}  // namespace
+
 LRESULT CALLBACK Window::window_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
         auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
         self->hwnd_ = w;
         SetWindowLongPtrA(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        count_handle(HandleKind::User, 1);
     }
+    if (msg == live_handles_message() && msg != 0) return live_handles(wp);
     auto* self = reinterpret_cast<Window*>(GetWindowLongPtrA(w, GWLP_USERDATA));
     if (!self) return DefWindowProcA(w, msg, wp, lp);
     if (msg == WM_NCDESTROY) {
         const LRESULT r = self->handle_message(msg, wp, lp);
         SetWindowLongPtrA(w, GWLP_USERDATA, 0);
         self->hwnd_ = nullptr;
+        count_handle(HandleKind::User, -1);
         self->on_destroyed();
         return r;
     }

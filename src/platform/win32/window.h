@@ -52,4 +52,10 @@ private:
 // Queued-message pump step shared by every message loop of the program.
 void dispatch_message(MSG& msg);
 
+// The registered message "Kestrova.LiveHandles", answered by every window of
+// ours, for a soak test from outside: wParam 0 gives the live GDI handles
+// the back end's owners hold, 1 the USER ones (menus, accelerator tables,
+// icons) plus the windows of our classes, 2 the process's private bytes.
+UINT live_handles_message();
+
 }  // namespace kv::platform::win32

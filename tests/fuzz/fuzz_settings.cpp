@@ -1,0 +1,138 @@
+// Every settings and question/answer read against a sim registry whose
+// values have arbitrary types, sizes and bytes. The input is a sequence of
+// value descriptions; a flag byte says whether this account may write to
+// HKEY_LOCAL_MACHINE. Properties: no crash, a value counts as found exactly
+// when the read sequence's query succeeds (only a zero-byte Login reads as
+// absent), fields keep their widths, each checkmark pair has exactly one
+// mark that follows what is stored, and the lock screen never unlocks for
+// an entry that does not match the stored answer.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "app/form1.h"
+#include "app/program.h"
+#include "app/splash.h"
+#include "fuzz_check.h"
+#include "lock/form4.h"
+#include "options/colors.h"
+#include "platform/sim/sim.h"
+#include "store/secrets.h"
+#include "store/settings.h"
+#include "store/text.h"
+
+namespace {
+
+using namespace kv;
+
+constexpr const char* kZones = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones\\AddZones";
+
+struct Input {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t at = 0;
+    std::uint8_t byte() { return at < size ? data[at++] : 0; }
+    std::string bytes(std::size_t n) {
+        n = std::min(n, size - std::min(at, size));
+        std::string s(reinterpret_cast<const char*>(data + at), n);
+        at += n;
+        return s;
+    }
+};
+
+struct Slot {
+    const char* key;
+    const char* name;
+};
+constexpr Slot kSlots[] = {{store::kVendorKey, "Status"},
+                           {store::kVendorKey, "Login"},
+                           {store::kVendorKey, "Color"},
+                           {store::kRunKey, "Kestrova"},
+                           {store::kRunKey, "Dulcimet"},
+                           {kZones, "Query"},
+                           {kZones, "Command"}};
+
+// What the read sequence must find for a value: its bytes, or nothing.
+std::optional<std::string> expected(const char* key, const char* name) {
+    const auto v = sim::get_value(key, name);
+    if (!v || v->data.size() > 255 || sim::world().deny_write_access) return std::nullopt;
+    return v->data;
+}
+
+std::string text_of(const std::string& bytes) {
+    return bytes.empty() ? std::string{} : bytes.substr(0, bytes.size() - 1);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    sim::reset();
+    Input in{data, size};
+    const std::uint8_t flags = in.byte();
+    for (const auto& slot : kSlots) {
+        const std::uint8_t sel = in.byte();
+        if ((sel & 1) == 0) continue;
+        const std::uint32_t type = (sel & 2) ? platform::kRegSz : in.byte();
+        const std::size_t length = in.byte() | ((sel & 4) ? std::size_t{in.byte()} << 8 : 0);
+        sim::put_value(slot.key, slot.name, type, in.bytes(length));
+    }
+    const std::string typed = in.bytes(64);
+    sim::world().deny_write_access = (flags & 1) != 0;
+
+    {
+        ProgramState s;
+        store::check_alert(s);
+        KV_CHECK(s.alert_pending == expected(store::kVendorKey, "Status").has_value());
+        store::check_dulcimet_autorun(s);
+        KV_CHECK(s.dulcimet_autorun == expected(store::kRunKey, "Dulcimet").has_value());
+        store::read_login(s);
+        const auto login = expected(store::kVendorKey, "Login");
+        KV_CHECK(s.login_mode == (login && !login->empty() ? text_of(*login) : "1"));
+        start_mode_number(s.login_mode);
+        const auto run = store::read_value(store::kRunKey, "Kestrova");
+        const auto run_expected = expected(store::kRunKey, "Kestrova");
+        KV_CHECK(run.has_value() == run_expected.has_value());
+        if (run) KV_CHECK(*run == text_of(*run_expected));
+
+        const bool stored = store::question_stored();
+        const auto query = sim::get_value(kZones, "Query");
+        // Found, or (denied access, a missing or oversized value) absent.
+        KV_CHECK(stored == (query && query->data.size() <= 255 && !sim::world().deny_write_access));
+        const auto qa = store::load_question_answer();
+        KV_CHECK(qa.question.size() == kQuestionWidth && qa.answer.size() == kAnswerWidth);
+        KV_CHECK(store::load_question().size() == kQuestionWidth);
+    }
+
+    try {
+        Program program;
+        Form1& main = program.form1();
+        main.Load();
+        KV_CHECK(main.menu("autorunatstart").checked() != main.menu("noautorun").checked());
+        KV_CHECK(main.menu("autorunatstart").checked() ==
+                 expected(store::kRunKey, "Kestrova").has_value());
+        KV_CHECK(main.menu("autorunnolock").checked() == (program.login_mode == "1"));
+        KV_CHECK(main.menu("autorunnolock").checked() != main.menu("autorun").checked());
+
+        load_color(program);
+        const auto color = expected(store::kVendorKey, "Color");
+        KV_CHECK(program.current_color == (color ? text_of(*color) : "blue"));
+        int marks = 0;
+        for (const char* item : {"mnuBlue", "mnuGreen", "mnuRed", "mnuPurple", "mnuYellow"})
+            marks += main.menu(item).checked();
+        KV_CHECK(marks <= 1);
+
+        Form4& lock = program.form4();
+        lock.Show();
+        const std::string answer = lock.stored_answer;
+        KV_CHECK(answer.size() == kAnswerWidth);
+        lock.ctl("Textnew").set_text(typed);
+        sim::click(*sim::find_form("Form4"), "Command1");
+        if (program.lock_released) KV_CHECK(!typed.empty() && trim(typed) == trim(answer));
+        sim::advance(4100);
+    } catch (const sim::ProcessEnded&) {
+        // A refusal or the clear-alert message may end nothing here; a
+        // process end is not a crash.
+    }
+    sim::reset();
+    return 0;
+}
