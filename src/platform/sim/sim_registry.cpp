@@ -33,7 +33,8 @@ std::string normal_path(std::string_view path) {
 
 // Consumes a scripted fault for this call, if one is due.
 std::optional<long> take_fault(Call call) {
-    if (++world().calls == world().fail_call) {
+    // fail_any counts the registry and file calls only.
+    if (call != Call::CreateWindow && ++world().calls == world().fail_call) {
         world().failed_call = call;
         return world().fail_call_code;
     }
@@ -105,6 +106,8 @@ const char* call_name(Call call) {
             return "EnsureFile";
         case Call::ReplaceFile:
             return "ReplaceFile";
+        case Call::CreateWindow:
+            return "CreateWindow";
     }
     return "?";
 }
