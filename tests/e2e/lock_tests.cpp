@@ -93,7 +93,7 @@ TEST_F(Lock, TaskSwitchingKeysReachNoOtherProgramUntilTheRightAnswer) {
     EXPECT_FALSE(watcher.saw_down(VK_TAB)) << "Alt+Tab got through";
     EXPECT_FALSE(watcher.saw_down(VK_LWIN)) << "the Windows key got through";
     EXPECT_FALSE(watcher.saw_down(VK_ESCAPE)) << "Ctrl+Esc got through";
-    EXPECT_TRUE(lock_holds()) << lock_state();
+    EXPECT_TRUE(wait_for([&] { return lock_holds(); }, 1s)) << lock_state();
 
     // Released, the keys are everybody's again.
     ASSERT_NO_FATAL_FAILURE(answer(kAnswer));
