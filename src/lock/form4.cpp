@@ -50,6 +50,9 @@ void Form4::Form_Load() {
 void Form4::Form_Paint(platform::Painter& p) {
     paint_gradient(p, program_.current_color);
     platform::set_cursor_pos(1200, 3600);
+    // Under Wine a confinement made before the window reached the screen is
+    // dropped again; the first paint comes once it is there.
+    if (holding()) platform::clip_cursor(clip_rect);
 }
 
 // The guard: every 100 ms the window goes back to its place on top of all

@@ -37,6 +37,13 @@ TEST_F(Lock, HoldsFromTheLoadNotOnlyFromTheFirstTick) {
     EXPECT_EQ(world().z_order[form("Form4")->handle()], -1);
     EXPECT_EQ(world().task_key_blocks, 1);
     EXPECT_EQ(world().foreground, form("Form4")->handle());
+    // Its paints confine the pointer again: the window system may drop a
+    // confinement made before the window was on the screen.
+    world().clip.reset();
+    form("Form4")->invalidate();
+    sim::pump();
+    ASSERT_TRUE(world().clip.has_value());
+    EXPECT_EQ(*world().clip, p().form4().ctl("Command1").screen_rect());
 }
 
 TEST_F(Lock, GuardPutsTheWindowBackWhateverChangedIt) {
