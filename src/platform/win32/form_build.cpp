@@ -141,20 +141,19 @@ void Form::Impl::create_children() {
         SetWindowPos(s.hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         previous = s.hwnd;
 
-        const auto self = reinterpret_cast<DWORD_PTR>(this);
         switch (c.kind) {
             case ControlKind::TextBox:
                 if (c.flags & kPassword) SendMessageA(s.hwnd, EM_SETPASSWORDCHAR, '*', 0);
                 SendMessageA(s.hwnd, EM_SETLIMITTEXT, 0, 0);  // no limit
                 break;
             case ControlKind::ListBox:
-                SetWindowSubclass(s.hwnd, &win32::list_proc, 1, self);
+                win32::subclass(s.hwnd, &win32::list_proc);
                 break;
             case ControlKind::Label:
-                SetWindowSubclass(s.hwnd, &win32::label_proc, 1, self);
+                win32::subclass(s.hwnd, &win32::label_proc);
                 break;
             case ControlKind::Button:
-                SetWindowSubclass(s.hwnd, &win32::button_proc, 1, self);
+                win32::subclass(s.hwnd, &win32::button_proc);
                 break;
             default:
                 break;
@@ -288,23 +287,58 @@ win32::Menu Form::Impl::build_menus() {
 
 namespace win32 {
 
+// Our procedures go in front of a control's own by replacing its window
+// procedure, which is kept in the control's user data. The common-controls
+// subclass calls would look their chain up in a window property on every
+// message, and under Wine each such look-up is a round trip to the server:
+// three for each item added to a list, several for each pointer move.
+void subclass(HWND w, WNDPROC proc) {
+    const bool wide = IsWindowUnicode(w) != FALSE;
+    const auto ours = reinterpret_cast<LONG_PTR>(proc);
+    const LONG_PTR own =
+        wide ? SetWindowLongPtrW(w, GWLP_WNDPROC, ours) : SetWindowLongPtrA(w, GWLP_WNDPROC, ours);
+    SetWindowLongPtrW(w, GWLP_USERDATA, own);
+}
+
+namespace {
+
+// Hands a message on to the control's own procedure; on WM_NCDESTROY puts
+// that procedure back first.
+LRESULT pass_on(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    const bool wide = IsWindowUnicode(w) != FALSE;
+    const LONG_PTR own = GetWindowLongPtrW(w, GWLP_USERDATA);
+    if (msg == WM_NCDESTROY) {
+        if (wide)
+            SetWindowLongPtrW(w, GWLP_WNDPROC, own);
+        else
+            SetWindowLongPtrA(w, GWLP_WNDPROC, own);
+        SetWindowLongPtrW(w, GWLP_USERDATA, 0);
+    }
+    const auto proc = reinterpret_cast<WNDPROC>(own);
+    return wide ? CallWindowProcW(proc, w, msg, wp, lp) : CallWindowProcA(proc, w, msg, wp, lp);
+}
+
+// The form whose control `w` is, while its window exists.
+Form::Impl* form_of(HWND w) { return dynamic_cast<Form::Impl*>(Window::from(GetParent(w))); }
+
+}  // namespace
+
 // Labels draw themselves entirely (see paint_label), so setting a text only
 // stores it and asks for a repaint.
-LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
-    auto* form = reinterpret_cast<Form::Impl*>(ref);
+LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
+    Form::Impl* form = form_of(w);
     switch (msg) {
         case WM_ERASEBKGND:
             return 1;
         case WM_PAINT: {
             PaintDC dc(w);
-            form->paint_label(form->position_of(w), dc.get());
+            if (form) form->paint_label(form->position_of(w), dc.get());
             return 0;
         }
         case WM_PRINTCLIENT:
-            form->paint_label(form->position_of(w), reinterpret_cast<HDC>(wp));
+            if (form) form->paint_label(form->position_of(w), reinterpret_cast<HDC>(wp));
             return 0;
         case WM_SETTEXT: {
-            // Messages reach a subclass in the window's own character set.
             const LRESULT r = IsWindowUnicode(w) ? DefWindowProcW(w, msg, wp, lp)
                                                  : DefWindowProcA(w, msg, wp, lp);
             InvalidateRect(w, nullptr, FALSE);
@@ -313,57 +347,49 @@ LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
         case WM_ENABLE:
             InvalidateRect(w, nullptr, FALSE);
             break;
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(w, &label_proc, id);
-            break;
         default:
             break;
     }
-    return DefSubclassProc(w, msg, wp, lp);
+    return pass_on(w, msg, wp, lp);
 }
 
 // The right button reports a mouse-down and leaves the selection alone.
-LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
-    auto* form = reinterpret_cast<Form::Impl*>(ref);
+LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
     switch (msg) {
         case WM_RBUTTONDOWN:
         case WM_RBUTTONDBLCLK: {
-            const int pos = form->position_of(w);
+            Form::Impl* form = form_of(w);
+            const int pos = form ? form->position_of(w) : -1;
             if (pos >= 0)
                 form->events.on_mouse_down(form->spec.controls[pos].name, MouseButton::Right);
             return 0;
         }
         case WM_LBUTTONDOWN: {
-            const LRESULT r = DefSubclassProc(w, msg, wp, lp);
-            const int pos = form->position_of(w);
+            const LRESULT r = pass_on(w, msg, wp, lp);
+            Form::Impl* form = form_of(w);
+            const int pos = form ? form->position_of(w) : -1;
             if (pos >= 0)
                 form->events.on_mouse_down(form->spec.controls[pos].name, MouseButton::Left);
             return r;
         }
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(w, &list_proc, id);
-            break;
         default:
             break;
     }
-    return DefSubclassProc(w, msg, wp, lp);
+    return pass_on(w, msg, wp, lp);
 }
 
 // A button that gets or loses the focus changes which button Enter presses.
-LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
-    auto* form = reinterpret_cast<Form::Impl*>(ref);
+LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
     switch (msg) {
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
-            if (form->exists()) PostMessageA(form->hwnd(), kWmUpdateDefault, 0, 0);
-            break;
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(w, &button_proc, id);
+            if (Form::Impl* form = form_of(w); form && form->exists())
+                PostMessageA(form->hwnd(), kWmUpdateDefault, 0, 0);
             break;
         default:
             break;
     }
-    return DefSubclassProc(w, msg, wp, lp);
+    return pass_on(w, msg, wp, lp);
 }
 
 }  // namespace win32

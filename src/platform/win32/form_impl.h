@@ -126,10 +126,14 @@ HICON icon(Icon which, bool small);
 // Our form that is the active window of this thread, or nullptr.
 HWND active_form();
 
-// Subclass procedures of the child controls (form_build.cpp).
-LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
-LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
-LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
+// Puts `proc` in front of the control's own window procedure, which it
+// passes messages on to (form_build.cpp).
+void subclass(HWND w, WNDPROC proc);
+// Procedures put in front of the child controls' own (form_build.cpp).
+// Messages reach them in the control's own character set.
+LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept;
+LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept;
+LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept;
 
 // Fonts: "MS Sans Serif" 8.25 pt unless the layout names a face.
 Font create_font(const FontSpec& f);
