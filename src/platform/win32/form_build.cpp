@@ -318,6 +318,32 @@ LRESULT pass_on(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     return wide ? CallWindowProcW(proc, w, msg, wp, lp) : CallWindowProcA(proc, w, msg, wp, lp);
 }
 
+// Hover times below this are a control's own hot tracking.
+constexpr DWORD kFastHoverMs = 100;
+
+// The pointer is confined to the window `w`.
+bool holds_pointer(HWND w) {
+    RECT clip{}, r{};
+    return GetClipCursor(&clip) && GetWindowRect(w, &r) && clip.left >= r.left &&
+           clip.top >= r.top && clip.right <= r.right && clip.bottom <= r.bottom;
+}
+
+// The themed button lights up under the pointer by tracking it with a hover
+// time of 1 ms, and the tracking timer then keeps that pace until the pointer
+// leaves: a hundred wake-ups a second for as long as the lock screen holds
+// the pointer on "&Enter". A lit button that holds the pointer waits for it
+// to leave at the system's hover time instead.
+void track_leave_slowly(HWND w) {
+    TRACKMOUSEEVENT now{};
+    now.cbSize = sizeof now;
+    now.dwFlags = TME_QUERY;
+    if (!TrackMouseEvent(&now) || now.hwndTrack != w || (now.dwFlags & TME_HOVER) ||
+        !(now.dwFlags & TME_LEAVE) || now.dwHoverTime >= kFastHoverMs || !holds_pointer(w))
+        return;
+    TRACKMOUSEEVENT leave{sizeof leave, TME_LEAVE, w, HOVER_DEFAULT};
+    TrackMouseEvent(&leave);
+}
+
 // The form whose control `w` is, while its window exists.
 Form::Impl* form_of(HWND w) { return dynamic_cast<Form::Impl*>(Window::from(GetParent(w))); }
 
@@ -381,6 +407,20 @@ LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
 // A button that gets or loses the focus changes which button Enter presses.
 LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
     switch (msg) {
+        case WM_MOUSEMOVE:
+        case WM_MOUSEHOVER: {
+            const LRESULT r = pass_on(w, msg, wp, lp);
+            track_leave_slowly(w);
+            return r;
+        }
+        case WM_DESTROY: {
+            // A window that goes stops being tracked at once, so that the
+            // button next under the pointer lights up without waiting for
+            // the tracking timer.
+            TRACKMOUSEEVENT stop{sizeof stop, TME_CANCEL | TME_HOVER | TME_LEAVE, w, HOVER_DEFAULT};
+            TrackMouseEvent(&stop);
+            break;
+        }
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
             if (Form::Impl* form = form_of(w); form && form->exists())
