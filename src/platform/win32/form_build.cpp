@@ -77,7 +77,7 @@ ChildClass child_class(const ControlSpec& c) {
                 align = SS_RIGHT;
             else if (!(c.flags & kWrap))
                 align = SS_LEFTNOWORDWRAP;
-            return {"STATIC", align, 0};
+            return {win32::kLabelClass, align, 0};
         }
     }
 }
@@ -85,6 +85,7 @@ ChildClass child_class(const ControlSpec& c) {
 }  // namespace
 
 void Form::Impl::create_children() {
+    win32::register_label_class();
     default_button = -1;
     cancel_button = -1;
 
@@ -149,9 +150,6 @@ void Form::Impl::create_children() {
             case ControlKind::ListBox:
                 win32::subclass(s.hwnd, &win32::list_proc);
                 break;
-            case ControlKind::Label:
-                win32::subclass(s.hwnd, &win32::label_proc);
-                break;
             case ControlKind::Button:
                 win32::subclass(s.hwnd, &win32::button_proc);
                 break;
@@ -166,10 +164,15 @@ void Form::Impl::create_tool_tips() {
                                  [](const ControlSpec& c) { return c.tooltip && *c.tooltip; });
     if (!any) return;
     static const bool registered = [] {
+        // Loaded here rather than at start: the splash shows without the
+        // common controls.
+        using Init = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+        const auto init = reinterpret_cast<Init>(reinterpret_cast<void*>(
+            win32::library_function("comctl32.dll", "InitCommonControlsEx")));
         INITCOMMONCONTROLSEX classes{};
         classes.dwSize = sizeof classes;
         classes.dwICC = ICC_WIN95_CLASSES;
-        return InitCommonControlsEx(&classes) != FALSE;
+        return init && init(&classes) != FALSE;
     }();
     if (!registered) return;
     // Owned by the form, so it goes with it.
@@ -349,34 +352,57 @@ Form::Impl* form_of(HWND w) { return dynamic_cast<Form::Impl*>(Window::from(GetP
 
 }  // namespace
 
-// Labels draw themselves entirely (see paint_label), so setting a text only
-// stores it and asks for a repaint.
+// Labels are windows of our own class that draw themselves entirely (see
+// paint_label); setting a text only stores it and asks for a repaint. Like
+// static text they let the pointer through to the form and take no focus.
+// (The system's static control would load the common controls, which the
+// splash does not otherwise need, before the first window shows.)
 LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
-    Form::Impl* form = form_of(w);
     switch (msg) {
+        case WM_NCHITTEST:
+            return HTTRANSPARENT;
+        case WM_GETDLGCODE:
+            return DLGC_STATIC;
         case WM_ERASEBKGND:
             return 1;
         case WM_PAINT: {
             PaintDC dc(w);
-            if (form) form->paint_label(form->position_of(w), dc.get());
+            if (Form::Impl* form = form_of(w)) form->paint_label(form->position_of(w), dc.get());
             return 0;
         }
         case WM_PRINTCLIENT:
-            if (form) form->paint_label(form->position_of(w), reinterpret_cast<HDC>(wp));
+            if (Form::Impl* form = form_of(w))
+                form->paint_label(form->position_of(w), reinterpret_cast<HDC>(wp));
             return 0;
         case WM_SETTEXT: {
-            const LRESULT r = IsWindowUnicode(w) ? DefWindowProcW(w, msg, wp, lp)
-                                                 : DefWindowProcA(w, msg, wp, lp);
+            const LRESULT r = DefWindowProcA(w, msg, wp, lp);
             InvalidateRect(w, nullptr, FALSE);
             return r;
         }
         case WM_ENABLE:
             InvalidateRect(w, nullptr, FALSE);
-            break;
+            return 0;
+        case WM_GETFONT: {
+            Form::Impl* form = form_of(w);
+            const int pos = form ? form->position_of(w) : -1;
+            return pos >= 0 ? reinterpret_cast<LRESULT>(form->controls[pos].font) : 0;
+        }
         default:
-            break;
+            return DefWindowProcA(w, msg, wp, lp);
     }
-    return pass_on(w, msg, wp, lp);
+}
+
+void register_label_class() {
+    static const bool registered = [] {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = &label_proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        wc.lpszClassName = kLabelClass;
+        return RegisterClassExA(&wc) != 0;
+    }();
+    (void)registered;
 }
 
 // The right button reports a mouse-down and leaves the selection alone.
