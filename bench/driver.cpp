@@ -89,16 +89,19 @@ struct Process {
     }
 };
 
-// The visible top-level window of `cls` that belongs to `pid`.
-HWND visible_window(const char* cls, DWORD pid) {
+// The top-level window of `cls` that belongs to `pid`, a visible one unless
+// `hidden_too`.
+HWND find_window(const char* cls, DWORD pid, bool hidden_too = false) {
     HWND w = nullptr;
     while ((w = FindWindowExA(nullptr, w, cls, nullptr)) != nullptr) {
         DWORD owner = 0;
         GetWindowThreadProcessId(w, &owner);
-        if (owner == pid && IsWindowVisible(w)) return w;
+        if (owner == pid && (hidden_too || IsWindowVisible(w))) return w;
     }
     return nullptr;
 }
+
+HWND visible_window(const char* cls, DWORD pid) { return find_window(cls, pid); }
 
 // Polls `pred` every millisecond; false after `timeout_ms`.
 template <class Pred>
@@ -109,6 +112,57 @@ bool poll(Pred pred, double timeout_ms) {
         Sleep(1);
     }
     return true;
+}
+
+// --- CPU time from the Linux side ----------------------------------------------------
+
+std::string read_small(const std::string& path) {
+    std::string data;
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return data;
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) data.append(buf, got);
+    CloseHandle(f);
+    return data;
+}
+
+// Milliseconds of CPU the Linux process running `exe` (a Windows path, in
+// this Wine prefix) has used so far, all its threads; -1 when not found.
+// Read from /proc through Wine's Z: drive, in nanoseconds (schedstat).
+double unix_cpu_ms(const std::string& exe) {
+    char prefix[1024] = {};
+    GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
+    const std::string want_env = std::string("WINEPREFIX=") + prefix;
+    WIN32_FIND_DATAA found{};
+    HANDLE dir = FindFirstFileA("Z:\\proc\\*", &found);
+    if (dir == INVALID_HANDLE_VALUE) return -1;
+    double ms = -1;
+    do {
+        const std::string pid = found.cFileName;
+        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        const std::string base = "Z:\\proc\\" + pid;
+        std::string cmd = read_small(base + "\\cmdline");
+        std::replace(cmd.begin(), cmd.end(), '\0', ' ');
+        if (cmd.find(exe) == std::string::npos) continue;
+        std::string env = read_small(base + "\\environ");
+        std::replace(env.begin(), env.end(), '\0', '\n');
+        if (("\n" + env + "\n").find("\n" + want_env + "\n") == std::string::npos) continue;
+        WIN32_FIND_DATAA task{};
+        HANDLE tasks = FindFirstFileA((base + "\\task\\*").c_str(), &task);
+        if (tasks == INVALID_HANDLE_VALUE) continue;
+        double ns = 0;
+        do {
+            if (task.cFileName[0] == '.') continue;
+            ns += std::atof(read_small(base + "\\task\\" + task.cFileName + "\\schedstat").c_str());
+        } while (FindNextFileA(tasks, &task));
+        FindClose(tasks);
+        ms = ns / 1e6;
+        break;
+    } while (FindNextFileA(dir, &found));
+    FindClose(dir);
+    return ms;
 }
 
 bool same(const RECT& a, const RECT& b) {
@@ -129,14 +183,24 @@ int cmd_start(int rounds, const std::vector<std::pair<std::string, std::string>>
             Process p;
             const auto t0 = Clock::now();
             if (!p.start(exe, args)) return 1;
-            const bool shown = poll([&] { return visible_window(cls.c_str(), p.pid); }, 20000);
+            // When the window is created, and when it shows.
+            double created = -1;
+            const bool shown = poll(
+                [&] {
+                    if (created < 0 && find_window(cls.c_str(), p.pid, true))
+                        created = ms_since(t0);
+                    return visible_window(cls.c_str(), p.pid) != nullptr;
+                },
+                20000);
             const double ms = ms_since(t0);
+            const double cpu = unix_cpu_ms(full_path(exe));
             p.kill();
             if (!shown) {
                 std::fprintf(stderr, "%s showed no window\n", exe.c_str());
                 return 1;
             }
-            std::printf("%s %.2f\n", name.c_str(), ms);
+            std::printf("%s %.2f\n%s:created %.2f\n%s:cpu %.2f\n", name.c_str(), ms, name.c_str(),
+                        created, name.c_str(), cpu);
             std::fflush(stdout);
             Sleep(100);  // let the ended process's windows go
         }
@@ -210,19 +274,26 @@ COLORREF screen_pixel(HWND w, int twips_x, int twips_y) {
     return c;
 }
 
-// Topmost, the pointer confined to "&Enter", and painted: the dark-grey
-// panel of the form's own paint and the black of the question label, which
-// paints itself after the form.
-bool holds(DWORD pid) {
-    const LockParts l = lock_parts(pid);
-    if (!l.lock || !l.enter) return false;
+// Painted: the dark-grey panel of the form's own paint and the black of the
+// question label, which paints itself after the form.
+bool painted(const LockParts& l) {
+    return screen_pixel(l.lock, 1830, 630) == RGB(64, 64, 64) &&
+           screen_pixel(l.lock, 2000, 1900) == RGB(0, 0, 0);
+}
+
+// Topmost, with the pointer confined to "&Enter".
+bool guarded(const LockParts& l) {
     if (!(GetWindowLongA(l.lock, GWL_EXSTYLE) & WS_EX_TOPMOST)) return false;
     RECT clip{}, button{};
     GetClipCursor(&clip);
     GetWindowRect(l.enter, &button);
-    if (!same(clip, button)) return false;
-    return screen_pixel(l.lock, 1830, 630) == RGB(64, 64, 64) &&
-           screen_pixel(l.lock, 2000, 1900) == RGB(0, 0, 0);
+    return same(clip, button);
+}
+
+// Painted, topmost and holding the pointer.
+bool holds(DWORD pid) {
+    const LockParts l = lock_parts(pid);
+    return l.lock && l.enter && guarded(l) && painted(l);
 }
 
 bool unlock(DWORD pid) {
@@ -272,12 +343,25 @@ int cmd_f12(int rounds) {
         Sleep(300);
         const auto t0 = Clock::now();
         press(VK_F12);
-        if (!poll([&] { return holds(p.pid); }, 10000)) {
+        // Also when it was first painted, and first guarded.
+        double shown_painted = -1, shown_guarded = -1;
+        const bool held = poll(
+            [&] {
+                const LockParts l = lock_parts(p.pid);
+                if (!l.lock || !l.enter) return false;
+                const bool g = guarded(l), c = painted(l);
+                if (c && shown_painted < 0) shown_painted = ms_since(t0);
+                if (g && shown_guarded < 0) shown_guarded = ms_since(t0);
+                return g && c;
+            },
+            10000);
+        if (!held) {
             std::fprintf(stderr, "F12 did not lock\n");
             p.kill();
             return 1;
         }
-        std::printf("f12 %.2f\n", ms_since(t0));
+        std::printf("f12 %.2f\nf12:painted %.2f\nf12:guarded %.2f\n", ms_since(t0), shown_painted,
+                    shown_guarded);
         std::fflush(stdout);
     }
     p.kill();
