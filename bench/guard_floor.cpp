@@ -4,6 +4,8 @@
 // program are taken against it.
 #include <windows.h>
 
+#include "floor_window.h"
+
 namespace {
 
 // Where the lock screen's "&Enter" button lies in its window (pixels at
@@ -37,26 +39,11 @@ LRESULT CALLBACK window_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = &window_proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = "KvBenchGuard";
-    if (!RegisterClassA(&wc)) return 1;
-    const int width = 481, height = 327;
-    HWND w = CreateWindowExA(0, "KvBenchGuard", "Guard floor", WS_OVERLAPPEDWINDOW,
-                             (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                             (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr,
-                             nullptr, instance, nullptr);
+    using kv::bench::kHeight, kv::bench::kWidth;
+    HWND w = kv::bench::floor_window(instance, "KvBenchGuard", "Guard floor", &window_proc,
+                                     (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2,
+                                     (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2);
     if (!w) return 1;
-    ShowWindow(w, SW_SHOW);
-    UpdateWindow(w);
     SetTimer(w, 1, 100, nullptr);
-    MSG msg{};
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return 0;
+    return kv::bench::show_and_run(w);
 }

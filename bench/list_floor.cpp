@@ -5,15 +5,9 @@
 
 #include <string>
 
-namespace {
+#include "floor_window.h"
 
-LRESULT CALLBACK window_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
-    if (msg == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcA(w, msg, wp, lp);
-}
+namespace {
 
 std::string read_all(const char* path) {
     std::string data;
@@ -34,15 +28,8 @@ std::string read_all(const char* path) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR args, int) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = &window_proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = "KvBenchList";
-    if (!RegisterClassA(&wc)) return 1;
-    HWND w = CreateWindowExA(0, "KvBenchList", "List floor", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                             CW_USEDEFAULT, 481, 327, nullptr, nullptr, instance, nullptr);
+    HWND w = kv::bench::floor_window(instance, "KvBenchList", "List floor",
+                                     &kv::bench::plain_window_proc);
     if (!w) return 1;
     // The main window's log list: sorted, hidden until the log is viewed.
     HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "",
@@ -58,12 +45,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR args, int) {
         SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
         at = end + 1;
     }
-    ShowWindow(w, SW_SHOW);
-    UpdateWindow(w);
-    MSG msg{};
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return 0;
+    return kv::bench::show_and_run(w);
 }

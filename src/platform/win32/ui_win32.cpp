@@ -66,27 +66,14 @@ HWND hidden_owner() {
 
 // Each icon is loaded the first time a window needs it.
 HICON icon(Icon which, bool small) {
-    switch (which) {
-        case Icon::Program:
-            if (small) {
-                static const IconHandle h = load_icon(KV_IDI_PROGRAM, SM_CXSMICON, SM_CYSMICON);
-                return h.get();
-            } else {
-                static const IconHandle h = load_icon(KV_IDI_PROGRAM, SM_CXICON, SM_CYICON);
-                return h.get();
-            }
-        case Icon::About:
-            if (small) {
-                static const IconHandle h = load_icon(KV_IDI_ABOUT, SM_CXSMICON, SM_CYSMICON);
-                return h.get();
-            } else {
-                static const IconHandle h = load_icon(KV_IDI_ABOUT, SM_CXICON, SM_CYICON);
-                return h.get();
-            }
-        case Icon::None:
-            break;
-    }
-    return nullptr;
+    if (which == Icon::None) return nullptr;
+    static IconHandle loaded[2][2];  // [about][small]
+    const bool about = which == Icon::About;
+    IconHandle& h = loaded[about ? 1 : 0][small ? 1 : 0];
+    if (!h)
+        h = load_icon(about ? KV_IDI_ABOUT : KV_IDI_PROGRAM, small ? SM_CXSMICON : SM_CXICON,
+                      small ? SM_CYSMICON : SM_CYICON);
+    return h.get();
 }
 
 FARPROC library_function(const char* library, const char* name) {
