@@ -18,7 +18,7 @@
 #
 # Environment: KV_BENCH_ROUNDS (start launches per program, 31),
 # KV_BENCH_F12 (F12 rounds, 20), KV_BENCH_CPU_SECONDS (30),
-# KV_BENCH_LOG_ROUNDS (log-load launches per case, 9), KV_BENCH_ONLY (a
+# KV_BENCH_LOG_ROUNDS (log-load launches per case, 15), KV_BENCH_ONLY (a
 # blank-separated subset of: start f12 cpu log).
 set -uo pipefail
 
@@ -29,7 +29,7 @@ cd "$KV_ROOT" || exit 1
 ROUNDS=${KV_BENCH_ROUNDS:-31}
 F12_ROUNDS=${KV_BENCH_F12:-20}
 CPU_SECONDS=${KV_BENCH_CPU_SECONDS:-30}
-LOG_ROUNDS=${KV_BENCH_LOG_ROUNDS:-9}
+LOG_ROUNDS=${KV_BENCH_LOG_ROUNDS:-15}
 LOG_RECORDS=10000
 ONLY=" ${KV_BENCH_ONLY:-start f12 cpu log} "
 BENCH="$KV_BUILD/bench-run"
@@ -246,6 +246,14 @@ if wanted log; then
     ld=$(awk -v a="$l10" -v b="$l0" 'BEGIN { printf "%.1f", a - b }')
     row "Log load: what $LOG_RECORDS records add to the start to the main window, medians" \
         "$kd ms ($k10 − $k0)" "$ld ms ($l10 − $l0) list box" "$(ratio "$kd" "$ld")" "≤ 2"
+    read -r kc10 _ _ <<<"$(stats "$RAW" 'kv10k\kvstrn.exe:cpu')"
+    read -r kc0 _ _ <<<"$(stats "$RAW" 'kv0\kvstrn.exe:cpu')"
+    read -r lc10 _ _ <<<"$(stats "$RAW" list_floor.exe@lines10k.txt:cpu)"
+    read -r lc0 _ _ <<<"$(stats "$RAW" list_floor.exe@empty.txt:cpu)"
+    kcd=$(awk -v a="$kc10" -v b="$kc0" 'BEGIN { printf "%.1f", a - b }')
+    lcd=$(awk -v a="$lc10" -v b="$lc0" 'BEGIN { printf "%.1f", a - b }')
+    row "Log load: the same in CPU time of the process, medians" \
+        "$kcd ms ($kc10 − $kc0)" "$lcd ms ($lc10 − $lc0) list box" "$(ratio "$kcd" "$lcd")" "—"
 fi
 
 exe="$MAIN/$DIR_IN_PREFIX/kvstrn.exe"
