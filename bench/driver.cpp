@@ -65,11 +65,17 @@ struct Process {
         STARTUPINFOA si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        if (!CreateProcessA(path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            self_dir().c_str(), &si, &pi)) {
-            std::fprintf(stderr, "could not start %s: %lu\n", path.c_str(), GetLastError());
-            return false;
+        // Wine now and then fails a start on a busy machine; a second try
+        // goes through.
+        bool started = false;
+        for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+            if (attempt > 0) Sleep(200);
+            started = CreateProcessA(path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                     self_dir().c_str(), &si, &pi) != FALSE;
+            if (!started)
+                std::fprintf(stderr, "could not start %s: %lu\n", path.c_str(), GetLastError());
         }
+        if (!started) return false;
         CloseHandle(pi.hThread);
         handle = pi.hProcess;
         pid = pi.dwProcessId;
