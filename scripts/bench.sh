@@ -70,6 +70,14 @@ stats() {
         }'
 }
 
+# gap A B: "difference median(A) median(B)" of the figures named A and B.
+gap() {
+    local a b
+    read -r a _ _ <<<"$(stats "$RAW" "$1")"
+    read -r b _ _ <<<"$(stats "$RAW" "$2")"
+    awk -v a="$a" -v b="$b" 'BEGIN { printf "%.1f %s %s\n", a - b, a, b }'
+}
+
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0 && a != "-") printf "%.2f", a / b; else print "-" }'; }
 
 ROWS=()
@@ -251,22 +259,14 @@ if wanted log; then
     driver "$MAIN" start "$LOG_ROUNDS" 'kv10k\kvstrn.exe' KvForm1 'kv0\kvstrn.exe' KvForm1 \
         list_floor.exe@lines10k.txt KvBenchList list_floor.exe@empty.txt KvBenchList |
         tee -a "$RAW" | awk '{ printf "." } END { print "" }'
-    read -r k10 _ _ <<<"$(stats "$RAW" 'kv10k\kvstrn.exe')"
-    read -r k0 _ _ <<<"$(stats "$RAW" 'kv0\kvstrn.exe')"
-    read -r l10 _ _ <<<"$(stats "$RAW" list_floor.exe@lines10k.txt)"
-    read -r l0 _ _ <<<"$(stats "$RAW" list_floor.exe@empty.txt)"
-    kd=$(awk -v a="$k10" -v b="$k0" 'BEGIN { printf "%.1f", a - b }')
-    ld=$(awk -v a="$l10" -v b="$l0" 'BEGIN { printf "%.1f", a - b }')
+    read -r kd k10 k0 <<<"$(gap 'kv10k\kvstrn.exe' 'kv0\kvstrn.exe')"
+    read -r ld l10 l0 <<<"$(gap list_floor.exe@lines10k.txt list_floor.exe@empty.txt)"
     row "Log load: what $LOG_RECORDS records add to the start to the main window, medians" \
         "$kd ms ($k10 − $k0)" "$ld ms ($l10 − $l0) list box" "$(ratio "$kd" "$ld")" "≤ 2"
-    read -r kc10 _ _ <<<"$(stats "$RAW" 'kv10k\kvstrn.exe:cpu')"
-    read -r kc0 _ _ <<<"$(stats "$RAW" 'kv0\kvstrn.exe:cpu')"
-    read -r lc10 _ _ <<<"$(stats "$RAW" list_floor.exe@lines10k.txt:cpu)"
-    read -r lc0 _ _ <<<"$(stats "$RAW" list_floor.exe@empty.txt:cpu)"
-    kcd=$(awk -v a="$kc10" -v b="$kc0" 'BEGIN { printf "%.1f", a - b }')
-    lcd=$(awk -v a="$lc10" -v b="$lc0" 'BEGIN { printf "%.1f", a - b }')
+    read -r kd k10 k0 <<<"$(gap 'kv10k\kvstrn.exe:cpu' 'kv0\kvstrn.exe:cpu')"
+    read -r ld l10 l0 <<<"$(gap list_floor.exe@lines10k.txt:cpu list_floor.exe@empty.txt:cpu)"
     row "Log load: the same in CPU time of the process, medians" \
-        "$kcd ms ($kc10 − $kc0)" "$lcd ms ($lc10 − $lc0) list box" "$(ratio "$kcd" "$lcd")" "—"
+        "$kd ms ($k10 − $k0)" "$ld ms ($l10 − $l0) list box" "$(ratio "$kd" "$ld")" "—"
 fi
 
 exe="$MAIN/$DIR_IN_PREFIX/kvstrn.exe"
