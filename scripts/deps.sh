@@ -11,7 +11,7 @@ packages=(
     # cross compilers for the Windows program
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
     # running and watching the Windows program
-    wine wine64 xvfb xauth xdotool x11-apps imagemagick
+    wine wine64 xvfb xauth xdotool x11-apps x11-utils imagemagick
     # fonts the windows are laid out for
     fonts-wine fonts-liberation
     # the setup program (makensis) and a look inside it and the archives

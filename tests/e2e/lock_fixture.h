@@ -44,6 +44,14 @@ inline RECT clip_rect() {
     return r;
 }
 
+// A push button lit as the pointer's target (BST_HOT in BM_GETSTATE).
+inline bool lit(HWND button) {
+    constexpr DWORD_PTR kHot = 0x0200;
+    DWORD_PTR state = 0;
+    return SendMessageTimeoutA(button, BM_GETSTATE, 0, 0, SMTO_ABORTIFHUNG, 2000, &state) &&
+           (state & kHot);
+}
+
 // The main window's control `name` (element `index` of a control array).
 inline HWND main_part(HWND main, const char* name, int index = -1) {
     const int pos = kv::layout::control_position(kv::layout::kForm1, name, index);

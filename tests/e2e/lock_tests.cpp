@@ -28,6 +28,8 @@ TEST_F(Lock, ShowsTheQuestionStaysOnTopAndHoldsThePointerOnEnter) {
         return same_rect(clip, window_rect(enter_));
     })) << "pointer confined to "
         << rect_text(clip) << ", Enter is at " << rect_text(window_rect(enter_));
+    EXPECT_TRUE(wait_for([&] { return lit(enter_); })) << "Enter is not lit under the pointer";
+    EXPECT_TRUE(holds_for([&] { return lit(enter_); }, 1s)) << "Enter went out under the pointer";
     EXPECT_EQ(program_.find_window("KvForm1"), nullptr) << "the main window is visible";
 }
 

@@ -133,6 +133,24 @@ protected:
     }
 };
 
+// --- buttons under the pointer ------------------------------------------------------
+
+TEST_F(Options, AButtonLightsUnderThePointerAndGoesOutWhenThePointerLeaves) {
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+    HWND button = main_part(main, "Command2");
+    ASSERT_TRUE(button);
+    const RECT b = window_rect(button);
+    ASSERT_TRUE(xdotool("mousemove " + std::to_string((b.left + b.right) / 2) + " " +
+                        std::to_string((b.top + b.bottom) / 2)));
+    EXPECT_TRUE(wait_for([&] { return lit(button); }, 5s)) << "not lit under the pointer";
+    // Onto the window's own background, left of the button.
+    const RECT w = window_rect(main);
+    ASSERT_TRUE(xdotool("mousemove " + std::to_string(w.left + 20) + " " +
+                        std::to_string((b.top + b.bottom) / 2)));
+    EXPECT_TRUE(wait_for([&] { return !lit(button); }, 2s)) << "still lit after the pointer left";
+}
+
 // --- background colours --------------------------------------------------------------
 
 struct ColorCase {

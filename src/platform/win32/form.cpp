@@ -131,10 +131,9 @@ void Form::Impl::create() {
                      (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
-    if (HICON big = win32::icon(spec.icon, false))
-        SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-    if (HICON small = win32::icon(spec.icon, true))
-        SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    // The title bar and the task bar show the class's icons: setting the same
+    // icons on the window as well would make Wine's X11 driver build the
+    // window's icon properties twice, about 5 ms of every lock.
 
     create_children();
     create_tool_tips();

@@ -77,7 +77,7 @@ ChildClass child_class(const ControlSpec& c) {
                 align = SS_RIGHT;
             else if (!(c.flags & kWrap))
                 align = SS_LEFTNOWORDWRAP;
-            return {"STATIC", align, 0};
+            return {win32::kLabelClass, align, 0};
         }
     }
 }
@@ -85,6 +85,7 @@ ChildClass child_class(const ControlSpec& c) {
 }  // namespace
 
 void Form::Impl::create_children() {
+    win32::register_label_class();
     default_button = -1;
     cancel_button = -1;
 
@@ -141,20 +142,16 @@ void Form::Impl::create_children() {
         SetWindowPos(s.hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         previous = s.hwnd;
 
-        const auto self = reinterpret_cast<DWORD_PTR>(this);
         switch (c.kind) {
             case ControlKind::TextBox:
                 if (c.flags & kPassword) SendMessageA(s.hwnd, EM_SETPASSWORDCHAR, '*', 0);
                 SendMessageA(s.hwnd, EM_SETLIMITTEXT, 0, 0);  // no limit
                 break;
             case ControlKind::ListBox:
-                SetWindowSubclass(s.hwnd, &win32::list_proc, 1, self);
-                break;
-            case ControlKind::Label:
-                SetWindowSubclass(s.hwnd, &win32::label_proc, 1, self);
+                win32::subclass(s.hwnd, &win32::list_proc);
                 break;
             case ControlKind::Button:
-                SetWindowSubclass(s.hwnd, &win32::button_proc, 1, self);
+                win32::subclass(s.hwnd, &win32::button_proc);
                 break;
             default:
                 break;
@@ -167,10 +164,15 @@ void Form::Impl::create_tool_tips() {
                                  [](const ControlSpec& c) { return c.tooltip && *c.tooltip; });
     if (!any) return;
     static const bool registered = [] {
+        // Loaded here rather than at start: the splash shows without the
+        // common controls.
+        using Init = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+        const auto init = reinterpret_cast<Init>(reinterpret_cast<void*>(
+            win32::library_function("comctl32.dll", "InitCommonControlsEx")));
         INITCOMMONCONTROLSEX classes{};
         classes.dwSize = sizeof classes;
         classes.dwICC = ICC_WIN95_CLASSES;
-        return InitCommonControlsEx(&classes) != FALSE;
+        return init && init(&classes) != FALSE;
     }();
     if (!registered) return;
     // Owned by the form, so it goes with it.
@@ -288,82 +290,172 @@ win32::Menu Form::Impl::build_menus() {
 
 namespace win32 {
 
-// Labels draw themselves entirely (see paint_label), so setting a text only
-// stores it and asks for a repaint.
-LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
-    auto* form = reinterpret_cast<Form::Impl*>(ref);
+// Our procedures go in front of a control's own by replacing its window
+// procedure, which is kept in the control's user data. The common-controls
+// subclass calls would look their chain up in a window property on every
+// message, and under Wine each such look-up is a round trip to the server:
+// three for each item added to a list, several for each pointer move.
+void subclass(HWND w, WNDPROC proc) {
+    const bool wide = IsWindowUnicode(w) != FALSE;
+    const auto ours = reinterpret_cast<LONG_PTR>(proc);
+    const LONG_PTR own =
+        wide ? SetWindowLongPtrW(w, GWLP_WNDPROC, ours) : SetWindowLongPtrA(w, GWLP_WNDPROC, ours);
+    SetWindowLongPtrW(w, GWLP_USERDATA, own);
+}
+
+namespace {
+
+// Hands a message on to the control's own procedure; on WM_NCDESTROY puts
+// that procedure back first.
+LRESULT pass_on(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    const bool wide = IsWindowUnicode(w) != FALSE;
+    const LONG_PTR own = GetWindowLongPtrW(w, GWLP_USERDATA);
+    if (msg == WM_NCDESTROY) {
+        if (wide)
+            SetWindowLongPtrW(w, GWLP_WNDPROC, own);
+        else
+            SetWindowLongPtrA(w, GWLP_WNDPROC, own);
+        SetWindowLongPtrW(w, GWLP_USERDATA, 0);
+    }
+    const auto proc = reinterpret_cast<WNDPROC>(own);
+    return wide ? CallWindowProcW(proc, w, msg, wp, lp) : CallWindowProcA(proc, w, msg, wp, lp);
+}
+
+// Hover times below this are a control's own hot tracking.
+constexpr DWORD kFastHoverMs = 100;
+
+// The pointer is confined to the window `w`.
+bool holds_pointer(HWND w) {
+    RECT clip{}, r{};
+    return GetClipCursor(&clip) && GetWindowRect(w, &r) && clip.left >= r.left &&
+           clip.top >= r.top && clip.right <= r.right && clip.bottom <= r.bottom;
+}
+
+// The themed button lights up under the pointer by tracking it with a hover
+// time of 1 ms, and the tracking timer then keeps that pace until the pointer
+// leaves: a hundred wake-ups a second for as long as the lock screen holds
+// the pointer on "&Enter". A lit button that holds the pointer waits for it
+// to leave at the system's hover time instead.
+void track_leave_slowly(HWND w) {
+    TRACKMOUSEEVENT now{};
+    now.cbSize = sizeof now;
+    now.dwFlags = TME_QUERY;
+    if (!TrackMouseEvent(&now) || now.hwndTrack != w || (now.dwFlags & TME_HOVER) ||
+        !(now.dwFlags & TME_LEAVE) || now.dwHoverTime >= kFastHoverMs || !holds_pointer(w))
+        return;
+    TRACKMOUSEEVENT leave{sizeof leave, TME_LEAVE, w, HOVER_DEFAULT};
+    TrackMouseEvent(&leave);
+}
+
+// The form whose control `w` is, while its window exists.
+Form::Impl* form_of(HWND w) { return dynamic_cast<Form::Impl*>(Window::from(GetParent(w))); }
+
+}  // namespace
+
+// Labels are windows of our own class that draw themselves entirely (see
+// paint_label); setting a text only stores it and asks for a repaint. Like
+// static text they let the pointer through to the form and take no focus.
+// (The system's static control would load the common controls, which the
+// splash does not otherwise need, before the first window shows.)
+LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
     switch (msg) {
+        case WM_NCHITTEST:
+            return HTTRANSPARENT;
+        case WM_GETDLGCODE:
+            return DLGC_STATIC;
         case WM_ERASEBKGND:
             return 1;
         case WM_PAINT: {
             PaintDC dc(w);
-            form->paint_label(form->position_of(w), dc.get());
+            if (Form::Impl* form = form_of(w)) form->paint_label(form->position_of(w), dc.get());
             return 0;
         }
         case WM_PRINTCLIENT:
-            form->paint_label(form->position_of(w), reinterpret_cast<HDC>(wp));
+            if (Form::Impl* form = form_of(w))
+                form->paint_label(form->position_of(w), reinterpret_cast<HDC>(wp));
             return 0;
         case WM_SETTEXT: {
-            // Messages reach a subclass in the window's own character set.
-            const LRESULT r = IsWindowUnicode(w) ? DefWindowProcW(w, msg, wp, lp)
-                                                 : DefWindowProcA(w, msg, wp, lp);
+            const LRESULT r = DefWindowProcA(w, msg, wp, lp);
             InvalidateRect(w, nullptr, FALSE);
             return r;
         }
         case WM_ENABLE:
             InvalidateRect(w, nullptr, FALSE);
-            break;
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(w, &label_proc, id);
-            break;
+            return 0;
+        case WM_GETFONT: {
+            Form::Impl* form = form_of(w);
+            const int pos = form ? form->position_of(w) : -1;
+            return pos >= 0 ? reinterpret_cast<LRESULT>(form->controls[pos].font) : 0;
+        }
         default:
-            break;
+            return DefWindowProcA(w, msg, wp, lp);
     }
-    return DefSubclassProc(w, msg, wp, lp);
+}
+
+void register_label_class() {
+    static const bool registered = [] {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = &label_proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        wc.lpszClassName = kLabelClass;
+        return RegisterClassExA(&wc) != 0;
+    }();
+    (void)registered;
 }
 
 // The right button reports a mouse-down and leaves the selection alone.
-LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
-    auto* form = reinterpret_cast<Form::Impl*>(ref);
+LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
     switch (msg) {
         case WM_RBUTTONDOWN:
         case WM_RBUTTONDBLCLK: {
-            const int pos = form->position_of(w);
+            Form::Impl* form = form_of(w);
+            const int pos = form ? form->position_of(w) : -1;
             if (pos >= 0)
                 form->events.on_mouse_down(form->spec.controls[pos].name, MouseButton::Right);
             return 0;
         }
         case WM_LBUTTONDOWN: {
-            const LRESULT r = DefSubclassProc(w, msg, wp, lp);
-            const int pos = form->position_of(w);
+            const LRESULT r = pass_on(w, msg, wp, lp);
+            Form::Impl* form = form_of(w);
+            const int pos = form ? form->position_of(w) : -1;
             if (pos >= 0)
                 form->events.on_mouse_down(form->spec.controls[pos].name, MouseButton::Left);
             return r;
         }
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(w, &list_proc, id);
-            break;
         default:
             break;
     }
-    return DefSubclassProc(w, msg, wp, lp);
+    return pass_on(w, msg, wp, lp);
 }
 
 // A button that gets or loses the focus changes which button Enter presses.
-LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
-    auto* form = reinterpret_cast<Form::Impl*>(ref);
+LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
     switch (msg) {
+        case WM_MOUSEMOVE:
+        case WM_MOUSEHOVER: {
+            const LRESULT r = pass_on(w, msg, wp, lp);
+            track_leave_slowly(w);
+            return r;
+        }
+        case WM_DESTROY: {
+            // A window that goes stops being tracked at once, so that the
+            // button next under the pointer lights up without waiting for
+            // the tracking timer.
+            TRACKMOUSEEVENT stop{sizeof stop, TME_CANCEL | TME_HOVER | TME_LEAVE, w, HOVER_DEFAULT};
+            TrackMouseEvent(&stop);
+            break;
+        }
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
-            if (form->exists()) PostMessageA(form->hwnd(), kWmUpdateDefault, 0, 0);
-            break;
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(w, &button_proc, id);
+            if (Form::Impl* form = form_of(w); form && form->exists())
+                PostMessageA(form->hwnd(), kWmUpdateDefault, 0, 0);
             break;
         default:
             break;
     }
-    return DefSubclassProc(w, msg, wp, lp);
+    return pass_on(w, msg, wp, lp);
 }
 
 }  // namespace win32

@@ -127,10 +127,23 @@ HICON icon(Icon which, bool small);
 // Our form that is the active window of this thread, or nullptr.
 HWND active_form();
 
-// Subclass procedures of the child controls (form_build.cpp).
-LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
-LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
-LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
+// Puts `proc` in front of the control's own window procedure, which it
+// passes messages on to (form_build.cpp).
+void subclass(HWND w, WNDPROC proc);
+// Procedures put in front of the child controls' own (form_build.cpp).
+// Messages reach them in the control's own character set.
+LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept;
+LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept;
+
+// The window class of labels, and its procedure (form_build.cpp).
+inline constexpr const char* kLabelClass = "KvLabel";
+void register_label_class();
+LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept;
+
+// A function of a system library loaded when first needed, which stays
+// loaded for the rest of the process; nullptr when either is missing
+// (ui_win32.cpp).
+FARPROC library_function(const char* library, const char* name);
 
 // Fonts: "MS Sans Serif" 8.25 pt unless the layout names a face.
 Font create_font(const FontSpec& f);

@@ -21,10 +21,12 @@ class DcPainter final : public Painter {
 public:
     DcPainter(HDC dc, Point size) : dc_(dc), size_(size) {}
     Point client_size() const override { return size_; }
+    // The stock DC brush takes each colour in turn: a gradient's 256 bands
+    // need no brush of their own.
     void fill_rect(const Rect& r, Rgb color) override {
         const RECT rc = win32::to_rect(r);
-        win32::Brush brush(CreateSolidBrush(to_colorref(color)));
-        FillRect(dc_, &rc, brush.get());
+        SetDCBrushColor(dc_, to_colorref(color));
+        FillRect(dc_, &rc, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
     }
 
 private:

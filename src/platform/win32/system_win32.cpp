@@ -75,7 +75,9 @@ OsVersion os_version() {
     return {info.dwMajorVersion, info.dwMinorVersion, info.dwPlatformId};
 }
 
-VersionInfo version_info() {
+namespace {
+
+VersionInfo read_version_info() {
     VersionInfo v;
     const std::string path = module_path();
     DWORD ignored = 0;
@@ -115,6 +117,15 @@ VersionInfo version_info() {
     v.comments = field("Comments");
     v.legal_copyright = field("LegalCopyright");
     v.legal_trademarks = field("LegalTrademarks");
+    return v;
+}
+
+}  // namespace
+
+// The executable's own resource does not change while it runs: it is read
+// from the file once (the splash, the main window and every lock screen ask).
+VersionInfo version_info() {
+    static const VersionInfo v = read_version_info();
     return v;
 }
 
@@ -227,9 +238,14 @@ bool register_hotkey(NativeWindow w, unsigned vk) {
 
 std::intptr_t shell_execute(NativeWindow w, std::string_view verb, std::string_view file,
                             std::string_view params, std::string_view dir, int show) {
+    // The shell is loaded the first time it is needed, not at start.
+    using Execute = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    static const auto execute = reinterpret_cast<Execute>(
+        reinterpret_cast<void*>(win32::library_function("shell32.dll", "ShellExecuteA")));
+    if (!execute) return 0;  // ERROR_OUT_OF_MEMORY: "out of memory or resources"
     const std::string v(verb), f(file), p(params), d(dir);
     return reinterpret_cast<std::intptr_t>(
-        ShellExecuteA(to_hwnd(w), or_null(v), f.c_str(), or_null(p), or_null(d), show));
+        execute(to_hwnd(w), or_null(v), f.c_str(), or_null(p), or_null(d), show));
 }
 
 // --- clock -------------------------------------------------------------------

@@ -51,10 +51,6 @@ public:
     }
 };
 
-struct Icons {
-    IconHandle program_big, program_small, about_big, about_small;
-};
-
 IconHandle load_icon(int id, int metric_x, int metric_y) {
     return IconHandle(
         static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON,
@@ -68,22 +64,22 @@ HWND hidden_owner() {
     return owner.hwnd();
 }
 
+// Each icon is loaded the first time a window needs it.
 HICON icon(Icon which, bool small) {
-    static const Icons icons{
-        load_icon(KV_IDI_PROGRAM, SM_CXICON, SM_CYICON),
-        load_icon(KV_IDI_PROGRAM, SM_CXSMICON, SM_CYSMICON),
-        load_icon(KV_IDI_ABOUT, SM_CXICON, SM_CYICON),
-        load_icon(KV_IDI_ABOUT, SM_CXSMICON, SM_CYSMICON),
-    };
-    switch (which) {
-        case Icon::Program:
-            return small ? icons.program_small.get() : icons.program_big.get();
-        case Icon::About:
-            return small ? icons.about_small.get() : icons.about_big.get();
-        case Icon::None:
-            break;
-    }
-    return nullptr;
+    if (which == Icon::None) return nullptr;
+    static IconHandle loaded[2][2];  // [about][small]
+    const bool about = which == Icon::About;
+    IconHandle& h = loaded[about ? 1 : 0][small ? 1 : 0];
+    if (!h)
+        h = load_icon(about ? KV_IDI_ABOUT : KV_IDI_PROGRAM, small ? SM_CXSMICON : SM_CXICON,
+                      small ? SM_CYSMICON : SM_CYICON);
+    return h.get();
+}
+
+FARPROC library_function(const char* library, const char* name) {
+    // Libraries stay loaded until the process ends, as if imported.
+    const HMODULE module = LoadLibraryA(library);
+    return module ? GetProcAddress(module, name) : nullptr;
 }
 
 HWND active_form() {
