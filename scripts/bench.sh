@@ -30,7 +30,7 @@ cd "$KV_ROOT" || exit 1
 ROUNDS=${KV_BENCH_ROUNDS:-31}
 F12_ROUNDS=${KV_BENCH_F12:-20}
 CPU_SECONDS=${KV_BENCH_CPU_SECONDS:-30}
-CPU_ROUNDS=${KV_BENCH_CPU_ROUNDS:-2}
+CPU_ROUNDS=${KV_BENCH_CPU_ROUNDS:-3}
 LOG_ROUNDS=${KV_BENCH_LOG_ROUNDS:-15}
 LOG_RECORDS=10000
 ONLY=" ${KV_BENCH_ONLY:-start f12 cpu log} "
@@ -151,7 +151,9 @@ hold_and_measure() {
     [ -n "$prog" ] && [ -n "$server" ] || { kv_warn "no pid for $exe or its wineserver"; return 1; }
     all=$(pids_of "$prefix" "")
     others=$(for p in $all; do [ "$p" != "$prog" ] && [ "$p" != "$server" ] && echo "$p"; done)
-    sleep 2
+    # The prefix's services start with its wineserver and go on working for
+    # some seconds; their calls to the server would count in the figure.
+    sleep 10
     a0=$(ticks "$prog")
     s0=$(ticks "$server")
     # shellcheck disable=SC2086
