@@ -60,9 +60,7 @@ void Form4::Form_Paint(platform::Painter& p) {
 void Form4::Timer2_Timer() {
     hold_window();
     // The keyboard first: a change of the foreground may free the pointer.
-    // Whether the window has it is known from the system's own activation
-    // messages, at no cost to the tick.
-    if (!window_.active()) take_keyboard();
+    if (platform::foreground_window() != window_.handle()) take_keyboard();
     clip_rect = ctl("Command1").screen_rect();
     platform::clip_cursor(clip_rect);
     set_topmost(window_.handle(), -1);

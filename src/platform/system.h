@@ -77,6 +77,8 @@ void set_default_pointer();
 void system_parameters_info(unsigned action, int flag);
 inline constexpr unsigned kSpiSetScreenSaverRunning = 97;
 
+// GetForegroundWindow: the window that has the keyboard, of any program.
+NativeWindow foreground_window();
 // Makes `w` the foreground window and gives `focus` (w itself or one of its
 // controls) the keyboard, also while another program's window has it: the
 // input of the foreground window's thread is attached around the calls, as

@@ -227,9 +227,6 @@ public:
     void show_modal();
     void hide();
     bool visible() const;
-    // The form's window is the active one, the one that has the keyboard, as
-    // the system last told it (no call to the system).
-    bool active() const;
     void set_state(WindowState s);
     WindowState state() const;
     void set_caption(std::string_view text);

@@ -166,8 +166,6 @@ void Form::hide() {
 
 bool Form::visible() const { return impl_->visible; }
 
-bool Form::active() const { return impl_->created && sim::world().foreground == impl_->handle; }
-
 void Form::set_state(WindowState s) {
     if (impl_->state == s) return;
     impl_->state = s;
@@ -330,6 +328,8 @@ bool Timer::enabled() const {
 }
 
 int run_message_loop() { return 0; }
+
+NativeWindow foreground_window() { return sim::world().foreground; }
 
 void take_foreground(NativeWindow w, NativeWindow focus) {
     for (Form* f : all_forms()) {

@@ -25,7 +25,6 @@ void Form::show() { impl_->show(); }
 void Form::show_modal() { impl_->show_modal(); }
 void Form::hide() { impl_->hide(); }
 bool Form::visible() const { return impl_->exists() && IsWindowVisible(impl_->hwnd()); }
-bool Form::active() const { return impl_->exists() && impl_->active; }
 void Form::set_state(WindowState s) { impl_->set_state(s); }
 WindowState Form::state() const { return impl_->state(); }
 
@@ -160,7 +159,6 @@ void Form::Impl::on_destroyed() {
     form_brush.reset();
     saved_focus = nullptr;
     pending_minimized = false;
-    active = false;
 }
 
 void Form::Impl::show() {
@@ -411,9 +409,8 @@ void Form::Impl::on_hotkey() {
     SetForegroundWindow(hwnd());
 }
 
-void Form::Impl::on_activate(bool now_active, bool minimized) {
-    active = now_active;
-    if (!now_active) {
+void Form::Impl::on_activate(bool active, bool minimized) {
+    if (!active) {
         const HWND f = GetFocus();
         if (f && IsChild(hwnd(), f)) saved_focus = f;
         // Heard once the activation has moved on: taking the keyboard back

@@ -90,7 +90,6 @@ struct Form::Impl final : win32::Window {
     int default_button = -1;
     int cancel_button = -1;
     bool pending_minimized = false;
-    bool active = false;  // as WM_ACTIVATE last said
     bool modal = false;
     std::vector<HWND> disabled_by_modal;
     HWND active_before_modal = nullptr;

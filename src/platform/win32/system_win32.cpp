@@ -168,6 +168,8 @@ void system_parameters_info(unsigned action, int flag) {
     SystemParametersInfoA(action, static_cast<UINT>(flag), &scratch, 0);
 }
 
+NativeWindow foreground_window() { return win32::from_hwnd(GetForegroundWindow()); }
+
 void take_foreground(NativeWindow w, NativeWindow focus) {
     const HWND target = to_hwnd(w);
     const HWND keys = focus ? to_hwnd(focus) : target;
