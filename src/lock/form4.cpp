@@ -60,7 +60,12 @@ void Form4::Form_Paint(platform::Painter& p) {
 void Form4::Timer2_Timer() {
     hold_window();
     // The keyboard first: a change of the foreground may free the pointer.
-    if (platform::foreground_window() != window_.handle()) take_keyboard();
+    if (platform::foreground_window() != window_.handle()) {
+        take_keyboard();
+    } else if (keyboard_checks_ > 0) {
+        --keyboard_checks_;
+        focus_keyboard();
+    }
     clip_rect = ctl("Command1").screen_rect();
     platform::clip_cursor(clip_rect);
     set_topmost(window_.handle(), -1);
@@ -80,7 +85,16 @@ void Form4::hold_window() {
 
 bool Form4::holding() const { return loaded() && !program_.lock_released; }
 
+// Under Wine a window that another program shows just before it loses the
+// foreground can take the keyboard focus of the window system back once it
+// is on the screen, after the lock has taken the foreground: the next few
+// ticks give the focus to the lock once more.
 void Form4::take_keyboard() {
+    keyboard_checks_ = 3;
+    focus_keyboard();
+}
+
+void Form4::focus_keyboard() {
     auto box = ctl("Textnew");
     const bool answering = box.visible() && ctl("Command1").enabled();
     platform::take_foreground(window_.handle(), answering ? box.handle() : window_.handle());

@@ -41,8 +41,7 @@ public:
     // Loaded and not yet released by the right answer: the lock holds the
     // pointer, the keyboard and its window, and no other form takes input.
     bool holding() const;
-    // Brings the lock screen forward with the keyboard: the answer box has it,
-    // or the window itself while the wrong-answer message stands.
+    // Brings the lock screen forward with the keyboard.
     void take_keyboard();
 
 protected:
@@ -59,8 +58,12 @@ private:
     void refuse(const std::string& typed);
     // Back to the normal state, the size and the place of the load.
     void hold_window();
+    // Gives the keyboard to the answer box, or to the window itself while
+    // the wrong-answer message stands.
+    void focus_keyboard();
 
     std::optional<platform::TaskKeyBlock> task_keys_;
+    int keyboard_checks_ = 0;  // ticks that take the keyboard once more
     platform::Rect home_rect_;
 };
 

@@ -139,7 +139,8 @@ public:
     // The system is about to carry out a window command; false refuses it.
     // An accepted HotKey restores and activates the window.
     virtual bool on_sys_command(SysCommand) { return true; }
-    // Another window, of this program or another, became the active one.
+    // The form lost the keyboard: another window, of this program or another,
+    // became the active one or took the window system's keyboard focus.
     virtual void on_deactivate() {}
 };
 

@@ -326,6 +326,11 @@ LRESULT Form::Impl::handle_message(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_ACTIVATE:
             on_activate(LOWORD(wp) != WA_INACTIVE, HIWORD(wp) != 0);
             return 0;
+        case WM_CANCELMODE:
+            // Wine sends it to the foreground window whose X window lost the
+            // keyboard focus, which no activation message reports.
+            PostMessageA(hwnd(), win32::kWmDeactivated, 0, 0);
+            return default_handling(msg, wp, lp);
         case win32::kWmDeactivated:
             events.on_deactivate();
             return 0;
