@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "app/layouts.h"
+#include "ui/layouts.h"
 #include "log/attempt_log.h"
 #include "platform/files.h"
 #include "store/secrets.h"

@@ -21,7 +21,7 @@ else()
 endif()
 
 # The copyright line of the program's own version resource.
-file(STRINGS ${PROJECT_SOURCE_DIR}/src/app/maker.h kv_copyright REGEX "#define KV_COPYRIGHT ")
+file(STRINGS ${PROJECT_SOURCE_DIR}/src/ui/maker.h kv_copyright REGEX "#define KV_COPYRIGHT ")
 string(REGEX REPLACE ".*KV_COPYRIGHT \"([^\"]*)\".*" "\\1" CPACK_KV_COPYRIGHT "${kv_copyright}")
 
 set(CPACK_PACKAGE_NAME Kestrova)

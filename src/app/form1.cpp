@@ -1,6 +1,6 @@
 #include "app/form1.h"
 
-#include "app/layouts.h"
+#include "ui/layouts.h"
 #include "app/program.h"
 #include "app/splash.h"
 #include "lock/form4.h"

@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "app/form_base.h"
+#include "ui/form_base.h"
 
 namespace kv {
 

@@ -2,7 +2,7 @@
 
 #include "app/entry.h"
 #include "app/form1.h"
-#include "app/maker.h"
+#include "ui/maker.h"
 #include "app/splash.h"
 #include "help/about.h"
 #include "lock/form4.h"

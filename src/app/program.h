@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "app/state.h"
+#include "ui/state.h"
 
 namespace kv {
 

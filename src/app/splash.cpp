@@ -4,8 +4,8 @@
 #include <string>
 
 #include "app/form1.h"
-#include "app/layouts.h"
-#include "app/maker.h"
+#include "ui/layouts.h"
+#include "ui/maker.h"
 #include "app/program.h"
 #include "lock/form4.h"
 #include "options/colors.h"

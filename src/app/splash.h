@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "app/form_base.h"
+#include "ui/form_base.h"
 
 namespace kv {
 

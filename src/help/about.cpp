@@ -1,8 +1,8 @@
 #include "help/about.h"
 
 #include "app/form1.h"
-#include "app/layouts.h"
-#include "app/maker.h"
+#include "ui/layouts.h"
+#include "ui/maker.h"
 #include "app/program.h"
 #include "platform/system.h"
 

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "app/form_base.h"
+#include "ui/form_base.h"
 
 namespace kv {
 

@@ -1,7 +1,7 @@
 #include "lock/form4.h"
 
 #include "app/form1.h"
-#include "app/layouts.h"
+#include "ui/layouts.h"
 #include "app/program.h"
 #include "log/attempt_log.h"
 #include "options/colors.h"

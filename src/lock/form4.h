@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/form_base.h"
+#include "ui/form_base.h"
 #include "platform/system.h"
 
 namespace kv {

@@ -1,7 +1,7 @@
 // The log viewer: a group of the main window's controls that show the
 // attempt list, delete single entries and clear the log.
 #include "app/form1.h"
-#include "app/maker.h"
+#include "ui/maker.h"
 #include "log/attempt_log.h"
 #include "platform/system.h"
 #include "store/text.h"

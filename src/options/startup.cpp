@@ -1,7 +1,7 @@
 // Start-up options: autorun through the Run key, the conflict with the
 // sibling product's autorun entry, and the start mode.
 #include "app/form1.h"
-#include "app/maker.h"
+#include "ui/maker.h"
 #include "app/program.h"
 #include "platform/registry.h"
 #include "platform/system.h"

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/form1.h"
-#include "app/maker.h"
+#include "ui/maker.h"
 #include "app/program.h"
 #include "platform/system.h"
 #include "setup/dialogue.h"

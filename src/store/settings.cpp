@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/registry.h"
-#include "app/maker.h"
+#include "ui/maker.h"
 #include "platform/system.h"
 
 namespace kv::store {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/state.h"
+#include "ui/state.h"
 #include "platform/registry.h"
 
 namespace kv::store {

@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "app/layouts.h"
+#include "ui/layouts.h"
 #include "harness.h"
 #include "platform/ui.h"
 #include "store/secrets.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/layouts.h"
-#include "app/maker.h"
+#include "ui/layouts.h"
+#include "ui/maker.h"
 #include "harness.h"
 #include "lock_fixture.h"
 #include "platform/ui.h"

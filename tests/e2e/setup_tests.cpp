@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/layouts.h"
+#include "ui/layouts.h"
 #include "harness.h"
 #include "platform/ui.h"
 #include "store/scrambler.h"

@@ -21,7 +21,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/layouts.h"
+#include "ui/layouts.h"
 #include "harness.h"
 #include "platform/ui.h"
 #include "store/secrets.h"

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/layouts.h"
-#include "app/maker.h"
+#include "ui/layouts.h"
+#include "ui/maker.h"
 #include "harness.h"
 #include "store/secrets.h"
 #include "store/settings.h"

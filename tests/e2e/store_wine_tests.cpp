@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/state.h"
+#include "ui/state.h"
 #include "harness.h"
 #include "store/scrambler.h"
 #include "store/secrets.h"

@@ -1,4 +1,4 @@
-#include "app/form_base.h"
+#include "ui/form_base.h"
 
 namespace kv {
 

@@ -1,6 +1,6 @@
-#include "app/layouts.h"
+#include "ui/layouts.h"
 
-#include "app/maker.h"
+#include "ui/maker.h"
 
 namespace kv::layout {
 
