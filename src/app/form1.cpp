@@ -14,12 +14,6 @@ using platform::kSpiSetScreenSaverRunning;
 
 Form1::Form1(Program& p) : RoutedForm(p, layout::kForm1) {}
 
-void set_topmost(platform::NativeWindow w, int state) {
-    constexpr unsigned kNoSizeNoMoveNoActivateShow = 0x53;
-    const std::intptr_t after = state == -1 ? -1 : state == 0 ? -2 : 0;
-    platform::set_window_pos(w, after, kNoSizeNoMoveNoActivateShow);
-}
-
 void Form1::Form_Load() {
     // Pause brings the main window forward from any application. Where the
     // system does not take a window hot key, a registered hot key does the

@@ -146,8 +146,4 @@ private:
     void choose_color(const char* name);
 };
 
-// SetWindowPos to or from the topmost band: state -1 topmost, 0 not
-// topmost, anything else the top of the normal band.
-void set_topmost(platform::NativeWindow w, int state);
-
 }  // namespace kv

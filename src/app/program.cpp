@@ -24,8 +24,8 @@ void Program::start() {
     // Without its first window there is nothing the program can show.
     if (!splash().loaded()) {
         platform::message_box(
-            "Kestrova could not open its window. Close some programs and start it again.", 16,
-            KV_APP_TITLE);
+            "Kestrova could not open its window. Close some programs and start it again.",
+            platform::kMbOkStop, KV_APP_TITLE);
         platform::end_process();
     }
 }

@@ -50,7 +50,7 @@ std::optional<double> start_mode_number(std::string_view login_mode) {
 
 void frmSplash::Form_Load() {
     if (platform::previous_instance()) {
-        platform::message_box("Kestrova is already running!", 0, KV_APP_TITLE);
+        platform::message_box("Kestrova is already running!", platform::kMbOk, KV_APP_TITLE);
         platform::end_process();
     }
     // Tells Windows 95/98 a screen saver runs: no Ctrl+Alt+Del or task
@@ -60,7 +60,7 @@ void frmSplash::Form_Load() {
 
     const auto os = platform::os_version();
     if (os.major < 4) {
-        platform::message_box(old_windows_message(), 16, "Looking for Windows!");
+        platform::message_box(old_windows_message(), platform::kMbOkStop, "Looking for Windows!");
         platform::end_process();
     }
     if (const auto label = platform_label(os.platform_id)) ctl("lblPlatform").set_text(*label);
@@ -99,7 +99,7 @@ void frmSplash::open_main_window() {
 
 void frmSplash::start_handover() {
     Unload();
-    store::read_login(program_);
+    program_.login_mode = store::read_login();
     // A start mode that is not a number locks: a question is stored, so the
     // program must not open unlocked.
     if (start_mode_number(program_.login_mode) == 1.0) {

@@ -31,7 +31,7 @@ namespace {
 // ShellExecuteA reports failure with values from 0 to 32.
 void open_with_shell(platform::NativeWindow owner, const char* target, const char* failure) {
     const auto result = platform::shell_execute(owner, "open", target, "1", "1", 1);
-    if (result >= 0 && result <= 32) platform::message_box(failure, 0, KV_APP_TITLE);
+    if (result >= 0 && result <= 32) platform::message_box(failure, platform::kMbOk, KV_APP_TITLE);
 }
 }  // namespace
 

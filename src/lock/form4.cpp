@@ -5,9 +5,11 @@
 #include "app/program.h"
 #include "log/attempt_log.h"
 #include "options/colors.h"
+#include "platform/registry.h"
 #include "store/secrets.h"
 #include "store/settings.h"
 #include "store/text.h"
+#include "ui/maker.h"
 
 namespace kv {
 
@@ -16,7 +18,6 @@ using platform::kSpiSetScreenSaverRunning;
 namespace {
 constexpr platform::Rgb kCyan{0, 255, 255};
 constexpr platform::Rgb kRed{255, 0, 0};
-constexpr int kIdYes = 6;
 }  // namespace
 
 Form4::Form4(Program& p) : RoutedForm(p, layout::kForm4) {}
@@ -68,7 +69,7 @@ void Form4::Timer2_Timer() {
     }
     clip_rect = ctl("Command1").screen_rect();
     platform::clip_cursor(clip_rect);
-    set_topmost(window_.handle(), -1);
+    set_topmost(window_.handle(), kTopmost);
     const auto p = platform::cursor_pos();
     platform::set_cursor_pos(p.x, p.y);
     set_timer("Timer2", true);
@@ -137,17 +138,18 @@ void Form4::release() {
     program_.lock_released = true;
     platform::system_parameters_info(kSpiSetScreenSaverRunning, 0);
     set_timer("Timer2", false);
-    set_topmost(window_.handle(), 0);
+    set_topmost(window_.handle(), kNotTopmost);
     platform::clip_cursor(platform::desktop_rect());
     task_keys_.reset();
-    store::check_alert(program_);
+    if (store::check_alert()) program_.alert_pending = true;
     if (program_.alert_pending) {
         program_.alert_pending = false;
         const int answer = platform::message_box(
-            "There was an attempt to access your system. Do you want to view the access log?", 20,
-            "Security Alert!");
-        store::clear_alert();
-        if (answer == kIdYes) program_.form1().show_log();
+            "There was an attempt to access your system. Do you want to view the access log?",
+            platform::kMbYesNoStop, "Security Alert!");
+        if (store::clear_alert() != platform::kErrorSuccess)
+            platform::message_box(kClearAlertError, platform::kMbOk, KV_APP_TITLE);
+        if (answer == platform::kIdYes) program_.form1().show_log();
     }
     Unload();
     if (program_.main_unlocked != 1) {

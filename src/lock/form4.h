@@ -67,6 +67,11 @@ private:
     platform::Rect home_rect_;
 };
 
+// When the alert flag cannot be deleted after the security alert.
+inline constexpr const char* kClearAlertError =
+    "Error Occurred, possibly as the result of a power failure of the incorrect closing of "
+    "windows. Please Quit Kestrova and try again";
+
 // The lock screen's caption: "Kestrova 2.0  (Kestrova is Activated)".
 std::string lock_caption();
 

@@ -9,7 +9,6 @@
 namespace kv {
 
 namespace {
-constexpr int kIdYes = 6;
 constexpr const char* kViewerControls[] = {"Command11", "Command12", "DeleteAll", "List2"};
 constexpr const char* kLogUnreadable =
     "The access log file could not be read, so earlier attempts may be missing from this list. "
@@ -20,7 +19,8 @@ constexpr const char* kLogUnsaved =
 }  // namespace
 
 void Form1::report_unsaved_log() {
-    if (log_unsaved_) platform::message_box(kLogUnsaved, 48, "Kestrova Security");
+    if (log_unsaved_)
+        platform::message_box(kLogUnsaved, platform::kMbOkExclamation, "Kestrova Security");
 }
 
 void Form1::show_log() {
@@ -36,12 +36,12 @@ void Form1::Command5_Click() {
     show_log();
     // An empty list is no proof of no attempts when the file was not read.
     if (!log_in_list_)
-        platform::message_box(kLogUnreadable, 48, "Kestrova Security");
+        platform::message_box(kLogUnreadable, platform::kMbOkExclamation, "Kestrova Security");
     else if (ctl("List2").list_count() == 0)
         platform::message_box(
             "There are no unauthorized attempts to access this computer since you last cleared "
             "the attempts log.",
-            64, "Kestrova Security");
+            platform::kMbOkInformation, "Kestrova Security");
 }
 void Form1::mnuViewLog_Click() { Command5_Click(); }
 
@@ -59,12 +59,15 @@ void Form1::Command11_Click() {
     const int index = list.list_index();
     const std::string line = list.list_item(index);
     if (index < 0 || line.empty()) {
-        platform::message_box("You must first select a Log Entry.", 64, "Remove Entry");
+        platform::message_box("You must first select a Log Entry.", platform::kMbOkInformation,
+                              "Remove Entry");
         return;
     }
     const std::string text = "Date/Time: " + std::string(rtrim(line.substr(0, 21))) + "\r\r" +
                              "Answer: " + line_answer(line);
-    if (platform::message_box(text, 36, "Delete This Entry?") != kIdYes) return;
+    if (platform::message_box(text, platform::kMbYesNoQuestion, "Delete This Entry?") !=
+        platform::kIdYes)
+        return;
     list.list_remove(index);
     update3();
     report_unsaved_log();
@@ -72,7 +75,8 @@ void Form1::Command11_Click() {
 void Form1::mnuDelete_Click() { Command11_Click(); }
 
 void Form1::DeleteAll_Click() {
-    if (platform::message_box("Remove all Items From the Log?", 36, "Reset the Log?") != kIdYes)
+    if (platform::message_box("Remove all Items From the Log?", platform::kMbYesNoQuestion,
+                              "Reset the Log?") != platform::kIdYes)
         return;
     ctl("List2").list_clear();
     update3();

@@ -10,7 +10,6 @@
 namespace kv {
 
 namespace {
-constexpr int kIdYes = 6;
 constexpr const char* kNextWindows = "This action will take effect next time you restart Windows.";
 constexpr const char* kNextKestrova =
     "This action will take effect next time you restart Kestrova.";
@@ -37,7 +36,7 @@ void Form1::check_stored_autorun() {
 }
 
 void Form1::check_stored_start_mode() {
-    store::read_login(program_);
+    program_.login_mode = store::read_login();
     check_start_hidden(program_.login_mode == "1");
 }
 
@@ -45,7 +44,8 @@ void Form1::check_stored_start_mode() {
 // checkmarks then show what is stored.
 bool Form1::stored_or_reported(long error, const char* what) {
     if (error == 0) return true;
-    platform::message_box(store::not_stored_text(what, error), 48, KV_APP_TITLE);
+    platform::message_box(store::not_stored_text(what, error), platform::kMbOkExclamation,
+                          KV_APP_TITLE);
     check_stored_autorun();
     check_stored_start_mode();
     return false;
@@ -54,33 +54,35 @@ bool Form1::stored_or_reported(long error, const char* what) {
 void Form1::autorun_Click() {
     if (!stored_or_reported(store::set_login_lock(), "The start-up option")) return;
     check_start_hidden(false);
-    platform::message_box(kNextKestrova, 64, "Add Protection to Windows Startup");
+    platform::message_box(kNextKestrova, platform::kMbOkInformation,
+                          "Add Protection to Windows Startup");
 }
 
 void Form1::autorunnolock_Click() {
     if (!stored_or_reported(store::set_login_hidden(), "The start-up option")) return;
     check_start_hidden(true);
-    platform::message_box(kNextKestrova, 64, "Add to StartUp");
+    platform::message_box(kNextKestrova, platform::kMbOkInformation, "Add to StartUp");
 }
 
 void Form1::autorunatstart_Click() {
     // Both must never autorun: when Dulcimet's entry cannot be checked, ours
     // stays off.
-    const long checked = store::check_dulcimet_autorun(program_);
-    if (checked != platform::kErrorFileNotFound &&
-        !stored_or_reported(checked, "The AutoRun option"))
+    const store::ValueRead dulcimet = store::check_dulcimet_autorun();
+    program_.dulcimet_autorun = dulcimet.found();
+    if (dulcimet.result != platform::kErrorFileNotFound &&
+        !stored_or_reported(dulcimet.result, "The AutoRun option"))
         return;
     if (program_.dulcimet_autorun) {
         const int answer = platform::message_box(
             "Dulcimet is also installed on your system with the AutoRun feature selected. You "
             "cannot have both Dulcimet and Kestrova using the AutoRun feature. Would you like to "
             "disable Dulcimet and enable Kestrova?",
-            36, "Dulcimet Detected");
-        if (answer != kIdYes) {
+            platform::kMbYesNoQuestion, "Dulcimet Detected");
+        if (answer != platform::kIdYes) {
             if (!stored_or_reported(store::remove_autorun(), "The AutoRun option")) return;
             check_autorun(false);
-            platform::message_box("Kestrova will not AutoRun at Windows Startup.", 64,
-                                  "Options Reset");
+            platform::message_box("Kestrova will not AutoRun at Windows Startup.",
+                                  platform::kMbOkInformation, "Options Reset");
             return;
         }
         // Both must not autorun: without Dulcimet's entry gone, ours stays off.
@@ -90,13 +92,13 @@ void Form1::autorunatstart_Click() {
     }
     if (!stored_or_reported(store::add_autorun(), "The AutoRun option")) return;
     check_autorun(true);
-    platform::message_box(kNextWindows, 64, "Add to StartUp");
+    platform::message_box(kNextWindows, platform::kMbOkInformation, "Add to StartUp");
 }
 
 void Form1::noautorun_Click() {
     if (!stored_or_reported(store::remove_autorun(), "The AutoRun option")) return;
     check_autorun(false);
-    platform::message_box(kNextWindows, 64, "Remove from StartUp");
+    platform::message_box(kNextWindows, platform::kMbOkInformation, "Remove from StartUp");
 }
 
 }  // namespace kv

@@ -57,6 +57,16 @@ VersionInfo version_info();
 // MessageBoxA with the Windows type numbering; returns the button id
 // (IDOK 1, IDYES 6, IDNO 7).
 int message_box(std::string_view text, unsigned type, std::string_view title);
+
+// Message-box types, by their Windows values.
+inline constexpr unsigned kMbOk = 0;              // OK, no icon
+inline constexpr unsigned kMbOkStop = 16;         // OK, critical-stop icon
+inline constexpr unsigned kMbYesNoStop = 20;      // Yes and No, critical-stop icon
+inline constexpr unsigned kMbYesNoQuestion = 36;  // Yes and No, question icon
+inline constexpr unsigned kMbOkExclamation = 48;  // OK, exclamation icon
+inline constexpr unsigned kMbOkInformation = 64;  // OK, information icon
+// The answer Yes.
+inline constexpr int kIdYes = 6;
 // A modal input box: prompt, title, empty field, OK and Cancel. Cancel gives
 // the empty text.
 std::string input_box(std::string_view prompt, std::string_view title);
@@ -106,7 +116,12 @@ private:
     std::uintptr_t hook_ = 0;
 };
 
-// SetWindowPos(w, insert_after, 0, 0, 0, 0, flags).
+// SetWindowPos(w, insert_after, 0, 0, 0, 0, flags), with the insert-after
+// handles and the flags the program uses.
+inline constexpr std::intptr_t kHwndTop = 0;
+inline constexpr std::intptr_t kHwndTopmost = -1;
+inline constexpr std::intptr_t kHwndNoTopmost = -2;
+inline constexpr unsigned kSwpNoSizeNoMoveNoActivateShow = 0x53;
 void set_window_pos(NativeWindow w, std::intptr_t insert_after, unsigned flags);
 // SendMessageA.
 std::intptr_t send_message(NativeWindow w, unsigned msg, std::uintptr_t wparam,

@@ -14,7 +14,6 @@
 namespace kv {
 
 namespace {
-constexpr int kIdYes = 6;
 constexpr const char* kSetupNotStored = "The setup is not complete. Kestrova will now close.";
 }  // namespace
 
@@ -49,7 +48,9 @@ bool answers_match(std::string_view first, std::string_view second) {
 
 namespace {
 
-void refuse_unstorable() { platform::message_box(kUnstorableMessage, 48, KV_APP_TITLE); }
+void refuse_unstorable() {
+    platform::message_box(kUnstorableMessage, platform::kMbOkExclamation, KV_APP_TITLE);
+}
 
 enum class Entry { Stored, Again, NotStored };
 
@@ -62,14 +63,15 @@ Entry answer_and_store(const std::string& question, std::string_view consequence
     const std::string first =
         fixed(platform::input_box(question, "Answer your Question"), kAnswerWidth);
     if (ltrim(first).empty()) {
-        platform::message_box("Your Answer cannot be zero-length. Please try again.", 48,
-                              "Answer Setup Error");
+        platform::message_box("Your Answer cannot be zero-length. Please try again.",
+                              platform::kMbOkExclamation, "Answer Setup Error");
         return Entry::Again;
     }
     const std::string second =
         platform::input_box(verify_prompt(question), "Answer your Question Again");
     if (!answers_match(first, second)) {
-        platform::message_box("Answers did not match. Try again.", 48, "Answer Error");
+        platform::message_box("Answers did not match. Try again.", platform::kMbOkExclamation,
+                              "Answer Error");
         return Entry::Again;
     }
     const auto stored =
@@ -81,7 +83,7 @@ Entry answer_and_store(const std::string& question, std::string_view consequence
     if (!stored) {
         platform::message_box(store::not_stored_text("Your Question and Answer", stored.error) +
                                   "\r\r" + std::string(consequence),
-                              48, "Question Setup Error");
+                              platform::kMbOkExclamation, "Question Setup Error");
         return Entry::NotStored;
     }
     return Entry::Stored;
@@ -90,8 +92,8 @@ Entry answer_and_store(const std::string& question, std::string_view consequence
 }  // namespace
 
 void Form1::welcome() {
-    platform::message_box("Access to Kestrova is obtained by answering a user-defined question.", 0,
-                          "Welcome to Kestrova!");
+    platform::message_box("Access to Kestrova is obtained by answering a user-defined question.",
+                          platform::kMbOk, "Welcome to Kestrova!");
 }
 
 void Form1::login() {
@@ -104,7 +106,7 @@ void Form1::login() {
             platform::message_box(
                 "Question cannot be a zero-length word. You must restart Kestrova and configure "
                 "the Question/Answer to finish the installation.",
-                48, "Question Setup Error");
+                platform::kMbOkExclamation, "Question Setup Error");
             store::add_autorun();
             platform::end_process();
         }
@@ -131,14 +133,14 @@ void Form1::login() {
                 "Do you want to start Kestrova on Windows Startup to prevent unauthorized access "
                 "to your PC? (You can turn this option on or off at any time from the OPTIONS "
                 "menu)",
-                36, "Configuration Options") == kIdYes) {
+                platform::kMbYesNoQuestion, "Configuration Options") == platform::kIdYes) {
             Hide();
             autorunatstart_Click();
         } else {
             check_autorun(false);
             Hide();
-            platform::message_box("This action will take effect next time you restart Windows.", 64,
-                                  "Add Protection to Windows StartUp");
+            platform::message_box("This action will take effect next time you restart Windows.",
+                                  platform::kMbOkInformation, "Add Protection to Windows StartUp");
         }
 
         Hide();
@@ -146,7 +148,7 @@ void Form1::login() {
                 "When you start Kestrova do you want it to automatically display the login "
                 "screen? If you select 'NO' Kestrova will start minimized in the Windows TaskBar. "
                 "(You can turn this option on or off at any time from the OPTIONS menu)",
-                36, "Configuration Options") == kIdYes) {
+                platform::kMbYesNoQuestion, "Configuration Options") == platform::kIdYes) {
             autorun_Click();
         } else {
             autorunnolock_Click();
@@ -157,7 +159,7 @@ void Form1::login() {
             "You have successfully setup this application. You can change your Question and/or "
             "your Answer at any time by selecting these tasks from the 'Options' menu.\r\rYou "
             "will login from now on using your customized setup.",
-            0, "Setup Complete");
+            platform::kMbOk, "Setup Complete");
         load_list3();
         Show();
         return;
@@ -173,14 +175,15 @@ void Form1::change_answer() {
     const std::string question = store::load_question();
     const std::string entered = platform::input_box(question, "Change Your Answer");
     if (ltrim(entered).empty()) {
-        platform::message_box("Answer cannot be a zero-length word. Try again.", 48,
-                              "Answer Error");
+        platform::message_box("Answer cannot be a zero-length word. Try again.",
+                              platform::kMbOkExclamation, "Answer Error");
         return;
     }
     pending_answer = platform::input_box(verify_prompt(question), "Answer your Question Again");
     pending_answer = std::string(trim(pending_answer));
     if (trim(entered) != pending_answer) {
-        platform::message_box("Answers did not match. Try again.", 48, "Answer Error");
+        platform::message_box("Answers did not match. Try again.", platform::kMbOkExclamation,
+                              "Answer Error");
         return;
     }
     if (!store::storable(pending_answer)) {
@@ -190,10 +193,10 @@ void Form1::change_answer() {
     if (const long error = set_answer()) {
         platform::message_box(store::not_stored_text("Your new Answer", error) +
                                   "\r\rYour previous Answer is still in effect.",
-                              48, "Answer Error");
+                              platform::kMbOkExclamation, "Answer Error");
         return;
     }
-    platform::message_box("Answer Updated.", 0, "Success!");
+    platform::message_box("Answer Updated.", platform::kMbOk, "Success!");
 }
 
 void Form1::change_question() {
@@ -201,8 +204,8 @@ void Form1::change_question() {
         platform::input_box(question_prompt(false), "Kestrova Question Setup");
     if (ltrim(fixed(entered, kQuestionWidth)).empty()) {
         platform::message_box(
-            "Question cannot be a zero-length word. The Question was not modified.", 48,
-            "Question Setup Error");
+            "Question cannot be a zero-length word. The Question was not modified.",
+            platform::kMbOkExclamation, "Question Setup Error");
         return;
     }
     const std::string question = with_question_mark(fixed(entered, kQuestionWidth));
@@ -218,7 +221,7 @@ void Form1::change_question() {
         case Entry::NotStored:
             return;
         case Entry::Stored:
-            platform::message_box("Answer Updated.", 0, "Success!");
+            platform::message_box("Answer Updated.", platform::kMbOk, "Success!");
     }
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/registry.h"
-#include "ui/maker.h"
 #include "platform/system.h"
 
 namespace kv::store {
@@ -84,20 +83,15 @@ std::string not_stored_text(std::string_view what, long error) {
 
 void set_alert() { write_value(kVendorKey, "Status", "Alert"); }
 
-void check_alert(ProgramState& s) {
-    if (read_value(kVendorKey, "Status")) s.alert_pending = true;
-}
+bool check_alert() { return read_sequence(kVendorKey, "Status").found(); }
 
-void clear_alert() {
-    if (delete_value(kVendorKey, "Status") != kErrorSuccess)
-        message_box(kClearAlertError, 0, KV_APP_TITLE);
-}
+long clear_alert() { return delete_value(kVendorKey, "Status"); }
 
 // A zero-byte value has no text at all, not even an empty one: it reads as
 // not found.
-void read_login(ProgramState& s) {
+std::string read_login() {
     const ValueRead r = read_sequence(kVendorKey, "Login");
-    s.login_mode = r.found() && r.size > 0 ? r.text : "1";
+    return r.found() && r.size > 0 ? r.text : "1";
 }
 
 long set_login_lock() { return write_checked(kVendorKey, "Login", "2"); }
@@ -114,10 +108,6 @@ long add_autorun() { return write_checked(kRunKey, "Kestrova", autorun_command()
 
 long remove_autorun() { return delete_checked(kRunKey, "Kestrova"); }
 
-long check_dulcimet_autorun(ProgramState& s) {
-    const ValueRead r = read_sequence(kRunKey, "Dulcimet");
-    s.dulcimet_autorun = r.found();
-    return r.result;
-}
+ValueRead check_dulcimet_autorun() { return read_sequence(kRunKey, "Dulcimet"); }
 
 }  // namespace kv::store

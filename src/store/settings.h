@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "ui/state.h"
 #include "platform/registry.h"
 
 namespace kv::store {
@@ -43,10 +42,16 @@ long delete_value(std::string_view key, std::string_view name);
 // was gone before), otherwise the failing result.
 long delete_checked(std::string_view key, std::string_view name);
 
+// Writes "Status" = "Alert".
 void set_alert();
-void check_alert(ProgramState& s);
-void clear_alert();
-void read_login(ProgramState& s);
+// True when "Status" is found, whatever its type and content.
+bool check_alert();
+// Deletes "Status": the result of RegDeleteValueA (not 0 when it was
+// already gone, or could not be deleted).
+long clear_alert();
+// The start mode: the text of "Login", or "1" when it is not found or has
+// no text at all (zero bytes).
+std::string read_login();
 // The start-mode and autorun writes are checked (write_checked,
 // delete_checked): 0 when the change is stored.
 long set_login_lock();
@@ -56,8 +61,9 @@ long set_login_hidden();
 std::string autorun_command();
 long add_autorun();
 long remove_autorun();
-// The read's result: 0 found, kErrorFileNotFound absent, else unknown.
-long check_dulcimet_autorun(ProgramState& s);
+// The sibling's Run value "Dulcimet": found, absent (kErrorFileNotFound), or
+// not known (any other result).
+ValueRead check_dulcimet_autorun();
 
 // The result a checked write gets when the value read back is not what was
 // written.
@@ -65,9 +71,5 @@ inline constexpr long kErrorReadBackDiffers = 13;  // ERROR_INVALID_DATA
 
 // "<what> could not be stored", with the cause.
 std::string not_stored_text(std::string_view what, long error);
-
-inline constexpr const char* kClearAlertError =
-    "Error Occurred, possibly as the result of a power failure of the incorrect closing of "
-    "windows. Please Quit Kestrova and try again";
 
 }  // namespace kv::store

@@ -1,5 +1,7 @@
 #include "ui/form_base.h"
 
+#include "platform/system.h"
+
 namespace kv {
 
 // A window that cannot be created leaves the form unloaded: its load
@@ -34,6 +36,13 @@ void FormBase::Unload() {
 void FormBase::set_window_state(platform::WindowState s) {
     Load();
     window_.set_state(s);
+}
+
+void set_topmost(platform::NativeWindow w, int state) {
+    const std::intptr_t after = state == kTopmost      ? platform::kHwndTopmost
+                                : state == kNotTopmost ? platform::kHwndNoTopmost
+                                                       : platform::kHwndTop;
+    platform::set_window_pos(w, after, platform::kSwpNoSizeNoMoveNoActivateShow);
 }
 
 }  // namespace kv

@@ -96,4 +96,11 @@ private:
     }
 };
 
+// SetWindowPos to or from the topmost band, by a 16-bit state: kTopmost
+// (-1, True) topmost, kNotTopmost (0, False) out of it, anything else the
+// top of the normal band.
+inline constexpr int kTopmost = -1;
+inline constexpr int kNotTopmost = 0;
+void set_topmost(platform::NativeWindow w, int state);
+
 }  // namespace kv

@@ -96,76 +96,49 @@ TEST_F(StoreWine, SetAlertStoresSixBytesAndCreatesTheVendorKey) {
     EXPECT_TRUE(reg_key_exists(kVendorParent));
 }
 
-TEST_F(StoreWine, CheckAlertFindsTheFlagAndNeverClearsIt) {
-    kv::ProgramState s;
-    kv::store::check_alert(s);
-    EXPECT_FALSE(s.alert_pending);
+TEST_F(StoreWine, CheckAlertFindsTheFlagOfAnyType) {
+    EXPECT_FALSE(kv::store::check_alert());
     kv::store::set_alert();
-    kv::store::check_alert(s);
-    EXPECT_TRUE(s.alert_pending);
+    EXPECT_TRUE(kv::store::check_alert());
     reg_delete_value(kVendorKey, "Status");
-    kv::store::check_alert(s);
-    EXPECT_TRUE(s.alert_pending);
-}
-
-TEST_F(StoreWine, AStatusOfAnyTypeCountsAsPresent) {
+    EXPECT_FALSE(kv::store::check_alert());
     ASSERT_TRUE(reg_write_raw(kVendorKey, "Status", REG_DWORD, std::string(4, '\0')));
-    kv::ProgramState s;
-    kv::store::check_alert(s);
-    EXPECT_TRUE(s.alert_pending);
+    EXPECT_TRUE(kv::store::check_alert());
 }
 
-TEST_F(StoreWine, ClearAlertRemovesTheFlag) {
+TEST_F(StoreWine, ClearAlertRemovesTheFlagAndSaysWhenItWasGone) {
     kv::store::set_alert();
-    kv::store::clear_alert();
+    EXPECT_EQ(kv::store::clear_alert(), ERROR_SUCCESS);
     EXPECT_FALSE(reg_read(kVendorKey, "Status").has_value());
     EXPECT_TRUE(reg_key_exists(kVendorKey));
-}
-
-TEST_F(StoreWine, ClearAlertWithoutTheFlagShowsTheErrorOnce) {
-    kv::store::clear_alert();
-    const auto seen = boxes_.seen();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, kv::store::kClearAlertError);
-    EXPECT_EQ(seen[0].caption, "Kestrova");
-    EXPECT_EQ(seen[0].buttons, std::vector<int>{IDOK});
-    boxes_.forget();
+    EXPECT_EQ(kv::store::clear_alert(), ERROR_FILE_NOT_FOUND);
 }
 
 // --- the start mode -------------------------------------------------------
 
 TEST_F(StoreWine, ReadLoginOnAFreshMachineGivesOne) {
-    kv::ProgramState s;
-    kv::store::read_login(s);
-    EXPECT_EQ(s.login_mode, "1");
+    EXPECT_EQ(kv::store::read_login(), "1");
     EXPECT_FALSE(reg_key_exists(kVendorKey)) << "a read must not create the key";
 }
 
 TEST_F(StoreWine, SetLoginLockAndHiddenStoreTwoBytes) {
-    kv::ProgramState s;
     kv::store::set_login_lock();
     expect_sz(kVendorKey, "Login", with_nul("2"));
-    kv::store::read_login(s);
-    EXPECT_EQ(s.login_mode, "2");
+    EXPECT_EQ(kv::store::read_login(), "2");
 
     kv::store::set_login_hidden();
     expect_sz(kVendorKey, "Login", with_nul("1"));
-    kv::store::read_login(s);
-    EXPECT_EQ(s.login_mode, "1");
+    EXPECT_EQ(kv::store::read_login(), "1");
 }
 
 TEST_F(StoreWine, ReadLoginGivesWhateverTextIsStored) {
     ASSERT_TRUE(reg_write_sz(kVendorKey, "Login", "7"));
-    kv::ProgramState s;
-    kv::store::read_login(s);
-    EXPECT_EQ(s.login_mode, "7");
+    EXPECT_EQ(kv::store::read_login(), "7");
 }
 
 TEST_F(StoreWine, ALoginLongerThanTheBufferReadsAsOne) {
     ASSERT_TRUE(reg_write_sz(kVendorKey, "Login", std::string(300, '2')));
-    kv::ProgramState s;
-    kv::store::read_login(s);
-    EXPECT_EQ(s.login_mode, "1");
+    EXPECT_EQ(kv::store::read_login(), "1");
 }
 
 // --- the Run values ---------------------------------------------------------
@@ -184,15 +157,11 @@ TEST_F(StoreWine, RemoveAutorunDeletesTheValueAndIgnoresItsAbsence) {
 }
 
 TEST_F(StoreWine, CheckDulcimetAutorunFollowsTheValue) {
-    kv::ProgramState s;
-    kv::store::check_dulcimet_autorun(s);
-    EXPECT_FALSE(s.dulcimet_autorun);
+    EXPECT_FALSE(kv::store::check_dulcimet_autorun().found());
     ASSERT_TRUE(reg_write_sz(kRunKey, "Dulcimet", "C:\\Dulcimet\\dulcimet.exe"));
-    kv::store::check_dulcimet_autorun(s);
-    EXPECT_TRUE(s.dulcimet_autorun);
+    EXPECT_TRUE(kv::store::check_dulcimet_autorun().found());
     reg_delete_value(kRunKey, "Dulcimet");
-    kv::store::check_dulcimet_autorun(s);
-    EXPECT_FALSE(s.dulcimet_autorun);
+    EXPECT_FALSE(kv::store::check_dulcimet_autorun().found());
 }
 
 // --- the question and answer -------------------------------------------------

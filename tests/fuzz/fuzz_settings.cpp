@@ -80,15 +80,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sim::world().deny_write_access = (flags & 1) != 0;
 
     {
-        ProgramState s;
-        store::check_alert(s);
-        KV_CHECK(s.alert_pending == expected(store::kVendorKey, "Status").has_value());
-        store::check_dulcimet_autorun(s);
-        KV_CHECK(s.dulcimet_autorun == expected(store::kRunKey, "Dulcimet").has_value());
-        store::read_login(s);
+        KV_CHECK(store::check_alert() == expected(store::kVendorKey, "Status").has_value());
+        KV_CHECK(store::check_dulcimet_autorun().found() ==
+                 expected(store::kRunKey, "Dulcimet").has_value());
+        const std::string login_mode = store::read_login();
         const auto login = expected(store::kVendorKey, "Login");
-        KV_CHECK(s.login_mode == (login && !login->empty() ? text_of(*login) : "1"));
-        start_mode_number(s.login_mode);
+        KV_CHECK(login_mode == (login && !login->empty() ? text_of(*login) : "1"));
+        start_mode_number(login_mode);
         const auto run = store::read_value(store::kRunKey, "Kestrova");
         const auto run_expected = expected(store::kRunKey, "Kestrova");
         KV_CHECK(run.has_value() == run_expected.has_value());

@@ -101,9 +101,8 @@ TEST_F(Lock, TakesTheKeyboardBackAtOnceAndAtEveryTick) {
     // The window system may not let its keyboard focus follow at once: the
     // next three ticks give it to the answer box again, and then no more.
     const auto takes = [&] {
-        return std::count_if(world().trace.begin(), world().trace.end(), [](const auto& t) {
-            return t.rfind("foreground Form4", 0) == 0;
-        });
+        return std::count_if(world().trace.begin(), world().trace.end(),
+                             [](const auto& t) { return t.rfind("foreground Form4", 0) == 0; });
     };
     const auto taken = takes();
     sim::advance(300);
@@ -343,6 +342,22 @@ TEST_F(Lock, AlertAfterAttemptsAndAcrossARestart) {
     EXPECT_FALSE(p().form1().ctl("Command9").enabled());
     EXPECT_FALSE(p().form1().ctl("Command5").enabled());
     EXPECT_FALSE(sim::get_value(store::kVendorKey, "Status"));
+
+    // An attempt of this run whose stored flag is gone by the right answer:
+    // the alert still asks, and the flag that cannot be deleted is reported.
+    sim::click(*form("Form1"), "Command12");
+    sim::click(*form("Form1"), "Command9");
+    type_answer("wrong");
+    sim::advance(4000);
+    store::delete_value(store::kVendorKey, "Status");  // from outside
+    world().boxes.clear();
+    world().box_answers = {kNo};
+    type_answer("Rex");
+    ASSERT_EQ(world().boxes.size(), 2u);
+    EXPECT_EQ(world().boxes[0].title, "Security Alert!");
+    EXPECT_EQ(world().boxes[1].text, kClearAlertError);
+    EXPECT_EQ(world().boxes[1].type, 0u);
+    EXPECT_EQ(world().boxes[1].title, "Kestrova");
 }
 
 TEST_F(Lock, EmptyStatusValueStillRaisesTheAlert) {

@@ -66,114 +66,82 @@ TEST(Scrambler, LenientFormsSubstituteAndNeverFail) {
 
 class Settings : public SimTest {};
 
-TEST_F(Settings, AlertIsStoredAsSixBytesAndClearedOnce) {
-    ProgramState s;
-    store::check_alert(s);
-    EXPECT_FALSE(s.alert_pending);
+TEST_F(Settings, AlertIsStoredAsSixBytesAndDeleted) {
+    EXPECT_FALSE(store::check_alert());
     store::set_alert();
     const auto v = sim::get_value(store::kVendorKey, "Status");
     ASSERT_TRUE(v);
     EXPECT_EQ(v->type, kRegSz);
     EXPECT_EQ(v->data, std::string("Alert\0", 6));
-    store::check_alert(s);
-    EXPECT_TRUE(s.alert_pending);
+    EXPECT_TRUE(store::check_alert());
 
-    store::clear_alert();
+    EXPECT_EQ(store::clear_alert(), platform::kErrorSuccess);
     EXPECT_FALSE(sim::get_value(store::kVendorKey, "Status"));
+    EXPECT_FALSE(store::check_alert());
+    // Already gone: the delete says so, and nothing is shown by the store.
+    EXPECT_EQ(store::clear_alert(), platform::kErrorFileNotFound);
     EXPECT_TRUE(world().boxes.empty());
-    // Already gone: the error message, once, titled with the program's name.
-    store::clear_alert();
-    ASSERT_EQ(world().boxes.size(), 1u);
-    EXPECT_EQ(world().boxes[0].text, store::kClearAlertError);
-    EXPECT_EQ(world().boxes[0].type, 0u);
-    EXPECT_EQ(world().boxes[0].title, "Kestrova");
-}
-
-TEST_F(Settings, CheckAlertNeverClearsAndAcceptsAnyType) {
-    ProgramState s;
-    s.alert_pending = true;
-    store::check_alert(s);
-    EXPECT_TRUE(s.alert_pending);
-    s.alert_pending = false;
-    sim::put_value(store::kVendorKey, "Status", platform::kRegDword, std::string(4, '\0'));
-    store::check_alert(s);
-    EXPECT_TRUE(s.alert_pending);
 }
 
 TEST_F(Settings, ZeroByteValuesAreFoundExceptAnEmptyLogin) {
-    ProgramState s;
+    // Found exactly when the query succeeds, whatever the type and content.
+    sim::put_value(store::kVendorKey, "Status", platform::kRegDword, std::string(4, '\0'));
+    EXPECT_TRUE(store::check_alert());
     sim::put_value(store::kVendorKey, "Status", kRegSz, "");
-    store::check_alert(s);
-    EXPECT_TRUE(s.alert_pending);
+    EXPECT_TRUE(store::check_alert());
     sim::put_value(store::kRunKey, "Dulcimet", kRegSz, "");
-    store::check_dulcimet_autorun(s);
-    EXPECT_TRUE(s.dulcimet_autorun);
+    EXPECT_TRUE(store::check_dulcimet_autorun().found());
     sim::put_value(store::kRunKey, "Kestrova", platform::kRegBinary, "");
     EXPECT_EQ(store::read_value(store::kRunKey, "Kestrova"), std::string{});
     // Login of zero bytes has no text, not even an empty one: the hidden start.
     sim::put_value(store::kVendorKey, "Login", kRegSz, "");
-    store::read_login(s);
-    EXPECT_EQ(s.login_mode, "1");
+    EXPECT_EQ(store::read_login(), "1");
     sim::put_string(store::kVendorKey, "Login", "");
-    store::read_login(s);
-    EXPECT_EQ(s.login_mode, "");
+    EXPECT_EQ(store::read_login(), "");
 }
 
 TEST_F(Settings, FailAnyFailsTheNthCallWhateverItsKind) {
-    ProgramState s;
     store::set_alert();
     sim::fail_any(platform::kErrorAccessDenied, 2);  // open, then query
-    store::check_alert(s);
-    EXPECT_FALSE(s.alert_pending);
+    EXPECT_FALSE(store::check_alert());
     ASSERT_TRUE(world().failed_call.has_value());
     EXPECT_EQ(*world().failed_call, sim::Call::RegQueryValue);
-    store::check_alert(s);
-    EXPECT_TRUE(s.alert_pending);
+    EXPECT_TRUE(store::check_alert());
 }
 
 TEST_F(Settings, LoginReadsAsOneWhenNotFound) {
-    ProgramState s;
-    store::read_login(s);
-    EXPECT_EQ(s.login_mode, "1");
+    EXPECT_EQ(store::read_login(), "1");
     EXPECT_FALSE(sim::key_exists(store::kVendorKey));
 
     store::set_login_lock();
     EXPECT_EQ(sim::get_value(store::kVendorKey, "Login")->data, std::string("2\0", 2));
-    store::read_login(s);
-    EXPECT_EQ(s.login_mode, "2");
+    EXPECT_EQ(store::read_login(), "2");
     store::set_login_hidden();
-    store::read_login(s);
-    EXPECT_EQ(s.login_mode, "1");
+    EXPECT_EQ(store::read_login(), "1");
 
     sim::put_string(store::kVendorKey, "Login", "abc");
-    store::read_login(s);
-    EXPECT_EQ(s.login_mode, "abc");
+    EXPECT_EQ(store::read_login(), "abc");
 
     // Too long for the 255-byte buffer, empty, or unreadable: "1".
     sim::put_string(store::kVendorKey, "Login", std::string(255, '2'));
-    store::read_login(s);
-    EXPECT_EQ(s.login_mode, "1");
+    EXPECT_EQ(store::read_login(), "1");
     sim::put_string(store::kVendorKey, "Login", std::string(254, '2'));
-    store::read_login(s);
-    EXPECT_EQ(s.login_mode, std::string(254, '2'));
+    EXPECT_EQ(store::read_login(), std::string(254, '2'));
     sim::put_value(store::kVendorKey, "Login", kRegSz, "");
-    store::read_login(s);
-    EXPECT_EQ(s.login_mode, "1");
+    EXPECT_EQ(store::read_login(), "1");
     sim::put_string(store::kVendorKey, "Login", "2");
     world().deny_write_access = true;
-    store::read_login(s);
-    EXPECT_EQ(s.login_mode, "1");
+    EXPECT_EQ(store::read_login(), "1");
 }
 
 TEST_F(Settings, DeniedAccessLeavesEverythingSilent) {
     world().deny_write_access = true;
-    ProgramState s;
     sim::put_string(store::kRunKey, "Dulcimet", "c:\\d.exe");
     sim::put_string(store::kVendorKey, "Status", "Alert");
-    store::check_alert(s);
-    store::check_dulcimet_autorun(s);
-    EXPECT_FALSE(s.alert_pending);
-    EXPECT_FALSE(s.dulcimet_autorun);
+    EXPECT_FALSE(store::check_alert());
+    const auto dulcimet = store::check_dulcimet_autorun();
+    EXPECT_FALSE(dulcimet.found());
+    EXPECT_EQ(dulcimet.result, kErrorAccessDenied);
     store::set_login_lock();
     store::add_autorun();
     store::remove_autorun();
@@ -195,12 +163,9 @@ TEST_F(Settings, AutorunNamesTheProgramInItsDirectory) {
     store::add_autorun();
     EXPECT_EQ(stored_text(*sim::get_value(store::kRunKey, "Kestrova")), "D:\\Tools\\kvstrn.exe");
 
-    ProgramState s;
-    store::check_dulcimet_autorun(s);
-    EXPECT_FALSE(s.dulcimet_autorun);
+    EXPECT_EQ(store::check_dulcimet_autorun().result, platform::kErrorFileNotFound);
     sim::put_string(store::kRunKey, "Dulcimet", "x");
-    store::check_dulcimet_autorun(s);
-    EXPECT_TRUE(s.dulcimet_autorun);
+    EXPECT_TRUE(store::check_dulcimet_autorun().found());
 
     store::remove_autorun();
     store::remove_autorun();  // silently, also when already gone
@@ -215,9 +180,8 @@ TEST_F(Settings, AFailedWriteLeavesTheStoreUnchanged) {
     EXPECT_EQ(stored_text(*sim::get_value(store::kVendorKey, "Login")), "1");
     sim::fail(sim::Call::RegDeleteValue, kErrorAccessDenied);
     store::set_alert();
-    store::clear_alert();
+    EXPECT_EQ(store::clear_alert(), kErrorAccessDenied);
     EXPECT_TRUE(sim::get_value(store::kVendorKey, "Status"));
-    EXPECT_EQ(world().boxes.size(), 1u);
 }
 
 // --- question and answer -------------------------------------------------
