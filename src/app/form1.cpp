@@ -1,18 +1,27 @@
 #include "app/form1.h"
 
-#include "ui/layouts.h"
-#include "app/program.h"
 #include "app/splash.h"
-#include "lock/form4.h"
-#include "options/colors.h"
 #include "platform/system.h"
 #include "store/secrets.h"
+#include "ui/state.h"
+#include "ui/version.h"
 
 namespace kv {
 
 using platform::kSpiSetScreenSaverRunning;
 
-Form1::Form1(Program& p) : RoutedForm(p, layout::kForm1) {}
+// The parts work on this window, built first as the first base; the later
+// parts take the earlier ones they use.
+Form1::Form1(ProgramState& state, Form4& lock, AboutBox& about, frmSplash& splash)
+    : RoutedForm(state),
+      AttemptLog(static_cast<MainWindow&>(*this)),
+      LogViewer(*this, static_cast<AttemptLog&>(*this)),
+      ColourMenu(static_cast<MainWindow&>(*this)),
+      StartupMenu(static_cast<MainWindow&>(*this)),
+      HelpMenu(*this, about),
+      Credentials(*this, static_cast<StartupMenu&>(*this), static_cast<AttemptLog&>(*this)),
+      lock_(lock),
+      splash_(splash) {}
 
 void Form1::Form_Load() {
     // Pause brings the main window forward from any application. Where the
@@ -29,6 +38,9 @@ void Form1::Form_Load() {
     load_list3();
 }
 
+// The main window has no event of its own for "shown for the first time" or
+// "shown again after lock-and-hide": its paint is where both are noticed, so
+// the first-run set-up and the lock screen are raised from here.
 void Form1::Form_Paint(platform::Painter& p) {
     if (!store::question_stored()) {
         // The set-up shows the window when it is done; a paint meanwhile
@@ -36,7 +48,7 @@ void Form1::Form_Paint(platform::Painter& p) {
         if (in_login_) return;
         program_.main_unlocked = 1;
         Hide();
-        program_.splash().Unload();
+        splash_.Unload();
         in_login_ = true;
         struct Done {
             bool& flag;
@@ -62,16 +74,17 @@ void Form1::Form_Unload() {
 
 // While a lock screen holds, or is due back, the main window is out of
 // reach: Quit, the menus, the shortcut keys and the close box do nothing.
-bool Form1::takes_input() {
-    return !program_.form4().holding() && !window_.timer("timerz").enabled();
-}
+bool Form1::takes_input() { return !lock_.holding() && !timer_on("timerz"); }
 
 // The activation key finds the lock screen while it holds, never this window.
 bool Form1::on_sys_command(platform::SysCommand c) {
     if (takes_input()) return true;
-    if (c == platform::SysCommand::HotKey && program_.form4().holding())
-        program_.form4().take_keyboard();
+    if (c == platform::SysCommand::HotKey && lock_.holding()) lock_.take_keyboard();
     return false;
+}
+
+void Form1::on_mouse_down(std::string_view control, platform::MouseButton button) {
+    if (takes_input() && control == "List2") List2_MouseDown(button);
 }
 
 void Form1::show_after_lock() {
@@ -84,10 +97,17 @@ void Form1::show_after_lock() {
 }
 
 void Form1::show_lock() {
-    program_.form4().Show();
-    if (program_.form4().loaded()) return;
+    lock_.Show();
+    if (lock_.loaded()) return;
     Hide();
     set_timer("timerz", true);
+}
+
+void Form1::show_with_lock_armed(platform::WindowState state) {
+    program_.main_unlocked = 1;
+    Show();
+    program_.main_unlocked = 0;
+    set_window_state(state);
 }
 
 void Form1::timerz_Timer() {
@@ -95,41 +115,17 @@ void Form1::timerz_Timer() {
     show_lock();
 }
 
-void Form1::Command9_Click() { show_lock(); }
-void Form1::mnuLock_Click() { Command9_Click(); }
-
 void Form1::lock_and_hide() {
     program_.main_unlocked = 0;
     set_window_state(platform::WindowState::Minimized);
 }
-void Form1::ExitButton_Click() { lock_and_hide(); }
-void Form1::mnulockup_Click() { lock_and_hide(); }
 
-void Form1::Command1_Click() { platform::end_process(); }
-void Form1::mnuQuit_Click() { platform::end_process(); }
-
-void Form1::Command3_Click() { chgquestion_Click(); }
-void Form1::chgquestion_Click() { change_question(); }
-void Form1::Command4_Click() { answer_Click(); }
-void Form1::answer_Click() { change_answer(); }
+void Form1::quit() { platform::end_process(); }
 
 // The screen saver: the window's default handling starts the one chosen in
 // the display settings.
 void Form1::scrlock_Click() {
     platform::send_message(window_.handle(), platform::kWmSysCommand, platform::kScScreenSave, 0);
 }
-void Form1::Command2_Click() { scrlock_Click(); }
-
-void Form1::choose_color(const char* name) {
-    program_.current_color = name;
-    set_color(program_);
-    window_.invalidate();
-    window_.update();
-}
-void Form1::mnuRed_Click() { choose_color("red"); }
-void Form1::mnuGreen_Click() { choose_color("green"); }
-void Form1::mnuBlue_Click() { choose_color("blue"); }
-void Form1::mnuPurple_Click() { choose_color("purple"); }
-void Form1::mnuYellow_Click() { choose_color("yellow"); }
 
 }  // namespace kv

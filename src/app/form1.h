@@ -1,122 +1,58 @@
-// The main window: the control centre while the screen is not locked. Its
-// handlers and operations are defined beside the subsystems they belong to
-// (log/, setup/, options/, help/).
+// The main window: the control centre while the screen is not locked. It
+// carries the operations of the subsystems that work on it (the attempt log
+// and its viewer, the colours, the start-up options, the Help menu, the
+// question and answer), each defined in its subsystem as a part of it.
 #pragma once
 
 #include <array>
-#include <map>
-#include <string>
 
+#include "help/about.h"
+#include "lock/form4.h"
+#include "log/attempt_log.h"
+#include "log/log_viewer.h"
+#include "options/colors.h"
+#include "options/startup.h"
+#include "setup/credentials.h"
 #include "ui/form_base.h"
+#include "ui/layouts.h"
 
 namespace kv {
 
-class Form1 : public RoutedForm<Form1> {
-public:
-    explicit Form1(Program& p);
+class frmSplash;
 
-    // Lock screen hand-over.
-    void show_after_lock();
+class Form1 : public RoutedForm<Form1, layout::kForm1>,
+              public AttemptLog,
+              public LogViewer,
+              public ColourMenu,
+              public StartupMenu,
+              public HelpMenu,
+              public Credentials,
+              public LockHost {
+public:
+    Form1(ProgramState& state, Form4& lock, AboutBox& about, frmSplash& splash);
+
+    // As the lock screen unloads: shown again when released, otherwise
+    // hidden with the lock screen due back in 50 ms.
+    void show_after_lock() override;
     // Shows the lock screen. One whose window cannot be created fails
     // closed: this window hides and timerz tries again 50 ms later.
     void show_lock();
+    // The start-up's hand-over: shows this window in `state` with the lock
+    // armed. The show itself does not raise the lock screen (main_unlocked is
+    // 1 while it runs); the next paint after it does (it is 0 afterwards).
+    void show_with_lock_armed(platform::WindowState state);
 
-    // Attempt log (log/attempt_log.cpp).
-    void load_list3();
-    void update3();
-    // The list holds every record of the file (a load or a rewrite read it).
-    bool log_in_list() const { return log_in_list_; }
-    // The list holds changes the file has not taken (a rewrite failed).
-    bool log_unsaved() const { return log_unsaved_; }
-    // Log viewer (log/log_viewer.cpp): steps 1 to 8 of showing the log.
-    void show_log();
-
-    // Question and answer (setup/). set_answer gives the registry's result
-    // (0 when the answer is stored and reads back).
-    long set_answer();
-    void welcome();
-    void login();
-    void change_answer();
-    void change_question();
-
-    // Start-up options (options/startup.cpp).
-    void load_startup_checks();
-    void autorun_Click();
-    void autorunnolock_Click();
-    void autorunatstart_Click();
-    void noautorun_Click();
-
-    // The answer that set_answer stores.
-    std::string pending_answer;
-
-    // Handlers.
     void timerz_Timer();
-    void Command9_Click();
-    void mnuLock_Click();
-    void ExitButton_Click();
-    void mnulockup_Click();
-    void Command1_Click();
-    void mnuQuit_Click();
-    void Command3_Click();
-    void chgquestion_Click();
-    void Command4_Click();
-    void answer_Click();
-    void Command2_Click();
+    // "&Lock && Hide" (F9): minimised, and locked at the next paint.
+    void lock_and_hide();
+    // "Quit": the process ends at once.
+    void quit();
+    // "&Windows Screen Saver" (F11).
     void scrlock_Click();
-    void Command5_Click();
-    void mnuViewLog_Click();
-    void Command12_Click();
-    void mnuHide_Click();
-    void Command11_Click();
-    void mnuDelete_Click();
-    void DeleteAll_Click();
-    void mnuRed_Click();
-    void mnuGreen_Click();
-    void mnuBlue_Click();
-    void mnuPurple_Click();
-    void mnuYellow_Click();
-    void abtDulcimet_Click();
-    void mnuOnline_Click();
-    void mnuEmail_Click();
 
-    static constexpr std::array<Route<Form1>, 10> kClicks{{
-        {"Command9", -1, &Form1::Command9_Click},
-        {"ExitButton", 2, &Form1::ExitButton_Click},
-        {"Command1", -1, &Form1::Command1_Click},
-        {"Command3", -1, &Form1::Command3_Click},
-        {"Command4", -1, &Form1::Command4_Click},
-        {"Command2", -1, &Form1::Command2_Click},
-        {"Command5", -1, &Form1::Command5_Click},
-        {"Command12", -1, &Form1::Command12_Click},
-        {"Command11", -1, &Form1::Command11_Click},
-        {"DeleteAll", -1, &Form1::DeleteAll_Click},
-    }};
-    static constexpr std::array<Route<Form1>, 21> kMenus{{
-        {"mnuLock", -1, &Form1::mnuLock_Click},
-        {"mnulockup", -1, &Form1::mnulockup_Click},
-        {"mnuQuit", -1, &Form1::mnuQuit_Click},
-        {"chgquestion", -1, &Form1::chgquestion_Click},
-        {"answer", -1, &Form1::answer_Click},
-        {"scrlock", -1, &Form1::scrlock_Click},
-        {"mnuViewLog", -1, &Form1::mnuViewLog_Click},
-        {"mnuHide", -1, &Form1::mnuHide_Click},
-        {"mnuDelete", -1, &Form1::mnuDelete_Click},
-        {"mnuRed", -1, &Form1::mnuRed_Click},
-        {"mnuGreen", -1, &Form1::mnuGreen_Click},
-        {"mnuBlue", -1, &Form1::mnuBlue_Click},
-        {"mnuPurple", -1, &Form1::mnuPurple_Click},
-        {"mnuYellow", -1, &Form1::mnuYellow_Click},
-        {"autorunnolock", -1, &Form1::autorunnolock_Click},
-        {"autorun", -1, &Form1::autorun_Click},
-        {"autorunatstart", -1, &Form1::autorunatstart_Click},
-        {"noautorun", -1, &Form1::noautorun_Click},
-        {"abtDulcimet", -1, &Form1::abtDulcimet_Click},
-        {"mnuOnline", -1, &Form1::mnuOnline_Click},
-        {"mnuEmail", -1, &Form1::mnuEmail_Click},
-    }};
-    static constexpr std::array<Route<Form1>, 1> kTimers{{
-        {"timerz", -1, &Form1::timerz_Timer},
-    }};
+    static const std::array<Click, 10> kClicks;
+    static const std::array<Choice, 21> kMenus;
+    static const std::array<Tick, 1> kTimers;
 
     void on_mouse_down(std::string_view control, platform::MouseButton button) override;
 
@@ -129,21 +65,50 @@ protected:
     bool on_sys_command(platform::SysCommand c) override;
 
 private:
+    Form4& lock_;
+    frmSplash& splash_;
     bool in_login_ = false;  // the first-run set-up runs from a paint
-    void add_records(std::string_view data);
-    void report_unsaved_log();
-    bool log_in_list_ = false;
-    bool log_unsaved_ = false;
-    // Each line loaded from or written to the file, with its record's bytes.
-    std::multimap<std::string, std::string> log_records_;
-
-    void lock_and_hide();
-    void check_autorun(bool on);
-    void check_start_hidden(bool on);
-    void check_stored_autorun();
-    void check_stored_start_mode();
-    bool stored_or_reported(long error, const char* what);
-    void choose_color(const char* name);
 };
+
+// Each event keeps its name; the button and the menu item of one command
+// run the same member.
+inline constexpr std::array<Form1::Click, 10> Form1::kClicks{{
+    {"Command9", -1, &Form1::show_lock},
+    {"ExitButton", 2, &Form1::lock_and_hide},
+    {"Command1", -1, &Form1::quit},
+    {"Command3", -1, &Form1::change_question},
+    {"Command4", -1, &Form1::change_answer},
+    {"Command2", -1, &Form1::scrlock_Click},
+    {"Command5", -1, &Form1::Command5_Click},
+    {"Command12", -1, &Form1::Command12_Click},
+    {"Command11", -1, &Form1::Command11_Click},
+    {"DeleteAll", -1, &Form1::DeleteAll_Click},
+}};
+inline constexpr std::array<Form1::Choice, 21> Form1::kMenus{{
+    {"mnuLock", &Form1::show_lock},
+    {"mnulockup", &Form1::lock_and_hide},
+    {"mnuQuit", &Form1::quit},
+    {"chgquestion", &Form1::change_question},
+    {"answer", &Form1::change_answer},
+    {"scrlock", &Form1::scrlock_Click},
+    {"mnuViewLog", &Form1::Command5_Click},
+    {"mnuHide", &Form1::Command12_Click},
+    {"mnuDelete", &Form1::Command11_Click},
+    {"mnuRed", &Form1::mnuRed_Click},
+    {"mnuGreen", &Form1::mnuGreen_Click},
+    {"mnuBlue", &Form1::mnuBlue_Click},
+    {"mnuPurple", &Form1::mnuPurple_Click},
+    {"mnuYellow", &Form1::mnuYellow_Click},
+    {"autorunnolock", &Form1::autorunnolock_Click},
+    {"autorun", &Form1::autorun_Click},
+    {"autorunatstart", &Form1::autorunatstart_Click},
+    {"noautorun", &Form1::noautorun_Click},
+    {"abtDulcimet", &Form1::abtDulcimet_Click},
+    {"mnuOnline", &Form1::mnuOnline_Click},
+    {"mnuEmail", &Form1::mnuEmail_Click},
+}};
+inline constexpr std::array<Form1::Tick, 1> Form1::kTimers{{
+    {"timerz", &Form1::timerz_Timer},
+}};
 
 }  // namespace kv

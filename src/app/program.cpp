@@ -1,23 +1,17 @@
 #include "app/program.h"
 
-#include "app/entry.h"
-#include "app/form1.h"
-#include "ui/maker.h"
-#include "app/splash.h"
-#include "help/about.h"
-#include "lock/form4.h"
+#include "platform/entry.h"
 #include "platform/system.h"
 #include "platform/ui.h"
+#include "ui/maker.h"
 
 namespace kv {
 
 Program::Program()
-    : splash_(std::make_unique<frmSplash>(*this)),
-      form1_(std::make_unique<Form1>(*this)),
-      form4_(std::make_unique<Form4>(*this)),
-      about_(std::make_unique<AboutBox>(*this)) {}
-
-Program::~Program() = default;
+    : about_(*this),
+      form1_(*this, form4_, about_, splash_),
+      form4_(*this, form1_, form1_, form1_, form1_),
+      splash_(*this, form1_) {}
 
 void Program::start() {
     splash().Show();
@@ -28,17 +22,6 @@ void Program::start() {
             platform::kMbOkStop, KV_APP_TITLE);
         platform::end_process();
     }
-}
-
-std::string version_text() {
-    const auto v = platform::version_info();
-    return "Version " + std::to_string(v.major) + "." + std::to_string(v.minor);
-}
-
-std::string title_with_version() {
-    const auto v = platform::version_info();
-    return std::string(KV_APP_TITLE) + " " + std::to_string(v.major) + "." +
-           std::to_string(v.minor);
 }
 
 int program_main() {

@@ -1,44 +1,36 @@
 // The running program: its program-wide variables and its four windows.
 #pragma once
 
-#include <memory>
-#include <string>
-
+#include "app/form1.h"
+#include "app/splash.h"
+#include "help/about.h"
+#include "lock/form4.h"
 #include "ui/state.h"
 
 namespace kv {
 
-class frmSplash;
-class Form1;
-class Form4;
-class AboutBox;
-
 class Program : public ProgramState {
 public:
     Program();
-    ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
     // The windows; each loads when first used.
-    frmSplash& splash() { return *splash_; }
-    Form1& form1() { return *form1_; }
-    Form4& form4() { return *form4_; }
-    AboutBox& about() { return *about_; }
+    frmSplash& splash() { return splash_; }
+    Form1& form1() { return form1_; }
+    Form4& form4() { return form4_; }
+    AboutBox& about() { return about_; }
 
     // Process start: the splash is the start-up window.
     void start();
 
 private:
-    std::unique_ptr<frmSplash> splash_;
-    std::unique_ptr<Form1> form1_;
-    std::unique_ptr<Form4> form4_;
-    std::unique_ptr<AboutBox> about_;
+    // In the order they are built: each takes the windows it works with,
+    // which need not be built yet, only to keep them.
+    AboutBox about_;
+    Form1 form1_;
+    Form4 form4_;
+    frmSplash splash_;
 };
-
-// "Kestrova 2.0": the product name and the version from the version resource.
-std::string title_with_version();
-// "Version 2.0".
-std::string version_text();
 
 }  // namespace kv

@@ -4,21 +4,17 @@
 #include <string>
 
 #include "app/form1.h"
-#include "ui/layouts.h"
-#include "ui/maker.h"
-#include "app/program.h"
-#include "lock/form4.h"
-#include "options/colors.h"
 #include "platform/system.h"
 #include "store/secrets.h"
 #include "store/settings.h"
 #include "store/text.h"
+#include "ui/maker.h"
+#include "ui/state.h"
+#include "ui/version.h"
 
 namespace kv {
 
 using platform::kSpiSetScreenSaverRunning;
-
-frmSplash::frmSplash(Program& p) : RoutedForm(p, layout::kSplash) {}
 
 std::optional<std::string_view> platform_label(unsigned platform_id) {
     switch (platform_id) {
@@ -90,11 +86,8 @@ void frmSplash::Timer2_Timer() {
 }
 
 void frmSplash::open_main_window() {
-    program_.main_unlocked = 1;
-    program_.form1().Show();
-    program_.main_unlocked = 0;
-    program_.form1().set_window_state(platform::WindowState::Normal);
-    load_color(program_);
+    main_.show_with_lock_armed(platform::WindowState::Normal);
+    main_.load_color();
 }
 
 void frmSplash::start_handover() {
@@ -103,15 +96,12 @@ void frmSplash::start_handover() {
     // A start mode that is not a number locks: a question is stored, so the
     // program must not open unlocked.
     if (start_mode_number(program_.login_mode) == 1.0) {
-        program_.main_unlocked = 1;
-        program_.form1().Show();
-        program_.main_unlocked = 0;
-        program_.form1().set_window_state(platform::WindowState::Minimized);
-        load_color(program_);
+        main_.show_with_lock_armed(platform::WindowState::Minimized);
+        main_.load_color();
     } else {
         program_.main_unlocked = 1;
-        load_color(program_);
-        program_.form1().show_lock();
+        main_.load_color();
+        main_.show_lock();
     }
 }
 

@@ -7,18 +7,22 @@
 #include <string_view>
 
 #include "ui/form_base.h"
+#include "ui/layouts.h"
 
 namespace kv {
 
-class frmSplash : public RoutedForm<frmSplash> {
+class Form1;
+
+class frmSplash : public RoutedForm<frmSplash, layout::kSplash> {
 public:
-    explicit frmSplash(Program& p);
+    // The main window is where the start-up hands over to.
+    frmSplash(ProgramState& state, Form1& main) : RoutedForm(state), main_(main) {}
 
     void Timer2_Timer();
 
-    static constexpr std::array<Route<frmSplash>, 0> kClicks{};
-    static constexpr std::array<Route<frmSplash>, 0> kMenus{};
-    static constexpr Route<frmSplash> kTimers[] = {{"Timer2", -1, &frmSplash::Timer2_Timer}};
+    static const std::array<Click, 0> kClicks;
+    static const std::array<Choice, 0> kMenus;
+    static const std::array<Tick, 1> kTimers;
 
 protected:
     void Form_Load() override;
@@ -28,7 +32,15 @@ protected:
 private:
     void open_main_window();
     void start_handover();
+
+    Form1& main_;
 };
+
+inline constexpr std::array<frmSplash::Click, 0> frmSplash::kClicks{};
+inline constexpr std::array<frmSplash::Choice, 0> frmSplash::kMenus{};
+inline constexpr std::array<frmSplash::Tick, 1> frmSplash::kTimers{{
+    {"Timer2", &frmSplash::Timer2_Timer},
+}};
 
 // The platform label for GetVersionExA's platform id; nothing for ids that
 // keep the design text.

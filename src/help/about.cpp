@@ -1,14 +1,10 @@
 #include "help/about.h"
 
-#include "app/form1.h"
-#include "ui/layouts.h"
-#include "ui/maker.h"
-#include "app/program.h"
 #include "platform/system.h"
+#include "ui/maker.h"
+#include "ui/version.h"
 
 namespace kv {
-
-AboutBox::AboutBox(Program& p) : RoutedForm(p, layout::kAboutBox) {}
 
 void AboutBox::Form_Load() {
     const auto v = platform::version_info();
@@ -35,16 +31,16 @@ void open_with_shell(platform::NativeWindow owner, const char* target, const cha
 }
 }  // namespace
 
-void Form1::abtDulcimet_Click() { program_.about().ShowModal(); }
+void HelpMenu::abtDulcimet_Click() { about_.ShowModal(); }
 
-void Form1::mnuOnline_Click() {
-    open_with_shell(window_.handle(), KV_WEB_URL,
+void HelpMenu::mnuOnline_Click() {
+    open_with_shell(main_.window().handle(), KV_WEB_URL,
                     "Could not connect to Orvane Online. Start Your Internet Browser and try "
                     "again..");
 }
 
-void Form1::mnuEmail_Click() {
-    open_with_shell(window_.handle(), "mailto:" KV_SUPPORT_EMAIL,
+void HelpMenu::mnuEmail_Click() {
+    open_with_shell(main_.window().handle(), "mailto:" KV_SUPPORT_EMAIL,
                     "Could not start your email program.");
 }
 

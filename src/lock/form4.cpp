@@ -1,15 +1,12 @@
 #include "lock/form4.h"
 
-#include "app/form1.h"
-#include "ui/layouts.h"
-#include "app/program.h"
-#include "log/attempt_log.h"
-#include "options/colors.h"
 #include "platform/registry.h"
 #include "store/secrets.h"
 #include "store/settings.h"
 #include "store/text.h"
 #include "ui/maker.h"
+#include "ui/state.h"
+#include "ui/version.h"
 
 namespace kv {
 
@@ -19,8 +16,6 @@ namespace {
 constexpr platform::Rgb kCyan{0, 255, 255};
 constexpr platform::Rgb kRed{255, 0, 0};
 }  // namespace
-
-Form4::Form4(Program& p) : RoutedForm(p, layout::kForm4) {}
 
 std::string lock_caption() { return title_with_version() + "  (Kestrova is Activated)"; }
 
@@ -149,12 +144,12 @@ void Form4::release() {
             platform::kMbYesNoStop, "Security Alert!");
         if (store::clear_alert() != platform::kErrorSuccess)
             platform::message_box(kClearAlertError, platform::kMbOk, KV_APP_TITLE);
-        if (answer == platform::kIdYes) program_.form1().show_log();
+        if (answer == platform::kIdYes) viewer_.show_log();
     }
     Unload();
     if (program_.main_unlocked != 1) {
         program_.main_unlocked = 1;
-        load_color(program_);
+        colours_.load_color();
     }
 }
 
@@ -163,10 +158,8 @@ void Form4::refuse(const std::string& typed) {
     program_.alert_pending = true;
     store::set_alert();
 
-    Form1& main = program_.form1();
-    main.ctl("List2").list_add(
-        attempt_line(platform::date_text() + " " + platform::time_text(), typed));
-    main.update3();
+    log_.record_attempt(platform::date_text() + " " + platform::time_text(), typed);
+    log_.update3();
 
     ctl("Command1").set_enabled(false);
     ctl("Textnew").set_visible(false);
@@ -194,7 +187,7 @@ void Form4::Form_Unload() {
     platform::system_parameters_info(kSpiSetScreenSaverRunning, 0);
     platform::clip_cursor(platform::desktop_rect());
     task_keys_.reset();
-    program_.form1().show_after_lock();
+    host_.show_after_lock();
 }
 
 }  // namespace kv

@@ -6,34 +6,41 @@
 #include <optional>
 #include <string>
 
-#include "ui/form_base.h"
+#include "log/attempt_log.h"
+#include "log/log_viewer.h"
+#include "options/colors.h"
 #include "platform/system.h"
+#include "ui/form_base.h"
+#include "ui/layouts.h"
 
 namespace kv {
 
-class Form4 : public RoutedForm<Form4> {
+// What the lock screen asks of the main window as it unloads.
+class LockHost {
 public:
-    explicit Form4(Program& p);
+    // With lock_released the main window shows again; otherwise it hides,
+    // and the lock screen comes back 50 ms later.
+    virtual void show_after_lock() = 0;
+
+protected:
+    ~LockHost() = default;
+};
+
+class Form4 : public RoutedForm<Form4, layout::kForm4> {
+public:
+    // The main window's log, viewer and colours, whose operations the lock
+    // screen runs, and the main window as the host of its hand-over.
+    Form4(ProgramState& state, LockHost& host, AttemptLog& log, LogViewer& viewer,
+          ColourMenu& colours)
+        : RoutedForm(state), host_(host), log_(log), viewer_(viewer), colours_(colours) {}
 
     void Command1_Click();
     void Timer1_Timer();
     void Timer2_Timer();
 
-    static constexpr std::array<Route<Form4>, 1> kClicks{{
-        {"Command1", -1, &Form4::Command1_Click},
-    }};
-    static constexpr std::array<Route<Form4>, 0> kMenus{};
-    static constexpr std::array<Route<Form4>, 2> kTimers{{
-        {"Timer1", -1, &Form4::Timer1_Timer},
-        {"Timer2", -1, &Form4::Timer2_Timer},
-    }};
-
-    // The stored answer as its 20-character field.
-    std::string stored_answer;
-    // The question while the wrong-answer message stands in its place.
-    std::string saved_caption;
-    // The last rectangle of "&Enter" the pointer was confined to.
-    platform::Rect clip_rect;
+    static const std::array<Click, 1> kClicks;
+    static const std::array<Choice, 0> kMenus;
+    static const std::array<Tick, 2> kTimers;
 
     static constexpr const char* kWrongAnswer =
         "Wrong Answer! Your incorrect entry will not unlock this system.";
@@ -53,7 +60,6 @@ protected:
     void on_deactivate() override;
 
 private:
-    bool answer_known_ = false;
     void release();
     void refuse(const std::string& typed);
     // Back to the normal state, the size and the place of the load.
@@ -62,10 +68,33 @@ private:
     // the wrong-answer message stands.
     void focus_keyboard();
 
+    LockHost& host_;
+    AttemptLog& log_;
+    LogViewer& viewer_;
+    ColourMenu& colours_;
+
+    // The stored answer as its 20-character field.
+    std::string stored_answer;
+    // The answer was read, or is known to be missing.
+    bool answer_known_ = false;
+    // The question while the wrong-answer message stands in its place.
+    std::string saved_caption;
+    // The last rectangle of "&Enter" the pointer was confined to.
+    platform::Rect clip_rect;
+    // The place and size of the load, where the guard keeps the window.
+    platform::Rect home_rect_;
     std::optional<platform::TaskKeyBlock> task_keys_;
     int keyboard_checks_ = 0;  // ticks that take the keyboard once more
-    platform::Rect home_rect_;
 };
+
+inline constexpr std::array<Form4::Click, 1> Form4::kClicks{{
+    {"Command1", -1, &Form4::Command1_Click},
+}};
+inline constexpr std::array<Form4::Choice, 0> Form4::kMenus{};
+inline constexpr std::array<Form4::Tick, 2> Form4::kTimers{{
+    {"Timer1", &Form4::Timer1_Timer},
+    {"Timer2", &Form4::Timer2_Timer},
+}};
 
 // When the alert flag cannot be deleted after the security alert.
 inline constexpr const char* kClearAlertError =

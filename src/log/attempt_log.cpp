@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <map>
 
-#include "app/form1.h"
-#include "app/program.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "store/scrambler.h"
 #include "store/text.h"
+#include "ui/state.h"
 
 namespace kv {
 
@@ -60,8 +59,8 @@ std::string log_file_path() {
 
 // Adds a line for every whole record of `data` and keeps each record's
 // bytes, so that a rewrite gives back exactly what it loaded.
-void Form1::add_records(std::string_view data) {
-    auto list = ctl("List2");
+void AttemptLog::add_records(std::string_view data) {
+    auto list = main_.ctl("List2");
     for (std::size_t at = 0; at + kLogRecordSize <= data.size(); at += kLogRecordSize) {
         const std::string record(data.substr(at, kLogRecordSize));
         std::string line = record_line(record);
@@ -72,17 +71,18 @@ void Form1::add_records(std::string_view data) {
 
 // A load that fails leaves the list as it was: it then shows a part of what
 // the file holds, and the next rewrite reads the file first.
-void Form1::load_list3() {
-    auto list = ctl("List2");  // loads the window first, with its own load
-    program_.log_path = log_file_path();
+void AttemptLog::load_list3() {
+    auto list = main_.ctl("List2");  // loads the window first, with its own load
+    main_.state().log_path = log_file_path();
     // Changes the file has not taken yet would be lost by the reload.
     if (log_unsaved_) {
         update3();
         if (log_unsaved_) return;
     }
-    platform::ensure_file(program_.log_path);
+    const std::string& path = main_.state().log_path;
+    platform::ensure_file(path);
     std::string data;
-    if (!platform::read_file(program_.log_path, data)) return;
+    if (!platform::read_file(path, data)) return;
     list.list_clear();
     log_records_.clear();
     add_records(data);
@@ -93,13 +93,14 @@ void Form1::load_list3() {
 // or a failed write leaves the previous log whole. A record on disk that the
 // list does not hold (its load failed) is taken in first; if the file cannot
 // be read even then, it is left as it is and the list is written later.
-void Form1::update3() {
-    auto list = ctl("List2");
-    program_.log_path = log_file_path();
+void AttemptLog::update3() {
+    auto list = main_.ctl("List2");
+    main_.state().log_path = log_file_path();
+    const std::string& path = main_.state().log_path;
     if (!log_in_list_) {
-        platform::ensure_file(program_.log_path);
+        platform::ensure_file(path);
         std::string data;
-        if (!platform::read_file(program_.log_path, data)) {
+        if (!platform::read_file(path, data)) {
             log_unsaved_ = true;
             return;
         }
@@ -122,8 +123,16 @@ void Form1::update3() {
         data += record;
         written.emplace(std::move(line), std::move(record));
     }
-    log_unsaved_ = !platform::replace_file(program_.log_path, data);
+    log_unsaved_ = !platform::replace_file(path, data);
     if (!log_unsaved_) log_records_ = std::move(written);
+}
+
+void AttemptLog::record_attempt(std::string_view when, std::string_view typed) {
+    std::string line = attempt_line(when, typed);
+    main_.ctl("List2").list_add(line);
+    // Its record is made once, here, and kept with the line.
+    std::string record = log_record(line);
+    log_records_.emplace(std::move(line), std::move(record));
 }
 
 }  // namespace kv

@@ -3,8 +3,11 @@
 // program that keeps them between runs.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
+
+#include "ui/main_window.h"
 
 namespace kv {
 
@@ -26,5 +29,37 @@ std::string record_line(std::string_view record);
 
 // The directory of the program followed by "\klingon2".
 std::string log_file_path();
+
+// The attempt log as the main window carries it: its list List2 is the
+// working copy that is shown, and the file is written from it. Each line
+// keeps the bytes of its record, so that a rewrite gives back exactly what
+// was loaded and a line is never parsed back from the list.
+class AttemptLog {
+public:
+    explicit AttemptLog(MainWindow& main) : main_(main) {}
+
+    // Clears List2 and fills it from the file. A load that fails leaves the
+    // list as it was; the next rewrite reads the file first.
+    void load_list3();
+    // Rewrites the file from List2.
+    void update3();
+    // A wrong answer's line, added to the working copy (which loads the main
+    // window when it is not loaded). update3 saves it.
+    void record_attempt(std::string_view when, std::string_view typed);
+
+    // The list holds every record of the file (a load or a rewrite read it).
+    bool log_in_list() const { return log_in_list_; }
+    // The list holds changes the file has not taken (a rewrite failed).
+    bool log_unsaved() const { return log_unsaved_; }
+
+private:
+    void add_records(std::string_view data);
+
+    MainWindow& main_;
+    bool log_in_list_ = false;
+    bool log_unsaved_ = false;
+    // Each line loaded from or written to the file, with its record's bytes.
+    std::multimap<std::string, std::string> log_records_;
+};
 
 }  // namespace kv

@@ -3,9 +3,8 @@
 #include <array>
 #include <string>
 
-#include "app/form1.h"
-#include "app/program.h"
 #include "store/settings.h"
+#include "ui/state.h"
 
 namespace kv {
 
@@ -13,7 +12,7 @@ namespace {
 
 struct ColorEntry {
     const char* name;
-    const char* menu;
+    MenuName<layout::kForm1> menu;
     platform::Rgb heading;
 };
 
@@ -51,32 +50,40 @@ void paint_gradient(platform::Painter& painter, std::string_view color) {
 
 void paint_gradient(FormBase& form) { form.window().invalidate(); }
 
-void load_color(Program& program) {
+void ColourMenu::load_color() {
+    ProgramState& state = main_.state();
     const auto stored = store::read_value(store::kVendorKey, "Color");
-    Form1& f = program.form1();
     if (!stored) {
         // Blue with no checkmark: a checkmark left from before would claim a
         // colour that may not be stored. A window not loaded has none yet.
-        program.current_color = "blue";
-        if (f.loaded())
-            for (const auto& c : kColors) f.menu(c.menu).set_checked(false);
+        state.current_color = "blue";
+        if (main_.loaded())
+            for (const auto& c : kColors) main_.menu(c.menu).set_checked(false);
         return;
     }
-    program.current_color = *stored;
-    for (const auto& c : kColors) f.menu(c.menu).set_checked(false);
+    state.current_color = *stored;
+    for (const auto& c : kColors) main_.menu(c.menu).set_checked(false);
     for (const auto& c : kColors) {
-        if (program.current_color != c.name) continue;
-        f.menu(c.menu).set_checked(true);
-        f.ctl("Label4", 0).set_fore_color(c.heading);
-        f.ctl("Label4", 1).set_fore_color(c.heading);
+        if (state.current_color != c.name) continue;
+        main_.menu(c.menu).set_checked(true);
+        main_.ctl("Label4", 0).set_fore_color(c.heading);
+        main_.ctl("Label4", 1).set_fore_color(c.heading);
         break;
     }
 }
 
-void set_color(Program& program) {
-    store::write_value(store::kVendorKey, "Color", program.current_color);
-    paint_gradient(program.form1());
-    load_color(program);
+void ColourMenu::set_color() {
+    store::write_value(store::kVendorKey, "Color", main_.state().current_color);
+    paint_gradient(main_);
+    load_color();
+}
+
+// Then the whole window is repainted at once, with the new gradient.
+void ColourMenu::choose_color(const char* name) {
+    main_.state().current_color = name;
+    set_color();
+    main_.window().invalidate();
+    main_.window().update();
 }
 
 }  // namespace kv

@@ -1,11 +1,10 @@
-// Start-up options: autorun through the Run key, the conflict with the
-// sibling product's autorun entry, and the start mode.
-#include "app/form1.h"
-#include "ui/maker.h"
-#include "app/program.h"
+#include "options/startup.h"
+
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "store/settings.h"
+#include "ui/maker.h"
+#include "ui/state.h"
 
 namespace kv {
 
@@ -16,33 +15,33 @@ constexpr const char* kNextKestrova =
 }  // namespace
 
 // In each pair of start-up items exactly one carries the checkmark.
-void Form1::check_autorun(bool on) {
-    menu("autorunatstart").set_checked(on);
-    menu("noautorun").set_checked(!on);
+void StartupMenu::check_autorun(bool on) {
+    main_.menu("autorunatstart").set_checked(on);
+    main_.menu("noautorun").set_checked(!on);
 }
 
-void Form1::check_start_hidden(bool on) {
-    menu("autorunnolock").set_checked(on);
-    menu("autorun").set_checked(!on);
+void StartupMenu::check_start_hidden(bool on) {
+    main_.menu("autorunnolock").set_checked(on);
+    main_.menu("autorun").set_checked(!on);
 }
 
-void Form1::load_startup_checks() {
+void StartupMenu::load_startup_checks() {
     check_stored_autorun();
     check_stored_start_mode();
 }
 
-void Form1::check_stored_autorun() {
+void StartupMenu::check_stored_autorun() {
     check_autorun(store::read_value(store::kRunKey, "Kestrova").has_value());
 }
 
-void Form1::check_stored_start_mode() {
-    program_.login_mode = store::read_login();
-    check_start_hidden(program_.login_mode == "1");
+void StartupMenu::check_stored_start_mode() {
+    main_.state().login_mode = store::read_login();
+    check_start_hidden(main_.state().login_mode == "1");
 }
 
 // A change the registry did not take is reported, never confirmed, and the
 // checkmarks then show what is stored.
-bool Form1::stored_or_reported(long error, const char* what) {
+bool StartupMenu::stored_or_reported(long error, const char* what) {
     if (error == 0) return true;
     platform::message_box(store::not_stored_text(what, error), platform::kMbOkExclamation,
                           KV_APP_TITLE);
@@ -51,28 +50,28 @@ bool Form1::stored_or_reported(long error, const char* what) {
     return false;
 }
 
-void Form1::autorun_Click() {
+void StartupMenu::autorun_Click() {
     if (!stored_or_reported(store::set_login_lock(), "The start-up option")) return;
     check_start_hidden(false);
     platform::message_box(kNextKestrova, platform::kMbOkInformation,
                           "Add Protection to Windows Startup");
 }
 
-void Form1::autorunnolock_Click() {
+void StartupMenu::autorunnolock_Click() {
     if (!stored_or_reported(store::set_login_hidden(), "The start-up option")) return;
     check_start_hidden(true);
     platform::message_box(kNextKestrova, platform::kMbOkInformation, "Add to StartUp");
 }
 
-void Form1::autorunatstart_Click() {
+void StartupMenu::autorunatstart_Click() {
     // Both must never autorun: when Dulcimet's entry cannot be checked, ours
     // stays off.
     const store::ValueRead dulcimet = store::check_dulcimet_autorun();
-    program_.dulcimet_autorun = dulcimet.found();
+    main_.state().dulcimet_autorun = dulcimet.found();
     if (dulcimet.result != platform::kErrorFileNotFound &&
         !stored_or_reported(dulcimet.result, "The AutoRun option"))
         return;
-    if (program_.dulcimet_autorun) {
+    if (main_.state().dulcimet_autorun) {
         const int answer = platform::message_box(
             "Dulcimet is also installed on your system with the AutoRun feature selected. You "
             "cannot have both Dulcimet and Kestrova using the AutoRun feature. Would you like to "
@@ -95,7 +94,7 @@ void Form1::autorunatstart_Click() {
     platform::message_box(kNextWindows, platform::kMbOkInformation, "Add to StartUp");
 }
 
-void Form1::noautorun_Click() {
+void StartupMenu::noautorun_Click() {
     if (!stored_or_reported(store::remove_autorun(), "The AutoRun option")) return;
     check_autorun(false);
     platform::message_box(kNextWindows, platform::kMbOkInformation, "Remove from StartUp");

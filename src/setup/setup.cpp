@@ -2,14 +2,13 @@
 // message boxes and input boxes.
 #include <string>
 
-#include "app/form1.h"
-#include "ui/maker.h"
-#include "app/program.h"
 #include "platform/system.h"
+#include "setup/credentials.h"
 #include "setup/dialogue.h"
 #include "store/secrets.h"
 #include "store/settings.h"
 #include "store/text.h"
+#include "ui/maker.h"
 
 namespace kv {
 
@@ -91,12 +90,12 @@ Entry answer_and_store(const std::string& question, std::string_view consequence
 
 }  // namespace
 
-void Form1::welcome() {
+void Credentials::welcome() {
     platform::message_box("Access to Kestrova is obtained by answering a user-defined question.",
                           platform::kMbOk, "Welcome to Kestrova!");
 }
 
-void Form1::login() {
+void Credentials::login() {
     for (;;) {
         welcome();
         const std::string entered =
@@ -128,50 +127,50 @@ void Form1::login() {
                 break;
         }
 
-        Hide();
+        main_.Hide();
         if (platform::message_box(
                 "Do you want to start Kestrova on Windows Startup to prevent unauthorized access "
                 "to your PC? (You can turn this option on or off at any time from the OPTIONS "
                 "menu)",
                 platform::kMbYesNoQuestion, "Configuration Options") == platform::kIdYes) {
-            Hide();
-            autorunatstart_Click();
+            main_.Hide();
+            startup_.autorunatstart_Click();
         } else {
-            check_autorun(false);
-            Hide();
+            startup_.check_autorun(false);
+            main_.Hide();
             platform::message_box("This action will take effect next time you restart Windows.",
                                   platform::kMbOkInformation, "Add Protection to Windows StartUp");
         }
 
-        Hide();
+        main_.Hide();
         if (platform::message_box(
                 "When you start Kestrova do you want it to automatically display the login "
                 "screen? If you select 'NO' Kestrova will start minimized in the Windows TaskBar. "
                 "(You can turn this option on or off at any time from the OPTIONS menu)",
                 platform::kMbYesNoQuestion, "Configuration Options") == platform::kIdYes) {
-            autorun_Click();
+            startup_.autorun_Click();
         } else {
-            autorunnolock_Click();
+            startup_.autorunnolock_Click();
         }
 
-        Hide();
+        main_.Hide();
         platform::message_box(
             "You have successfully setup this application. You can change your Question and/or "
             "your Answer at any time by selecting these tasks from the 'Options' menu.\r\rYou "
             "will login from now on using your customized setup.",
             platform::kMbOk, "Setup Complete");
-        load_list3();
-        Show();
+        log_.load_list3();
+        main_.Show();
         return;
     }
 }
 
-long Form1::set_answer() {
+long Credentials::set_answer() {
     const auto stored = store::write_answer(pending_answer);
     return stored.unstorable ? store::kErrorReadBackDiffers : stored.error;
 }
 
-void Form1::change_answer() {
+void Credentials::change_answer() {
     const std::string question = store::load_question();
     const std::string entered = platform::input_box(question, "Change Your Answer");
     if (ltrim(entered).empty()) {
@@ -199,7 +198,7 @@ void Form1::change_answer() {
     platform::message_box("Answer Updated.", platform::kMbOk, "Success!");
 }
 
-void Form1::change_question() {
+void Credentials::change_question() {
     const std::string entered =
         platform::input_box(question_prompt(false), "Kestrova Question Setup");
     if (ltrim(fixed(entered, kQuestionWidth)).empty()) {

@@ -3,19 +3,19 @@
 // loads it afresh. Events reach named handlers through tables.
 #pragma once
 
-#include <span>
 #include <string_view>
 
 #include "platform/ui.h"
+#include "ui/names.h"
 
 namespace kv {
 
-class Program;
+struct ProgramState;
 
 class FormBase : public platform::FormEvents {
 public:
-    FormBase(Program& program, const platform::FormSpec& spec)
-        : program_(program), window_(spec, *this) {}
+    FormBase(ProgramState& state, const platform::FormSpec& spec)
+        : program_(state), window_(spec, *this) {}
 
     bool loaded() const { return window_.created(); }
     // Creates the window in its design state and runs Form_Load, once.
@@ -33,18 +33,8 @@ public:
         Load();
         return window_;
     }
-    platform::Control ctl(std::string_view name, int index = -1) {
-        Load();
-        return window_.control(name, index);
-    }
-    platform::MenuItem menu(std::string_view name) {
-        Load();
-        return window_.menu(name);
-    }
-    // A form's own timers; an unloaded form's timers are all off already.
-    void set_timer(std::string_view name, bool on) {
-        if (loaded()) window_.timer(name).set_enabled(on);
-    }
+    // The program-wide variables.
+    ProgramState& state() { return program_; }
 
 protected:
     virtual void Form_Load() {}
@@ -62,38 +52,83 @@ protected:
     }
     bool on_sys_command(platform::SysCommand) override { return takes_input(); }
 
-    Program& program_;
+    // By name, unchecked: FormOf's names are checked when compiled.
+    platform::Control control_named(std::string_view name, int index) {
+        Load();
+        return window_.control(name, index);
+    }
+    platform::MenuItem menu_named(std::string_view name) {
+        Load();
+        return window_.menu(name);
+    }
+
+    ProgramState& program_;
     platform::Form window_;
 };
 
-// Routes clicks, menu choices and timer ticks to member functions listed
-// once per form: T::kClicks, T::kMenus and T::kTimers.
-template <class T>
-struct Route {
-    const char* name;
-    int index;
-    void (T::*handler)();
+// A form laid out by the table Spec: its controls, menu items and timers are
+// named with names checked against the table when the program is compiled.
+template <const platform::FormSpec& Spec>
+class FormOf : public FormBase {
+public:
+    explicit FormOf(ProgramState& state) : FormBase(state, Spec) {}
+
+    platform::Control ctl(ControlName<Spec> name, int index = -1) {
+        return control_named(name.text, index);
+    }
+    platform::MenuItem menu(MenuName<Spec> name) { return menu_named(name.text); }
+    // A form's own timers; an unloaded form's timers are all off already.
+    void set_timer(TimerName<Spec> name, bool on) {
+        if (loaded()) window_.timer(name.text).set_enabled(on);
+    }
+    bool timer_on(TimerName<Spec> name) { return loaded() && window_.timer(name.text).enabled(); }
+    // Shows a menu of the form as a pop-up menu at the pointer.
+    void popup_menu(MenuName<Spec> name) { window().popup_menu(name.text); }
 };
 
-template <class T>
-class RoutedForm : public FormBase {
+// Routes clicks, menu choices and timer ticks to member functions, listed
+// once per form in T::kClicks, T::kMenus and T::kTimers. The tables keep the
+// events' names; several events may run the same member. They are defined
+// after the class, so that a member the form carries from one of its parts
+// can be named through the form.
+template <class T, const platform::FormSpec& Spec>
+class RoutedForm : public FormOf<Spec> {
 public:
-    using FormBase::FormBase;
+    using FormOf<Spec>::FormOf;
+    using Handler = void (T::*)();
+
+    struct Click {
+        ControlName<Spec> control;
+        int index;  // element of a control array, -1 for a plain control
+        Handler handler;
+    };
+    struct Choice {
+        MenuName<Spec> item;
+        Handler handler;
+    };
+    struct Tick {
+        TimerName<Spec> timer;
+        Handler handler;
+    };
 
 protected:
     void on_click(std::string_view control, int index) override {
-        if (this->takes_input()) dispatch(T::kClicks, control, index);
+        if (!this->takes_input()) return;
+        for (const Click& r : T::kClicks)
+            if (control == r.control.text && index == r.index) return run(r.handler);
     }
     void on_menu(std::string_view item) override {
-        if (this->takes_input()) dispatch(T::kMenus, item, -1);
+        if (!this->takes_input()) return;
+        for (const Choice& r : T::kMenus)
+            if (item == r.item.text) return run(r.handler);
     }
-    void on_timer(std::string_view timer) override { dispatch(T::kTimers, timer, -1); }
+    void on_timer(std::string_view timer) override {
+        for (const Tick& r : T::kTimers)
+            if (timer == r.timer.text) return run(r.handler);
+    }
 
 private:
-    void dispatch(std::span<const Route<T>> routes, std::string_view name, int index) {
-        for (const auto& r : routes)
-            if (name == r.name && index == r.index) return (static_cast<T*>(this)->*r.handler)();
-    }
+    void run(Handler h) { (static_cast<T*>(this)->*h)(); }
 };
 
 // SetWindowPos to or from the topmost band, by a 16-bit state: kTopmost

@@ -111,17 +111,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         KV_CHECK(main.menu("autorunnolock").checked() == (program.login_mode == "1"));
         KV_CHECK(main.menu("autorunnolock").checked() != main.menu("autorun").checked());
 
-        load_color(program);
+        main.load_color();
         const auto color = expected(store::kVendorKey, "Color");
         KV_CHECK(program.current_color == (color ? text_of(*color) : "blue"));
         int marks = 0;
         for (const char* item : {"mnuBlue", "mnuGreen", "mnuRed", "mnuPurple", "mnuYellow"})
-            marks += main.menu(item).checked();
+            marks += main.window().menu(item).checked();
         KV_CHECK(marks <= 1);
 
+        // The answer as the lock screen reads it when it loads.
+        const std::string answer = store::load_question_answer().answer;
         Form4& lock = program.form4();
         lock.Show();
-        const std::string answer = lock.stored_answer;
         KV_CHECK(answer.size() == kAnswerWidth);
         lock.ctl("Textnew").set_text(typed);
         sim::click(*sim::find_form("Form4"), "Command1");

@@ -145,7 +145,7 @@ protected:
         p().main_unlocked = 1;
         p().form1().Show();
     }
-    bool checked(const char* item) { return p().form1().menu(item).checked(); }
+    bool checked(const char* item) { return p().form1().window().menu(item).checked(); }
 
     std::vector<Flow> flows();
 
@@ -354,7 +354,7 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
                            sim::put_string(store::kVendorKey, "Color",
                                            name == "red" ? "green" : "red");
                            open_unlocked();
-                           load_color(p());
+                           p().form1().load_color();
                        },
                        [this, item] { sim::choose(*form("Form1"), item); },
                        [this] {

@@ -19,7 +19,6 @@ TEST_F(Lock, GuardHoldsThePointerOnEnterAndKeepsTheWindowOnTop) {
     sim::advance(100);
     ASSERT_TRUE(world().clip.has_value());
     EXPECT_EQ(*world().clip, enter);
-    EXPECT_EQ(p().form4().clip_rect, enter);
     EXPECT_EQ(world().z_order[form("Form4")->handle()], -1);
     EXPECT_GE(world().cursor.x, enter.left);
     EXPECT_LT(world().cursor.x, enter.right);
@@ -378,7 +377,7 @@ TEST_F(Lock, AnswerThatCannotBeReadUnlocksNothingAndIsReadAgain) {
     sim::fail(sim::Call::RegQueryValue, 1117, 2);  // Command, as the lock screen loads again
     sim::advance(50);
     ASSERT_TRUE(shown("Form4"));
-    ASSERT_EQ(p().form4().stored_answer, std::string(20, ' '));
+    ASSERT_TRUE(world().faults.empty()) << "the answer was read";
     sim::fail(sim::Call::RegQueryValue, 1117, 2);  // and once more as it is read again
     type_answer("   ");
     EXPECT_TRUE(shown("Form4"));

@@ -192,7 +192,7 @@ protected:
 TEST_F(LogViewer, EmptyLogShowsTheViewerAndSaysSo) {
     sim::click(*form("Form1"), "Command5");
     for (const char* c : {"List2", "Command11", "Command12", "DeleteAll"})
-        EXPECT_TRUE(p().form1().ctl(c).visible()) << c;
+        EXPECT_TRUE(p().form1().window().control(c).visible()) << c;
     EXPECT_TRUE(p().form1().ctl("Label4", 1).visible());
     EXPECT_FALSE(p().form1().ctl("Command9").enabled());
     ASSERT_EQ(world().boxes.size(), 1u);

@@ -176,10 +176,10 @@ TEST_F(MainWindow, UnknownOrMissingColourPaintsBlueWithoutCheckmark) {
     sim::put_string(store::kVendorKey, "Color", "Blue");
     p().form1().menu("mnuRed").set_checked(true);
     p().form1().ctl("Label4", 0).set_fore_color({1, 2, 3});
-    load_color(p());
+    p().form1().load_color();
     EXPECT_EQ(p().current_color, "Blue");
     for (const char* m : {"mnuBlue", "mnuRed", "mnuGreen", "mnuPurple", "mnuYellow"})
-        EXPECT_FALSE(p().form1().menu(m).checked()) << m;
+        EXPECT_FALSE(p().form1().window().menu(m).checked()) << m;
     EXPECT_EQ(p().form1().ctl("Label4", 0).fore_color(), (platform::Rgb{1, 2, 3}));
     EXPECT_EQ(band_color(p().current_color, 0), (platform::Rgb{0, 0, 255}));
 }
@@ -191,7 +191,7 @@ TEST_F(MainWindow, EmptyColourIsFoundPaintsBlueAndClearsTheCheckmarks) {
     for (const std::string& bytes : {std::string{}, std::string(1, '\0')}) {
         p().form1().menu("mnuRed").set_checked(true);
         sim::put_value(store::kVendorKey, "Color", platform::kRegSz, bytes);
-        load_color(p());
+        p().form1().load_color();
         EXPECT_EQ(p().current_color, "") << bytes.size();
         EXPECT_FALSE(p().form1().menu("mnuRed").checked()) << bytes.size();
         EXPECT_EQ(band_color(p().current_color, 0), (platform::Rgb{0, 0, 255}));
@@ -202,10 +202,10 @@ TEST_F(MainWindow, ColourThatCannotBeReadIsBlueWithNoCheckmark) {
     open_unlocked();
     sim::choose(*form("Form1"), "mnuRed");
     sim::fail(sim::Call::RegQueryValue, 1117);
-    load_color(p());
+    p().form1().load_color();
     EXPECT_EQ(p().current_color, "blue");
     for (const char* m : {"mnuBlue", "mnuRed", "mnuGreen", "mnuPurple", "mnuYellow"})
-        EXPECT_FALSE(p().form1().menu(m).checked()) << m;
+        EXPECT_FALSE(p().form1().window().menu(m).checked()) << m;
 }
 
 TEST_F(MainWindow, FailedColourWriteReadsThePreviousValueBack) {

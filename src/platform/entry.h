@@ -1,4 +1,5 @@
-// The program's start, called by the platform's process entry point.
+// The program's start. The back end's process entry point calls it; the
+// program (app/) defines it.
 #pragma once
 
 namespace kv {

@@ -1,0 +1,39 @@
+// The question and the answer as the main window carries them: the
+// first-run set-up and the later changes, all in message and input boxes.
+#pragma once
+
+#include <string>
+
+#include "log/attempt_log.h"
+#include "options/startup.h"
+#include "ui/main_window.h"
+
+namespace kv {
+
+class Credentials {
+public:
+    Credentials(MainWindow& main, StartupMenu& startup, AttemptLog& log)
+        : main_(main), startup_(startup), log_(log) {}
+
+    // The answer that set_answer stores.
+    std::string pending_answer;
+
+    // Stores pending_answer as the answer: the registry's result (0 when it
+    // is stored and reads back).
+    long set_answer();
+    // The welcome message.
+    void welcome();
+    // The whole first-run set-up, from the welcome to the main window shown.
+    void login();
+    // A new answer for the stored question.
+    void change_answer();
+    // A new question and its answer.
+    void change_question();
+
+private:
+    MainWindow& main_;
+    StartupMenu& startup_;
+    AttemptLog& log_;
+};
+
+}  // namespace kv
