@@ -50,10 +50,6 @@ public:
     // "&Windows Screen Saver" (F11).
     void scrlock_Click();
 
-    static const std::array<Click, 10> kClicks;
-    static const std::array<Choice, 21> kMenus;
-    static const std::array<Tick, 1> kTimers;
-
     void on_mouse_down(std::string_view control, platform::MouseButton button) override;
 
 protected:
@@ -72,43 +68,44 @@ private:
 
 // Each event keeps its name; the button and the menu item of one command
 // run the same member.
-inline constexpr std::array<Form1::Click, 10> Form1::kClicks{{
-    {"Command9", -1, &Form1::show_lock},
-    {"ExitButton", 2, &Form1::lock_and_hide},
-    {"Command1", -1, &Form1::quit},
-    {"Command3", -1, &Form1::change_question},
-    {"Command4", -1, &Form1::change_answer},
-    {"Command2", -1, &Form1::scrlock_Click},
-    {"Command5", -1, &Form1::Command5_Click},
-    {"Command12", -1, &Form1::Command12_Click},
-    {"Command11", -1, &Form1::Command11_Click},
-    {"DeleteAll", -1, &Form1::DeleteAll_Click},
-}};
-inline constexpr std::array<Form1::Choice, 21> Form1::kMenus{{
-    {"mnuLock", &Form1::show_lock},
-    {"mnulockup", &Form1::lock_and_hide},
-    {"mnuQuit", &Form1::quit},
-    {"chgquestion", &Form1::change_question},
-    {"answer", &Form1::change_answer},
-    {"scrlock", &Form1::scrlock_Click},
-    {"mnuViewLog", &Form1::Command5_Click},
-    {"mnuHide", &Form1::Command12_Click},
-    {"mnuDelete", &Form1::Command11_Click},
-    {"mnuRed", &Form1::mnuRed_Click},
-    {"mnuGreen", &Form1::mnuGreen_Click},
-    {"mnuBlue", &Form1::mnuBlue_Click},
-    {"mnuPurple", &Form1::mnuPurple_Click},
-    {"mnuYellow", &Form1::mnuYellow_Click},
-    {"autorunnolock", &Form1::autorunnolock_Click},
-    {"autorun", &Form1::autorun_Click},
-    {"autorunatstart", &Form1::autorunatstart_Click},
-    {"noautorun", &Form1::noautorun_Click},
-    {"abtDulcimet", &Form1::abtDulcimet_Click},
-    {"mnuOnline", &Form1::mnuOnline_Click},
-    {"mnuEmail", &Form1::mnuEmail_Click},
-}};
-inline constexpr std::array<Form1::Tick, 1> Form1::kTimers{{
-    {"timerz", &Form1::timerz_Timer},
-}};
+template <>
+struct Routes<Form1> {
+    static constexpr Form1::Click clicks[] = {
+        {"Command9", -1, &Form1::show_lock},
+        {"ExitButton", 2, &Form1::lock_and_hide},
+        {"Command1", -1, &Form1::quit},
+        {"Command3", -1, &Form1::change_question},
+        {"Command4", -1, &Form1::change_answer},
+        {"Command2", -1, &Form1::scrlock_Click},
+        {"Command5", -1, &Form1::Command5_Click},
+        {"Command12", -1, &Form1::Command12_Click},
+        {"Command11", -1, &Form1::Command11_Click},
+        {"DeleteAll", -1, &Form1::DeleteAll_Click},
+    };
+    static constexpr Form1::Choice menus[] = {
+        {"mnuLock", &Form1::show_lock},
+        {"mnulockup", &Form1::lock_and_hide},
+        {"mnuQuit", &Form1::quit},
+        {"chgquestion", &Form1::change_question},
+        {"answer", &Form1::change_answer},
+        {"scrlock", &Form1::scrlock_Click},
+        {"mnuViewLog", &Form1::Command5_Click},
+        {"mnuHide", &Form1::Command12_Click},
+        {"mnuDelete", &Form1::Command11_Click},
+        {"mnuRed", &Form1::mnuRed_Click},
+        {"mnuGreen", &Form1::mnuGreen_Click},
+        {"mnuBlue", &Form1::mnuBlue_Click},
+        {"mnuPurple", &Form1::mnuPurple_Click},
+        {"mnuYellow", &Form1::mnuYellow_Click},
+        {"autorunnolock", &Form1::autorunnolock_Click},
+        {"autorun", &Form1::autorun_Click},
+        {"autorunatstart", &Form1::autorunatstart_Click},
+        {"noautorun", &Form1::noautorun_Click},
+        {"abtDulcimet", &Form1::abtDulcimet_Click},
+        {"mnuOnline", &Form1::mnuOnline_Click},
+        {"mnuEmail", &Form1::mnuEmail_Click},
+    };
+    static constexpr Form1::Tick ticks[] = {{"timerz", &Form1::timerz_Timer}};
+};
 
 }  // namespace kv

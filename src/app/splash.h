@@ -20,10 +20,6 @@ public:
 
     void Timer2_Timer();
 
-    static const std::array<Click, 0> kClicks;
-    static const std::array<Choice, 0> kMenus;
-    static const std::array<Tick, 1> kTimers;
-
 protected:
     void Form_Load() override;
     void Form_Paint(platform::Painter&) override;
@@ -36,11 +32,10 @@ private:
     Form1& main_;
 };
 
-inline constexpr std::array<frmSplash::Click, 0> frmSplash::kClicks{};
-inline constexpr std::array<frmSplash::Choice, 0> frmSplash::kMenus{};
-inline constexpr std::array<frmSplash::Tick, 1> frmSplash::kTimers{{
-    {"Timer2", &frmSplash::Timer2_Timer},
-}};
+template <>
+struct Routes<frmSplash> : NoRoutes<frmSplash> {
+    static constexpr frmSplash::Tick ticks[] = {{"Timer2", &frmSplash::Timer2_Timer}};
+};
 
 // The platform label for GetVersionExA's platform id; nothing for ids that
 // keep the design text.

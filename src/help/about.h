@@ -15,19 +15,14 @@ public:
 
     void cmdOK_Click();
 
-    static const std::array<Click, 1> kClicks;
-    static const std::array<Choice, 0> kMenus;
-    static const std::array<Tick, 0> kTimers;
-
 protected:
     void Form_Load() override;
 };
 
-inline constexpr std::array<AboutBox::Click, 1> AboutBox::kClicks{{
-    {"cmdOK", -1, &AboutBox::cmdOK_Click},
-}};
-inline constexpr std::array<AboutBox::Choice, 0> AboutBox::kMenus{};
-inline constexpr std::array<AboutBox::Tick, 0> AboutBox::kTimers{};
+template <>
+struct Routes<AboutBox> : NoRoutes<AboutBox> {
+    static constexpr AboutBox::Click clicks[] = {{"cmdOK", -1, &AboutBox::cmdOK_Click}};
+};
 
 // The Help menu as the main window carries it.
 class HelpMenu {

@@ -38,10 +38,6 @@ public:
     void Timer1_Timer();
     void Timer2_Timer();
 
-    static const std::array<Click, 1> kClicks;
-    static const std::array<Choice, 0> kMenus;
-    static const std::array<Tick, 2> kTimers;
-
     static constexpr const char* kWrongAnswer =
         "Wrong Answer! Your incorrect entry will not unlock this system.";
 
@@ -87,14 +83,14 @@ private:
     int keyboard_checks_ = 0;  // ticks that take the keyboard once more
 };
 
-inline constexpr std::array<Form4::Click, 1> Form4::kClicks{{
-    {"Command1", -1, &Form4::Command1_Click},
-}};
-inline constexpr std::array<Form4::Choice, 0> Form4::kMenus{};
-inline constexpr std::array<Form4::Tick, 2> Form4::kTimers{{
-    {"Timer1", &Form4::Timer1_Timer},
-    {"Timer2", &Form4::Timer2_Timer},
-}};
+template <>
+struct Routes<Form4> : NoRoutes<Form4> {
+    static constexpr Form4::Click clicks[] = {{"Command1", -1, &Form4::Command1_Click}};
+    static constexpr Form4::Tick ticks[] = {
+        {"Timer1", &Form4::Timer1_Timer},
+        {"Timer2", &Form4::Timer2_Timer},
+    };
+};
 
 // When the alert flag cannot be deleted after the security alert.
 inline constexpr const char* kClearAlertError =

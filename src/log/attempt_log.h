@@ -11,25 +11,6 @@
 
 namespace kv {
 
-inline constexpr std::size_t kLogRecordSize = 40;
-inline constexpr std::size_t kLogFieldSize = 20;
-
-// The line the lock screen adds: date-and-time padded to 21, eight blanks,
-// the typed text padded to 21.
-std::string attempt_line(std::string_view when, std::string_view typed);
-// The two parts of a line, blanks trimmed.
-std::string line_when(std::string_view line);
-std::string line_answer(std::string_view line);
-
-// The 40-byte file form of a line: both parts scrambled, each padded with
-// blanks (not scrambled) or cut to 20 bytes.
-std::string log_record(std::string_view line);
-// The line a record loads as: the parts padded to 21 and 20.
-std::string record_line(std::string_view record);
-
-// The directory of the program followed by "\klingon2".
-std::string log_file_path();
-
 // The attempt log as the main window carries it: its list List2 is the
 // working copy that is shown, and the file is written from it. Each line
 // keeps the bytes of its record, so that a rewrite gives back exactly what
@@ -61,5 +42,25 @@ private:
     // Each line loaded from or written to the file, with its record's bytes.
     std::multimap<std::string, std::string> log_records_;
 };
+
+// The file's form: fixed records of two fields, each scrambled and padded.
+inline constexpr std::size_t kLogFieldSize = 20;
+inline constexpr std::size_t kLogRecordSize = 2 * kLogFieldSize;  // when, then the answer
+
+// The line the lock screen adds: date-and-time padded to 21, eight blanks,
+// the typed text padded to 21.
+std::string attempt_line(std::string_view when, std::string_view typed);
+// The two parts of a line, blanks trimmed.
+std::string line_when(std::string_view line);
+std::string line_answer(std::string_view line);
+
+// The 40-byte file form of a line: both parts scrambled, each padded with
+// blanks (not scrambled) or cut to 20 bytes.
+std::string log_record(std::string_view line);
+// The line a record loads as: the parts padded to 21 and 20.
+std::string record_line(std::string_view record);
+
+// The directory of the program followed by "\klingon2".
+std::string log_file_path();
 
 }  // namespace kv

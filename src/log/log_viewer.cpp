@@ -23,11 +23,17 @@ void LogViewer::report_unsaved_log() {
 
 void LogViewer::show_log() {
     if (!log_.log_in_list()) log_.load_list3();
-    main_.ctl("Command5").set_enabled(false);
-    main_.ctl("Command9").set_enabled(false);
-    for (const auto name : kViewerControls) main_.ctl(name).set_visible(true);
-    main_.ctl("Label4", 0).set_visible(true);
-    main_.ctl("Label4", 1).set_visible(true);
+    show_viewer(true);
+}
+
+// Showing and hiding go through the same controls in the same order: the
+// lock and view buttons, then the viewer's own controls.
+void LogViewer::show_viewer(bool shown) {
+    main_.ctl("Command5").set_enabled(!shown);
+    main_.ctl("Command9").set_enabled(!shown);
+    for (const auto name : kViewerControls) main_.ctl(name).set_visible(shown);
+    main_.ctl("Label4", 0).set_visible(shown);
+    main_.ctl("Label4", 1).set_visible(shown);
 }
 
 void LogViewer::Command5_Click() {
@@ -42,13 +48,7 @@ void LogViewer::Command5_Click() {
             platform::kMbOkInformation, "Kestrova Security");
 }
 
-void LogViewer::Command12_Click() {
-    main_.ctl("Command5").set_enabled(true);
-    main_.ctl("Command9").set_enabled(true);
-    for (const auto name : kViewerControls) main_.ctl(name).set_visible(false);
-    main_.ctl("Label4", 0).set_visible(false);
-    main_.ctl("Label4", 1).set_visible(false);
-}
+void LogViewer::Command12_Click() { show_viewer(false); }
 
 void LogViewer::Command11_Click() {
     auto list = main_.ctl("List2");

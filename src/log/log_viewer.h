@@ -26,6 +26,7 @@ public:
     void List2_MouseDown(platform::MouseButton button);
 
 private:
+    void show_viewer(bool shown);
     void report_unsaved_log();
 
     MainWindow& main_;

@@ -31,6 +31,8 @@ public:
     void change_question();
 
 private:
+    bool ask_option(const char* question);
+
     MainWindow& main_;
     StartupMenu& startup_;
     AttemptLog& log_;

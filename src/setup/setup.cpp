@@ -90,6 +90,14 @@ Entry answer_and_store(const std::string& question, std::string_view consequence
 
 }  // namespace
 
+// A start-up option of the set-up, asked with the main window hidden: true
+// for Yes.
+bool Credentials::ask_option(const char* question) {
+    main_.Hide();
+    return platform::message_box(question, platform::kMbYesNoQuestion, "Configuration Options") ==
+           platform::kIdYes;
+}
+
 void Credentials::welcome() {
     platform::message_box("Access to Kestrova is obtained by answering a user-defined question.",
                           platform::kMbOk, "Welcome to Kestrova!");
@@ -127,12 +135,10 @@ void Credentials::login() {
                 break;
         }
 
-        main_.Hide();
-        if (platform::message_box(
+        if (ask_option(
                 "Do you want to start Kestrova on Windows Startup to prevent unauthorized access "
                 "to your PC? (You can turn this option on or off at any time from the OPTIONS "
-                "menu)",
-                platform::kMbYesNoQuestion, "Configuration Options") == platform::kIdYes) {
+                "menu)")) {
             main_.Hide();
             startup_.autorunatstart_Click();
         } else {
@@ -142,12 +148,10 @@ void Credentials::login() {
                                   platform::kMbOkInformation, "Add Protection to Windows StartUp");
         }
 
-        main_.Hide();
-        if (platform::message_box(
+        if (ask_option(
                 "When you start Kestrova do you want it to automatically display the login "
                 "screen? If you select 'NO' Kestrova will start minimized in the Windows TaskBar. "
-                "(You can turn this option on or off at any time from the OPTIONS menu)",
-                platform::kMbYesNoQuestion, "Configuration Options") == platform::kIdYes) {
+                "(You can turn this option on or off at any time from the OPTIONS menu)")) {
             startup_.autorun_Click();
         } else {
             startup_.autorunnolock_Click();

@@ -3,6 +3,7 @@
 // loads it afresh. Events reach named handlers through tables.
 #pragma once
 
+#include <span>
 #include <string_view>
 
 #include "platform/ui.h"
@@ -86,11 +87,23 @@ public:
     void popup_menu(MenuName<Spec> name) { window().popup_menu(name.text); }
 };
 
-// Routes clicks, menu choices and timer ticks to member functions, listed
-// once per form in T::kClicks, T::kMenus and T::kTimers. The tables keep the
-// events' names; several events may run the same member. They are defined
-// after the class, so that a member the form carries from one of its parts
-// can be named through the form.
+// A form's routes from its events to its member functions: specialised for
+// each form after its class, so that a member the form carries from one of
+// its parts can be named through the form, as
+//     template <> struct Routes<Form4> : NoRoutes<Form4> { clicks, ticks };
+// The tables keep the events' names; several events may run one member.
+template <class T>
+struct Routes;
+
+// The tables a form leaves out: no clicks, menu choices or timer ticks.
+template <class T>
+struct NoRoutes {
+    static constexpr std::span<const typename T::Click> clicks{};
+    static constexpr std::span<const typename T::Choice> menus{};
+    static constexpr std::span<const typename T::Tick> ticks{};
+};
+
+// Delivers clicks, menu choices and timer ticks through Routes<T>.
 template <class T, const platform::FormSpec& Spec>
 class RoutedForm : public FormOf<Spec> {
 public:
@@ -114,16 +127,16 @@ public:
 protected:
     void on_click(std::string_view control, int index) override {
         if (!this->takes_input()) return;
-        for (const Click& r : T::kClicks)
+        for (const Click& r : Routes<T>::clicks)
             if (control == r.control.text && index == r.index) return run(r.handler);
     }
     void on_menu(std::string_view item) override {
         if (!this->takes_input()) return;
-        for (const Choice& r : T::kMenus)
+        for (const Choice& r : Routes<T>::menus)
             if (item == r.item.text) return run(r.handler);
     }
     void on_timer(std::string_view timer) override {
-        for (const Tick& r : T::kTimers)
+        for (const Tick& r : Routes<T>::ticks)
             if (timer == r.timer.text) return run(r.handler);
     }
 

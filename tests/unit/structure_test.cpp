@@ -28,7 +28,7 @@ using platform::FormSpec;
 template <class T>
 void expect_routes_match(const FormSpec& form) {
     std::set<std::pair<std::string, int>> clicks;
-    for (const auto& r : T::kClicks) {
+    for (const auto& r : Routes<T>::clicks) {
         EXPECT_GE(layout::control_position(form, r.control.text, r.index), 0)
             << form.name << ": no control " << r.control.text << "(" << r.index << ")";
         EXPECT_TRUE(clicks.emplace(std::string(r.control.text), r.index).second)
@@ -41,7 +41,7 @@ void expect_routes_match(const FormSpec& form) {
     }
 
     std::set<std::string> choices;
-    for (const auto& r : T::kMenus)
+    for (const auto& r : Routes<T>::menus)
         EXPECT_TRUE(choices.emplace(r.item.text).second)
             << form.name << ": " << r.item.text << " routed twice";
     for (std::size_t i = 0; i < form.menus.size(); ++i) {
@@ -55,7 +55,7 @@ void expect_routes_match(const FormSpec& form) {
     }
 
     std::set<std::string> ticks;
-    for (const auto& r : T::kTimers) ticks.emplace(r.timer.text);
+    for (const auto& r : Routes<T>::ticks) ticks.emplace(r.timer.text);
     for (const auto& t : form.timers)
         EXPECT_TRUE(ticks.count(t.name))
             << form.name << ": the timer " << t.name << " has no route";

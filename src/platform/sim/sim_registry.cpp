@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <iterator>
 
 #include "platform/registry.h"
 #include "platform/sim/sim_internal.h"
@@ -89,27 +90,12 @@ void fail_any(long code, int nth) {
 }
 
 const char* call_name(Call call) {
-    switch (call) {
-        case Call::RegCreateKey:
-            return "RegCreateKey";
-        case Call::RegOpenKey:
-            return "RegOpenKey";
-        case Call::RegQueryValue:
-            return "RegQueryValue";
-        case Call::RegSetValue:
-            return "RegSetValue";
-        case Call::RegDeleteValue:
-            return "RegDeleteValue";
-        case Call::ReadFile:
-            return "ReadFile";
-        case Call::EnsureFile:
-            return "EnsureFile";
-        case Call::ReplaceFile:
-            return "ReplaceFile";
-        case Call::CreateWindow:
-            return "CreateWindow";
-    }
-    return "?";
+    // In the order of Call.
+    static constexpr const char* kNames[] = {"RegCreateKey", "RegOpenKey",     "RegQueryValue",
+                                             "RegSetValue",  "RegDeleteValue", "ReadFile",
+                                             "EnsureFile",   "ReplaceFile",    "CreateWindow"};
+    const auto i = static_cast<std::size_t>(call);
+    return i < std::size(kNames) ? kNames[i] : "?";
 }
 
 }  // namespace kv::sim

@@ -222,23 +222,18 @@ void Form::popup_menu(std::string_view name) {
 // --- controls, menus, timers ---------------------------------------------
 
 namespace {
-// The control of a window that could not be created reads as a blank one,
-// and what is written to it goes nowhere, as with a window handle that is
-// gone.
-ControlState& state_of(Form* f, int id) {
-    auto& controls = f->impl().controls;
-    if (id >= 0 && id < static_cast<int>(controls.size())) return controls[id];
-    static ControlState nowhere;
-    nowhere = ControlState{};
+// The control or menu item of a window that could not be created reads as
+// a blank one, and what is written to it goes nowhere, as with a window
+// handle that is gone.
+template <class State>
+State& at(std::vector<State>& states, int id) {
+    if (id >= 0 && id < static_cast<int>(states.size())) return states[id];
+    static State nowhere;
+    nowhere = State{};
     return nowhere;
 }
-MenuState& menu_of(Form* f, int id) {
-    auto& menus = f->impl().menus;
-    if (id >= 0 && id < static_cast<int>(menus.size())) return menus[id];
-    static MenuState nowhere;
-    nowhere = MenuState{};
-    return nowhere;
-}
+ControlState& state_of(Form* f, int id) { return at(f->impl().controls, id); }
+MenuState& menu_of(Form* f, int id) { return at(f->impl().menus, id); }
 }  // namespace
 
 void Control::set_text(std::string_view text) { state_of(form_, id_).text = std::string(text); }
