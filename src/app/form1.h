@@ -69,43 +69,43 @@ private:
 // Each event keeps its name; the button and the menu item of one command
 // run the same member.
 template <>
-struct Routes<Form1> {
+struct Routes<Form1> : NoRoutes<Form1> {
     static constexpr Form1::Click clicks[] = {
-        {"Command9", -1, &Form1::show_lock},
-        {"ExitButton", 2, &Form1::lock_and_hide},
-        {"Command1", -1, &Form1::quit},
-        {"Command3", -1, &Form1::change_question},
-        {"Command4", -1, &Form1::change_answer},
-        {"Command2", -1, &Form1::scrlock_Click},
-        {"Command5", -1, &Form1::Command5_Click},
-        {"Command12", -1, &Form1::Command12_Click},
-        {"Command11", -1, &Form1::Command11_Click},
-        {"DeleteAll", -1, &Form1::DeleteAll_Click},
+        {"Command9", -1, run<&Form1::show_lock>},
+        {"ExitButton", 2, run<&Form1::lock_and_hide>},
+        {"Command1", -1, run<&Form1::quit>},
+        {"Command3", -1, run<&Form1::change_question>},
+        {"Command4", -1, run<&Form1::change_answer>},
+        {"Command2", -1, run<&Form1::scrlock_Click>},
+        {"Command5", -1, run<&Form1::Command5_Click>},
+        {"Command12", -1, run<&Form1::Command12_Click>},
+        {"Command11", -1, run<&Form1::Command11_Click>},
+        {"DeleteAll", -1, run<&Form1::DeleteAll_Click>},
     };
     static constexpr Form1::Choice menus[] = {
-        {"mnuLock", &Form1::show_lock},
-        {"mnulockup", &Form1::lock_and_hide},
-        {"mnuQuit", &Form1::quit},
-        {"chgquestion", &Form1::change_question},
-        {"answer", &Form1::change_answer},
-        {"scrlock", &Form1::scrlock_Click},
-        {"mnuViewLog", &Form1::Command5_Click},
-        {"mnuHide", &Form1::Command12_Click},
-        {"mnuDelete", &Form1::Command11_Click},
-        {"mnuRed", &Form1::mnuRed_Click},
-        {"mnuGreen", &Form1::mnuGreen_Click},
-        {"mnuBlue", &Form1::mnuBlue_Click},
-        {"mnuPurple", &Form1::mnuPurple_Click},
-        {"mnuYellow", &Form1::mnuYellow_Click},
-        {"autorunnolock", &Form1::autorunnolock_Click},
-        {"autorun", &Form1::autorun_Click},
-        {"autorunatstart", &Form1::autorunatstart_Click},
-        {"noautorun", &Form1::noautorun_Click},
-        {"abtDulcimet", &Form1::abtDulcimet_Click},
-        {"mnuOnline", &Form1::mnuOnline_Click},
-        {"mnuEmail", &Form1::mnuEmail_Click},
+        {"mnuLock", run<&Form1::show_lock>},
+        {"mnulockup", run<&Form1::lock_and_hide>},
+        {"mnuQuit", run<&Form1::quit>},
+        {"chgquestion", run<&Form1::change_question>},
+        {"answer", run<&Form1::change_answer>},
+        {"scrlock", run<&Form1::scrlock_Click>},
+        {"mnuViewLog", run<&Form1::Command5_Click>},
+        {"mnuHide", run<&Form1::Command12_Click>},
+        {"mnuDelete", run<&Form1::Command11_Click>},
+        {"mnuRed", run<&Form1::mnuRed_Click>},
+        {"mnuGreen", run<&Form1::mnuGreen_Click>},
+        {"mnuBlue", run<&Form1::mnuBlue_Click>},
+        {"mnuPurple", run<&Form1::mnuPurple_Click>},
+        {"mnuYellow", run<&Form1::mnuYellow_Click>},
+        {"autorunnolock", run<&Form1::autorunnolock_Click>},
+        {"autorun", run<&Form1::autorun_Click>},
+        {"autorunatstart", run<&Form1::autorunatstart_Click>},
+        {"noautorun", run<&Form1::noautorun_Click>},
+        {"abtDulcimet", run<&Form1::abtDulcimet_Click>},
+        {"mnuOnline", run<&Form1::mnuOnline_Click>},
+        {"mnuEmail", run<&Form1::mnuEmail_Click>},
     };
-    static constexpr Form1::Tick ticks[] = {{"timerz", &Form1::timerz_Timer}};
+    static constexpr Form1::Tick ticks[] = {{"timerz", run<&Form1::timerz_Timer>}};
 };
 
 }  // namespace kv

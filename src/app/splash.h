@@ -34,7 +34,7 @@ private:
 
 template <>
 struct Routes<frmSplash> : NoRoutes<frmSplash> {
-    static constexpr frmSplash::Tick ticks[] = {{"Timer2", &frmSplash::Timer2_Timer}};
+    static constexpr frmSplash::Tick ticks[] = {{"Timer2", run<&frmSplash::Timer2_Timer>}};
 };
 
 // The platform label for GetVersionExA's platform id; nothing for ids that

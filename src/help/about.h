@@ -21,7 +21,7 @@ protected:
 
 template <>
 struct Routes<AboutBox> : NoRoutes<AboutBox> {
-    static constexpr AboutBox::Click clicks[] = {{"cmdOK", -1, &AboutBox::cmdOK_Click}};
+    static constexpr AboutBox::Click clicks[] = {{"cmdOK", -1, run<&AboutBox::cmdOK_Click>}};
 };
 
 // The Help menu as the main window carries it.

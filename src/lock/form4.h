@@ -85,10 +85,10 @@ private:
 
 template <>
 struct Routes<Form4> : NoRoutes<Form4> {
-    static constexpr Form4::Click clicks[] = {{"Command1", -1, &Form4::Command1_Click}};
+    static constexpr Form4::Click clicks[] = {{"Command1", -1, run<&Form4::Command1_Click>}};
     static constexpr Form4::Tick ticks[] = {
-        {"Timer1", &Form4::Timer1_Timer},
-        {"Timer2", &Form4::Timer2_Timer},
+        {"Timer1", run<&Form4::Timer1_Timer>},
+        {"Timer2", run<&Form4::Timer2_Timer>},
     };
 };
 

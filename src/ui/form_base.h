@@ -90,17 +90,27 @@ public:
 // A form's routes from its events to its member functions: specialised for
 // each form after its class, so that a member the form carries from one of
 // its parts can be named through the form, as
-//     template <> struct Routes<Form4> : NoRoutes<Form4> { clicks, ticks };
+//     template <> struct Routes<Form4> : NoRoutes<Form4> {
+//         static constexpr Form4::Click clicks[] = {
+//             {"Command1", -1, run<&Form4::Command1_Click>}};
+//     };
 // The tables keep the events' names; several events may run one member.
 template <class T>
 struct Routes;
 
-// The tables a form leaves out: no clicks, menu choices or timer ticks.
+// The base of every Routes<T>: the tables a form leaves out (no clicks, menu
+// choices or timer ticks), and run<M>, the handler that calls the member M
+// of the form or of one of the parts it carries.
 template <class T>
 struct NoRoutes {
     static constexpr std::span<const typename T::Click> clicks{};
     static constexpr std::span<const typename T::Choice> menus{};
     static constexpr std::span<const typename T::Tick> ticks{};
+
+    template <auto M>
+    static void run(T& form) {
+        (form.*M)();
+    }
 };
 
 // Delivers clicks, menu choices and timer ticks through Routes<T>.
@@ -108,7 +118,7 @@ template <class T, const platform::FormSpec& Spec>
 class RoutedForm : public FormOf<Spec> {
 public:
     using FormOf<Spec>::FormOf;
-    using Handler = void (T::*)();
+    using Handler = void (*)(T&);
 
     struct Click {
         ControlName<Spec> control;
@@ -141,7 +151,7 @@ protected:
     }
 
 private:
-    void run(Handler h) { (static_cast<T*>(this)->*h)(); }
+    void run(Handler h) { h(static_cast<T&>(*this)); }
 };
 
 // SetWindowPos to or from the topmost band, by a 16-bit state: kTopmost
