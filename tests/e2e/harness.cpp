@@ -208,7 +208,7 @@ struct EnumContext {
     std::vector<HWND> out;
 };
 
-BOOL CALLBACK collect_window(HWND w, LPARAM p) {
+BOOL CALLBACK collect_window(HWND w, LPARAM p) noexcept {
     auto* c = reinterpret_cast<EnumContext*>(p);
     if (c->pid == 0 || window_pid(w) == c->pid) c->out.push_back(w);
     return TRUE;

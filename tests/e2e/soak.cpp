@@ -50,7 +50,7 @@ long long ask(HWND w, WPARAM what) {
     return static_cast<long long>(static_cast<LONG_PTR>(result));
 }
 
-BOOL CALLBACK count_child(HWND, LPARAM n) {
+BOOL CALLBACK count_child(HWND, LPARAM n) noexcept {
     ++*reinterpret_cast<long*>(n);
     return TRUE;
 }

@@ -112,7 +112,7 @@ public:
     }
 
 private:
-    static INT_PTR CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    static INT_PTR CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
         if (msg == WM_INITDIALOG) SetWindowLongPtrA(w, DWLP_USER, lp);
         auto* self = reinterpret_cast<InputDialog*>(GetWindowLongPtrA(w, DWLP_USER));
         if (!self) return FALSE;
