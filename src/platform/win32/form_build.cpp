@@ -15,11 +15,7 @@ namespace kv::platform {
 namespace win32 {
 
 Font create_font(const FontSpec& f) {
-    static const int dpi_y = [] {
-        WindowDC screen(nullptr);
-        return GetDeviceCaps(screen.get(), LOGPIXELSY);
-    }();
-    const int height = -static_cast<int>(std::lround(f.points * dpi_y / 72.0));
+    const int height = -static_cast<int>(std::lround(f.points * screen_dpi().y / 72.0));
     return Font(CreateFontA(height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic ? TRUE : FALSE,
                             FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
