@@ -59,6 +59,8 @@ std::string program_path() {
 
 std::string program_dir() { return dir_of(program_path()); }
 
+std::string log_file() { return program_dir() + "\\klingon2"; }
+
 std::optional<std::string> read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
@@ -439,6 +441,12 @@ void release_desktop() {
         CloseHandle(h);
     }
     CloseHandle(snap);
+}
+
+void clear_program_state() {
+    release_desktop();
+    clean_program_registry();
+    DeleteFileA(log_file().c_str());
 }
 
 }  // namespace kv::e2e
