@@ -125,8 +125,17 @@ protected:
 // --- buttons under the pointer ------------------------------------------------------
 
 TEST_F(Options, AButtonLightsUnderThePointerAndGoesOutWhenThePointerLeaves) {
-    HWND main = start_unlocked();
-    ASSERT_TRUE(main);
+    // Unlocked as a user unlocks: the lock screen held the pointer on its
+    // lit "&Enter" until the answer. The pointer's first move after it must
+    // light a button of the main window.
+    ASSERT_NO_FATAL_FAILURE(start_locked());
+    ASSERT_TRUE(wait_for([&] { return lit(enter_); })) << "Enter is not lit under the pointer";
+    ASSERT_NO_FATAL_FAILURE(answer(kAnswer));
+    HWND main = program_.wait_window(kMainClass, kMainCaption);
+    ASSERT_TRUE(main) << "the main window did not come up unlocked";
+    const RECT desktop = window_rect(GetDesktopWindow());
+    ASSERT_TRUE(wait_for([&] { return same_rect(clip_rect(), desktop); }))
+        << "pointer confined to " << rect_text(clip_rect());
     HWND button = main_part(main, "Command2");
     ASSERT_TRUE(button);
     const RECT b = window_rect(button);
