@@ -59,6 +59,8 @@ std::string program_path() {
 
 std::string program_dir() { return dir_of(program_path()); }
 
+std::string log_file() { return program_dir() + "\\klingon2"; }
+
 std::optional<std::string> read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
@@ -208,7 +210,7 @@ struct EnumContext {
     std::vector<HWND> out;
 };
 
-BOOL CALLBACK collect_window(HWND w, LPARAM p) {
+BOOL CALLBACK collect_window(HWND w, LPARAM p) noexcept {
     auto* c = reinterpret_cast<EnumContext*>(p);
     if (c->pid == 0 || window_pid(w) == c->pid) c->out.push_back(w);
     return TRUE;
@@ -439,6 +441,12 @@ void release_desktop() {
         CloseHandle(h);
     }
     CloseHandle(snap);
+}
+
+void clear_program_state() {
+    release_desktop();
+    clean_program_registry();
+    DeleteFileA(log_file().c_str());
 }
 
 }  // namespace kv::e2e

@@ -33,6 +33,8 @@ std::string self_dir();
 std::string program_path();
 // Folder of program_path().
 std::string program_dir();
+// The attempt log the program keeps beside itself.
+std::string log_file();
 std::optional<std::string> read_file(const std::string& path);
 bool file_exists(const std::string& path);
 
@@ -182,5 +184,9 @@ private:
 // Gives back the pointer and ends every other kvstrn.exe still running in the
 // prefix (left over from a test that failed half-way).
 void release_desktop();
+
+// The prefix as a run of the program expects to find it and leaves it: the
+// desktop released, no registry value of the program and no attempt log.
+void clear_program_state();
 
 }  // namespace kv::e2e

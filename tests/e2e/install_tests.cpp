@@ -206,7 +206,7 @@ std::string all_texts(HWND w) {
     std::string out = window_text(w);
     EnumChildWindows(
         w,
-        [](HWND child, LPARAM p) -> BOOL {
+        [](HWND child, LPARAM p) noexcept -> BOOL {
             *reinterpret_cast<std::string*>(p) += "\n" + window_text(child);
             return TRUE;
         },

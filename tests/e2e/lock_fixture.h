@@ -16,6 +16,7 @@
 #include "ui/layouts.h"
 #include "harness.h"
 #include "platform/ui.h"
+#include "program_test.h"
 #include "store/secrets.h"
 #include "store/settings.h"
 
@@ -188,24 +189,14 @@ private:
     std::set<DWORD> down_, up_;
 };
 
-class Lock : public ::testing::Test {
+class Lock : public ProgramTest {
 protected:
     void SetUp() override {
-        release_desktop();
-        clean_program_registry();
-        DeleteFileA(log_file().c_str());
-        ASSERT_TRUE(file_exists(program_path())) << "no program at " << program_path();
+        ProgramTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(kv::store::write_question_and_answer(kQuestion, kAnswer));
         kv::store::set_login_lock();
     }
-    void TearDown() override {
-        program_.kill();
-        release_desktop();
-        clean_program_registry();
-        DeleteFileA(log_file().c_str());
-    }
-
-    static std::string log_file() { return program_dir() + "\\klingon2"; }
 
     // Starts the program and waits for its lock screen.
     void start_locked() {
@@ -288,7 +279,6 @@ protected:
         return main;
     }
 
-    Program program_;
     HWND lock_ = nullptr;
     HWND enter_ = nullptr;
     HWND answer_ = nullptr;

@@ -56,18 +56,6 @@ protected:
         const auto f = log_bytes();
         return f && f->size() == n;
     }
-
-    // Waits for the message box `caption`, checks its text and presses
-    // `button`.
-    void confirm(const std::string& caption, const std::string& text, int button) {
-        const auto box = wait_message_box(program_.pid());
-        ASSERT_TRUE(box) << "no message box \"" << caption << "\"";
-        EXPECT_EQ(box->caption, caption);
-        EXPECT_EQ(box->text, text);
-        EXPECT_EQ(box->buttons, (std::vector<int>{IDYES, IDNO}));
-        ASSERT_TRUE(click(box->hwnd, button));
-        ASSERT_TRUE(wait_for([&] { return !IsWindow(box->hwnd); })) << caption << " stayed";
-    }
 };
 
 TEST_F(LogViewer, TwoAttemptsAreListedThenDeletedOneByOneAndAllAtOnce) {
@@ -113,16 +101,18 @@ TEST_F(LogViewer, TwoAttemptsAreListedThenDeletedOneByOneAndAllAtOnce) {
     PostMessageA(main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(list));
     ASSERT_TRUE(click(main, GetDlgCtrlID(main_part(main, "Command11"))));
-    ASSERT_NO_FATAL_FAILURE(confirm("Delete This Entry?",
-                                    "Date/Time: " + std::string(kv::rtrim(chosen.substr(0, 21))) +
-                                        "\r\rAnswer: " + line_answer(chosen),
-                                    IDYES));
+    ASSERT_NO_FATAL_FAILURE(
+        answer_box("Delete This Entry?",
+                   "Date/Time: " + std::string(kv::rtrim(chosen.substr(0, 21))) +
+                       "\r\rAnswer: " + line_answer(chosen),
+                   {IDYES, IDNO}, IDYES));
     ASSERT_TRUE(wait_for([&] { return log_size_is(40); })) << "the entry is still in the file";
     EXPECT_EQ(list_count(list), 1);
     EXPECT_EQ(logged_answers(*log_bytes()), std::vector<std::string>{other});
 
     ASSERT_TRUE(click(main, GetDlgCtrlID(main_part(main, "DeleteAll"))));
-    ASSERT_NO_FATAL_FAILURE(confirm("Reset the Log?", "Remove all Items From the Log?", IDYES));
+    ASSERT_NO_FATAL_FAILURE(
+        answer_box("Reset the Log?", "Remove all Items From the Log?", {IDYES, IDNO}, IDYES));
     ASSERT_TRUE(wait_for([&] { return log_size_is(0); })) << "the log file was not emptied";
     EXPECT_EQ(list_count(list), 0);
     EXPECT_TRUE(is_visible(list)) << "the viewer closed after clearing";

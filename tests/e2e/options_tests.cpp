@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -119,25 +120,22 @@ protected:
 
     // Chooses a menu item of the main window by its command id.
     static void choose(HWND main, const char* item) { ASSERT_TRUE(main_menu(main, item)); }
-
-    // Waits for a message box, checks it and presses `button`.
-    void answer_box(const std::string& caption, const std::string& text,
-                    const std::vector<int>& buttons, int button) {
-        const auto box = wait_message_box(program_.pid());
-        ASSERT_TRUE(box) << "no message box \"" << caption << "\"";
-        EXPECT_EQ(box->caption, caption);
-        EXPECT_EQ(box->text, text);
-        EXPECT_EQ(box->buttons, buttons);
-        ASSERT_TRUE(click(box->hwnd, button));
-        ASSERT_TRUE(wait_for([&] { return !IsWindow(box->hwnd); })) << caption << " stayed";
-    }
 };
 
 // --- buttons under the pointer ------------------------------------------------------
 
 TEST_F(Options, AButtonLightsUnderThePointerAndGoesOutWhenThePointerLeaves) {
-    HWND main = start_unlocked();
-    ASSERT_TRUE(main);
+    // Unlocked as a user unlocks: the lock screen held the pointer on its
+    // lit "&Enter" until the answer. The pointer's first move after it must
+    // light a button of the main window.
+    ASSERT_NO_FATAL_FAILURE(start_locked());
+    ASSERT_TRUE(wait_for([&] { return lit(enter_); })) << "Enter is not lit under the pointer";
+    ASSERT_NO_FATAL_FAILURE(answer(kAnswer));
+    HWND main = program_.wait_window(kMainClass, kMainCaption);
+    ASSERT_TRUE(main) << "the main window did not come up unlocked";
+    const RECT desktop = window_rect(GetDesktopWindow());
+    ASSERT_TRUE(wait_for([&] { return same_rect(clip_rect(), desktop); }))
+        << "pointer confined to " << rect_text(clip_rect());
     HWND button = main_part(main, "Command2");
     ASSERT_TRUE(button);
     const RECT b = window_rect(button);
@@ -355,7 +353,20 @@ protected:
     }
     void TearDown() override {
         Options::TearDown();
+        handler_.reset();
         DeleteFileA(recorder_log().c_str());
+    }
+
+    enum class Handler { Recorder, None };
+    // Makes the recorder (or nothing) the handler of the URL scheme `scheme`
+    // for this test, starts unlocked and chooses the Help menu's `item`.
+    void choose_with_handler(const char* scheme, Handler handler, const char* item) {
+        handler_.emplace(scheme);
+        ASSERT_TRUE(handler == Handler::Recorder ? handler_->point_to(recorder_exe())
+                                                 : handler_->remove());
+        HWND main = start_unlocked();
+        ASSERT_TRUE(main);
+        choose(main, item);
     }
 
     // Waits until the recorder was started and returns what it recorded.
@@ -370,48 +381,31 @@ protected:
         holds_for([&] { return !(box = find_message_box(program_.pid())); }, 500ms);
         return box ? box->text : std::string();
     }
+
+private:
+    std::optional<SchemeHandler> handler_;
 };
 
 TEST_F(HelpLinks, OnlineOpensTheWebSiteWithTheHttpHandler) {
-    SchemeHandler http("http");
-    ASSERT_TRUE(http.point_to(recorder_exe()));
-    HWND main = start_unlocked();
-    ASSERT_TRUE(main);
-
-    choose(main, "mnuOnline");
+    ASSERT_NO_FATAL_FAILURE(choose_with_handler("http", Handler::Recorder, "mnuOnline"));
     EXPECT_EQ(recorded(), KV_WEB_URL "\n");
     EXPECT_EQ(stray_message(), "");
 }
 
 TEST_F(HelpLinks, EmailOpensAMailtoLinkWithTheMailtoHandler) {
-    SchemeHandler mailto("mailto");
-    ASSERT_TRUE(mailto.point_to(recorder_exe()));
-    HWND main = start_unlocked();
-    ASSERT_TRUE(main);
-
-    choose(main, "mnuEmail");
+    ASSERT_NO_FATAL_FAILURE(choose_with_handler("mailto", Handler::Recorder, "mnuEmail"));
     EXPECT_EQ(recorded(), "mailto:" KV_SUPPORT_EMAIL "\n");
     EXPECT_EQ(stray_message(), "");
 }
 
 TEST_F(HelpLinks, WithoutAMailtoHandlerEmailReportsItCannotStart) {
-    SchemeHandler mailto("mailto");
-    ASSERT_TRUE(mailto.remove());
-    HWND main = start_unlocked();
-    ASSERT_TRUE(main);
-
-    choose(main, "mnuEmail");
+    ASSERT_NO_FATAL_FAILURE(choose_with_handler("mailto", Handler::None, "mnuEmail"));
     answer_box(KV_APP_TITLE, "Could not start your email program.", {IDOK}, IDOK);
     EXPECT_TRUE(program_.find_window(kMainClass, kMainCaption)) << "the main window went";
 }
 
 TEST_F(HelpLinks, WithoutAnHttpHandlerOnlineReportsItCannotConnect) {
-    SchemeHandler http("http");
-    ASSERT_TRUE(http.remove());
-    HWND main = start_unlocked();
-    ASSERT_TRUE(main);
-
-    choose(main, "mnuOnline");
+    ASSERT_NO_FATAL_FAILURE(choose_with_handler("http", Handler::None, "mnuOnline"));
     answer_box(KV_APP_TITLE,
                "Could not connect to Orvane Online. Start Your Internet Browser and try again..",
                {IDOK}, IDOK);

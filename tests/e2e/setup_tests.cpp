@@ -7,6 +7,7 @@
 #include "ui/layouts.h"
 #include "harness.h"
 #include "platform/ui.h"
+#include "program_test.h"
 #include "store/scrambler.h"
 #include "store/text.h"
 
@@ -14,40 +15,14 @@ namespace {
 
 using namespace kv::e2e;
 
-class FirstRun : public ::testing::Test {
+class FirstRun : public ProgramTest {
 protected:
-    void SetUp() override {
-        release_desktop();
-        clean_program_registry();
-        ASSERT_TRUE(file_exists(program_path())) << "no program at " << program_path();
-    }
-    void TearDown() override {
-        program_.kill();
-        release_desktop();
-        clean_program_registry();
-    }
-
-    // Waits for the message box `caption`, checks its text when given and
-    // presses `button`.
-    void answer_box(const std::string& caption, const char* text, int button) {
-        const auto box = wait_message_box(program_.pid(), 15s);
-        ASSERT_TRUE(box) << "no message box \"" << caption << "\"";
-        ASSERT_EQ(box->caption, caption) << box->text;
-        if (text) {
-            EXPECT_EQ(box->text, text);
-        }
-        ASSERT_TRUE(click(box->hwnd, button));
-        ASSERT_TRUE(wait_for([&] { return !IsWindow(box->hwnd); })) << caption << " stayed";
-    }
-
     void answer_input(const std::string& title, const std::string& text) {
         HWND box = wait_input_box(program_.pid(), title, 15s);
         ASSERT_TRUE(box) << "no input box \"" << title << "\"";
         ASSERT_TRUE(answer_input_box(box, text));
         ASSERT_TRUE(wait_for([&] { return !IsWindow(box); })) << title << " stayed";
     }
-
-    Program program_;
 };
 
 std::string scrambled(std::string_view clear) {
@@ -56,7 +31,7 @@ std::string scrambled(std::string_view clear) {
 
 TEST_F(FirstRun, TheWholeDialogueStoresQuestionAnswerAndOptions) {
     ASSERT_TRUE(program_.start());
-    answer_box("Welcome to Kestrova!", nullptr, IDOK);
+    answer_box("Welcome to Kestrova!", IDOK);
 
     HWND ask = wait_input_box(program_.pid(), "Kestrova Question Setup", 15s);
     ASSERT_TRUE(ask) << "no question box";
@@ -72,13 +47,13 @@ TEST_F(FirstRun, TheWholeDialogueStoresQuestionAnswerAndOptions) {
     ASSERT_TRUE(answer_input_box(first, "Rex"));
     answer_input("Answer your Question Again", "  Rex ");
 
-    answer_box("Configuration Options", nullptr, IDYES);  // autorun at Windows start-up
+    answer_box("Configuration Options", IDYES);  // autorun at Windows start-up
     answer_box("Add to StartUp", "This action will take effect next time you restart Windows.",
-               IDOK);
-    answer_box("Configuration Options", nullptr, IDNO);  // start hidden
+               {IDOK}, IDOK);
+    answer_box("Configuration Options", IDNO);  // start hidden
     answer_box("Add to StartUp", "This action will take effect next time you restart Kestrova.",
-               IDOK);
-    answer_box("Setup Complete", nullptr, IDOK);
+               {IDOK}, IDOK);
+    answer_box("Setup Complete", IDOK);
 
     HWND main = program_.wait_window("KvForm1", "Kestrova 2.0");
     ASSERT_TRUE(main) << "the main window did not come back after the set-up";
@@ -118,7 +93,8 @@ TEST_F(FirstRun, NoAutorunAndTheLockAtStartThenARestartLocksUntilTheAnswer) {
     const std::string question = "Where was I born";  // the set-up adds the "?"
     ASSERT_TRUE(program_.start());
     answer_box("Welcome to Kestrova!",
-               "Access to Kestrova is obtained by answering a user-defined question.", IDOK);
+               "Access to Kestrova is obtained by answering a user-defined question.", {IDOK},
+               IDOK);
     answer_input("Kestrova Question Setup", question);
     HWND first = wait_input_box(program_.pid(), "Answer your Question", 15s);
     ASSERT_TRUE(first) << "no answer box";
@@ -134,21 +110,21 @@ TEST_F(FirstRun, NoAutorunAndTheLockAtStartThenARestartLocksUntilTheAnswer) {
     answer_box("Configuration Options",
                "Do you want to start Kestrova on Windows Startup to prevent unauthorized access to "
                "your PC? (You can turn this option on or off at any time from the OPTIONS menu)",
-               IDNO);
+               {IDYES, IDNO}, IDNO);
     answer_box("Add Protection to Windows StartUp",
-               "This action will take effect next time you restart Windows.", IDOK);
+               "This action will take effect next time you restart Windows.", {IDOK}, IDOK);
     answer_box("Configuration Options",
                "When you start Kestrova do you want it to automatically display the login screen? "
                "If you select 'NO' Kestrova will start minimized in the Windows TaskBar. (You can "
                "turn this option on or off at any time from the OPTIONS menu)",
-               IDYES);
+               {IDYES, IDNO}, IDYES);
     answer_box("Add Protection to Windows Startup",
-               "This action will take effect next time you restart Kestrova.", IDOK);
+               "This action will take effect next time you restart Kestrova.", {IDOK}, IDOK);
     answer_box("Setup Complete",
                "You have successfully setup this application. You can change your Question "
                "and/or your Answer at any time by selecting these tasks from the 'Options' "
                "menu.\r\rYou will login from now on using your customized setup.",
-               IDOK);
+               {IDOK}, IDOK);
     ASSERT_TRUE(program_.wait_window("KvForm1", "Kestrova 2.0")) << "no main window after set-up";
 
     // Stored: the question padded to 250 and the answer to 20, scrambled.
@@ -192,26 +168,26 @@ TEST_F(FirstRun, NoAutorunAndTheLockAtStartThenARestartLocksUntilTheAnswer) {
 
 TEST_F(FirstRun, MismatchedAnswersStartAgainAtTheWelcome) {
     ASSERT_TRUE(program_.start());
-    answer_box("Welcome to Kestrova!", nullptr, IDOK);
+    answer_box("Welcome to Kestrova!", IDOK);
     answer_input("Kestrova Question Setup", "Colour?");
     answer_input("Answer your Question", "red");
     answer_input("Answer your Question Again", "Red");
-    answer_box("Answer Error", "Answers did not match. Try again.", IDOK);
-    answer_box("Welcome to Kestrova!", nullptr, IDOK);
+    answer_box("Answer Error", "Answers did not match. Try again.", {IDOK}, IDOK);
+    answer_box("Welcome to Kestrova!", IDOK);
     EXPECT_TRUE(wait_input_box(program_.pid(), "Kestrova Question Setup"));
     EXPECT_FALSE(reg_read(kZonesKey, "Query")) << "stored after a mismatch";
 }
 
 TEST_F(FirstRun, CancellingTheQuestionEndsTheProgramAndTurnsAutorunOn) {
     ASSERT_TRUE(program_.start());
-    answer_box("Welcome to Kestrova!", nullptr, IDOK);
+    answer_box("Welcome to Kestrova!", IDOK);
     HWND ask = wait_input_box(program_.pid(), "Kestrova Question Setup", 15s);
     ASSERT_TRUE(ask);
     ASSERT_TRUE(click(ask, IDCANCEL));
     answer_box("Question Setup Error",
                "Question cannot be a zero-length word. You must restart Kestrova and configure "
                "the Question/Answer to finish the installation.",
-               IDOK);
+               {IDOK}, IDOK);
     EXPECT_TRUE(program_.wait_exit()) << "the program did not end";
     const auto run = reg_read(kRunKey, "Kestrova");
     ASSERT_TRUE(run) << "no Run value";

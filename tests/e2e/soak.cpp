@@ -50,7 +50,7 @@ long long ask(HWND w, WPARAM what) {
     return static_cast<long long>(static_cast<LONG_PTR>(result));
 }
 
-BOOL CALLBACK count_child(HWND, LPARAM n) {
+BOOL CALLBACK count_child(HWND, LPARAM n) noexcept {
     ++*reinterpret_cast<long*>(n);
     return TRUE;
 }
@@ -168,9 +168,7 @@ Figures Soak::measure() {
 }
 
 int Soak::run(int cycles, int wrong, int repaints) {
-    release_desktop();
-    clean_program_registry();
-    DeleteFileA((program_dir() + "\\klingon2").c_str());
+    clear_program_state();
     if (!kv::store::write_question_and_answer("What is the colour of the sky?", kAnswer) ||
         kv::store::set_login_lock() != 0)
         return fail("could not store the question"), 2;
@@ -225,8 +223,7 @@ int Soak::run(int cycles, int wrong, int repaints) {
         grew = true, std::printf("FAILED: memory grew by more than 1 MiB\n");
     std::printf(grew ? "soak FAILED\n" : "soak passed: nothing grew\n");
     program_.kill();
-    release_desktop();
-    clean_program_registry();
+    clear_program_state();
     return grew ? 1 : 0;
 }
 

@@ -9,6 +9,7 @@
 #include "ui/layouts.h"
 #include "ui/maker.h"
 #include "harness.h"
+#include "program_test.h"
 #include "store/secrets.h"
 #include "store/settings.h"
 
@@ -36,26 +37,19 @@ std::string wait_text(HWND w, const std::string& expected, Millis timeout = 5s) 
     return got;
 }
 
-class Startup : public ::testing::Test {
+// program_ is the first instance.
+class Startup : public ProgramTest {
 protected:
-    void SetUp() override {
-        release_desktop();
-        clean_program_registry();
-        ASSERT_TRUE(file_exists(program_path())) << "no program at " << program_path();
-    }
     void TearDown() override {
-        first_.kill();
         second_.kill();
-        release_desktop();
-        clean_program_registry();
+        ProgramTest::TearDown();
     }
-    Program first_;
     Program second_;
 };
 
 TEST_F(Startup, ASecondInstanceIsRefusedAndTheFirstKeepsRunning) {
-    ASSERT_TRUE(first_.start());
-    ASSERT_TRUE(first_.wait_window(kSplashClass)) << "the first instance shows no splash";
+    ASSERT_TRUE(program_.start());
+    ASSERT_TRUE(program_.wait_window(kSplashClass)) << "the first instance shows no splash";
 
     ASSERT_TRUE(second_.start());
     const auto box = wait_message_box(second_.pid());
@@ -69,17 +63,17 @@ TEST_F(Startup, ASecondInstanceIsRefusedAndTheFirstKeepsRunning) {
     ASSERT_TRUE(click(box->hwnd, IDOK));
     EXPECT_TRUE(second_.wait_exit()) << "the second instance did not end after OK";
 
-    EXPECT_TRUE(first_.running());
-    EXPECT_TRUE(first_.find_window(kSplashClass) || first_.find_window(kMainClass))
+    EXPECT_TRUE(program_.running());
+    EXPECT_TRUE(program_.find_window(kSplashClass) || program_.find_window(kMainClass))
         << "the first instance lost its windows";
-    EXPECT_FALSE(find_message_box(first_.pid()) &&
-                 find_message_box(first_.pid())->text == "Kestrova is already running!");
+    EXPECT_FALSE(find_message_box(program_.pid()) &&
+                 find_message_box(program_.pid())->text == "Kestrova is already running!");
 }
 
 TEST_F(Startup, Windows31IsRefusedWithTheLookingForWindowsMessage) {
     WineVersion version("win31");
-    ASSERT_TRUE(first_.start());
-    const auto box = wait_message_box(first_.pid());
+    ASSERT_TRUE(program_.start());
+    const auto box = wait_message_box(program_.pid());
     ASSERT_TRUE(box) << "no message box on Windows 3.1";
     EXPECT_EQ(box->caption, "Looking for Windows!");
     EXPECT_EQ(box->text,
@@ -88,11 +82,11 @@ TEST_F(Startup, Windows31IsRefusedWithTheLookingForWindowsMessage) {
               "visit our web site at " KV_WEB_HOST
               " for the latest product information. The application will now terminate.");
     EXPECT_EQ(box->buttons, std::vector<int>{IDOK});
-    EXPECT_EQ(first_.find_window(kSplashClass), nullptr);
+    EXPECT_EQ(program_.find_window(kSplashClass), nullptr);
     save_screenshot(box->hwnd, "looking_for_windows");
 
     ASSERT_TRUE(click(box->hwnd, IDOK));
-    EXPECT_TRUE(first_.wait_exit()) << "the program did not end after OK";
+    EXPECT_TRUE(program_.wait_exit()) << "the program did not end after OK";
 }
 
 struct PlatformCase {
@@ -104,8 +98,8 @@ class SplashPlatform : public Startup, public ::testing::WithParamInterface<Plat
 
 TEST_P(SplashPlatform, TheSplashNamesThePlatformAndVersion) {
     WineVersion version(GetParam().wine_version);
-    ASSERT_TRUE(first_.start());
-    HWND splash = first_.wait_window(kSplashClass);
+    ASSERT_TRUE(program_.start());
+    HWND splash = program_.wait_window(kSplashClass);
     ASSERT_TRUE(splash) << "no splash";
 
     HWND platform = splash_label(splash, "lblPlatform");
@@ -128,15 +122,15 @@ INSTANTIATE_TEST_SUITE_P(Versions, SplashPlatform,
                          [](const auto& info) { return std::string(info.param.wine_version); });
 
 TEST_F(Startup, WithoutAQuestionTheSetUpBeginsAfterTheSplash) {
-    ASSERT_TRUE(first_.start());
-    HWND splash = first_.wait_window(kSplashClass);
+    ASSERT_TRUE(program_.start());
+    HWND splash = program_.wait_window(kSplashClass);
     ASSERT_TRUE(splash) << "no splash";
     const auto splash_seen = Clock::now();
 
     // The main window opens 1.5 s after the splash's first paint; its first
     // paint finds no question, hides it, unloads the splash and welcomes the
     // user.
-    const auto box = wait_message_box(first_.pid(), 20s);
+    const auto box = wait_message_box(program_.pid(), 20s);
     ASSERT_TRUE(box) << "no welcome message";
     const auto waited =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - splash_seen);
@@ -145,9 +139,9 @@ TEST_F(Startup, WithoutAQuestionTheSetUpBeginsAfterTheSplash) {
     EXPECT_EQ(box->text, "Access to Kestrova is obtained by answering a user-defined question.");
     EXPECT_EQ(box->buttons, std::vector<int>{IDOK});
     EXPECT_FALSE(is_visible(splash)) << "the splash stayed";
-    EXPECT_EQ(first_.find_window(kLockClass), nullptr);
+    EXPECT_EQ(program_.find_window(kLockClass), nullptr);
     HWND main = nullptr;
-    for (HWND w : top_windows(first_.pid()))
+    for (HWND w : top_windows(program_.pid()))
         if (class_name(w) == kMainClass) main = w;
     ASSERT_TRUE(main) << "the main window was not created";
     EXPECT_EQ(window_text(main), kMainCaption);
@@ -157,30 +151,30 @@ TEST_F(Startup, WithoutAQuestionTheSetUpBeginsAfterTheSplash) {
 
 TEST_F(Startup, WithAQuestionAndNoLoginTheMainWindowStartsMinimised) {
     ASSERT_TRUE(kv::store::write_question_and_answer("What is the colour of the sky?", "blue"));
-    ASSERT_TRUE(first_.start());
+    ASSERT_TRUE(program_.start());
 
     HWND main = nullptr;
     ASSERT_TRUE(wait_for(
         [&] {
-            main = first_.find_window(kMainClass);
+            main = program_.find_window(kMainClass);
             return main && IsIconic(main);
         },
         20s))
         << "the main window did not appear minimised";
-    EXPECT_EQ(first_.find_window(kLockClass), nullptr) << "the lock screen came up";
-    EXPECT_TRUE(wait_for([&] { return first_.find_window(kSplashClass) == nullptr; }, 5s))
+    EXPECT_EQ(program_.find_window(kLockClass), nullptr) << "the lock screen came up";
+    EXPECT_TRUE(wait_for([&] { return program_.find_window(kSplashClass) == nullptr; }, 5s))
         << "the splash stayed";
-    EXPECT_TRUE(first_.running());
+    EXPECT_TRUE(program_.running());
 }
 
 TEST_F(Startup, WithAQuestionAndLoginTwoTheLockScreenComesUpCentred) {
     ASSERT_TRUE(kv::store::write_question_and_answer("What is the colour of the sky?", "blue"));
     kv::store::set_login_lock();
-    ASSERT_TRUE(first_.start());
+    ASSERT_TRUE(program_.start());
 
-    HWND lock = first_.wait_window(kLockClass, kLockCaption, 20s);
+    HWND lock = program_.wait_window(kLockClass, kLockCaption, 20s);
     ASSERT_TRUE(lock) << "the lock screen did not come up";
-    EXPECT_TRUE(wait_for([&] { return first_.find_window(kSplashClass) == nullptr; }, 5s))
+    EXPECT_TRUE(wait_for([&] { return program_.find_window(kSplashClass) == nullptr; }, 5s))
         << "the splash stayed";
 
     const RECT r = window_rect(lock);

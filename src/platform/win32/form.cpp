@@ -218,7 +218,7 @@ struct DisableContext {
     std::vector<HWND>* disabled;
 };
 
-BOOL CALLBACK disable_other(HWND w, LPARAM p) {
+BOOL CALLBACK disable_other(HWND w, LPARAM p) noexcept {
     auto* ctx = reinterpret_cast<DisableContext*>(p);
     if (w != ctx->modal && GetWindow(w, GW_OWNER) != ctx->modal && IsWindowVisible(w) &&
         IsWindowEnabled(w)) {

@@ -15,11 +15,7 @@ namespace kv::platform {
 namespace win32 {
 
 Font create_font(const FontSpec& f) {
-    static const int dpi_y = [] {
-        WindowDC screen(nullptr);
-        return GetDeviceCaps(screen.get(), LOGPIXELSY);
-    }();
-    const int height = -static_cast<int>(std::lround(f.points * dpi_y / 72.0));
+    const int height = -static_cast<int>(std::lround(f.points * screen_dpi().y / 72.0));
     return Font(CreateFontA(height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic ? TRUE : FALSE,
                             FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
@@ -347,6 +343,26 @@ void track_leave_slowly(HWND w) {
     TrackMouseEvent(&leave);
 }
 
+// A thread tracks the pointer for one window at a time, and the control
+// starts tracking it (to light up) only when none is tracked. A button the
+// pointer has moved onto ends the tracking of another window, which the
+// pointer has left, at once: a lit button waiting at the slow pace above
+// would otherwise keep it for up to the hover time after its window was
+// hidden under the pointer (the lock screen's "&Enter" at the unlock), and
+// the first move onto the button would not light it.
+void take_tracking(HWND w) {
+    TRACKMOUSEEVENT now{};
+    now.cbSize = sizeof now;
+    now.dwFlags = TME_QUERY;
+    if (!TrackMouseEvent(&now) || !now.hwndTrack || now.hwndTrack == w ||
+        !(now.dwFlags & TME_LEAVE))
+        return;
+    const HWND left = now.hwndTrack;
+    TRACKMOUSEEVENT stop{sizeof stop, TME_CANCEL | TME_HOVER | TME_LEAVE, left, HOVER_DEFAULT};
+    TrackMouseEvent(&stop);
+    PostMessageA(left, WM_MOUSELEAVE, 0, 0);
+}
+
 // The form whose control `w` is, while its window exists.
 Form::Impl* form_of(HWND w) { return dynamic_cast<Form::Impl*>(Window::from(GetParent(w))); }
 
@@ -435,6 +451,7 @@ LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
     switch (msg) {
         case WM_MOUSEMOVE:
         case WM_MOUSEHOVER: {
+            if (msg == WM_MOUSEMOVE) take_tracking(w);
             const LRESULT r = pass_on(w, msg, wp, lp);
             track_leave_slowly(w);
             return r;

@@ -145,6 +145,14 @@ LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept;
 // (ui_win32.cpp).
 FARPROC library_function(const char* library, const char* name);
 
+// The screen's pixels per logical inch, across (LOGPIXELSX) and down
+// (LOGPIXELSY), asked once: fonts, twips and the input box all scale by it.
+struct ScreenDpi {
+    int x = 96;
+    int y = 96;
+};
+const ScreenDpi& screen_dpi();
+
 // Fonts: "MS Sans Serif" 8.25 pt unless the layout names a face.
 Font create_font(const FontSpec& f);
 

@@ -112,7 +112,7 @@ public:
     }
 
 private:
-    static INT_PTR CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    static INT_PTR CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
         if (msg == WM_INITDIALOG) SetWindowLongPtrA(w, DWLP_USER, lp);
         auto* self = reinterpret_cast<InputDialog*>(GetWindowLongPtrA(w, DWLP_USER));
         if (!self) return FALSE;
@@ -142,14 +142,14 @@ private:
 
     // Pixel layout at 96 DPI, scaled to the screen.
     void layout(HWND w) {
-        win32::WindowDC screen(nullptr);
-        const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSX);
+        const int dpi = win32::screen_dpi().x;
         const auto px = [dpi](int n) { return MulDiv(n, dpi, 96); };
         const int width = px(354), margin = px(8), button_w = px(75), button_h = px(23);
         const int prompt_w = width - 3 * margin - button_w;
 
         RECT text{0, 0, prompt_w, 0};
         {
+            win32::WindowDC screen(nullptr);
             win32::Selected f(screen.get(), font_.get());
             DrawTextA(screen.get(), prompt_.c_str(), static_cast<int>(prompt_.size()), &text,
                       DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);

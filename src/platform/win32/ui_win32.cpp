@@ -7,26 +7,8 @@
 
 namespace kv::platform {
 
-namespace {
-
-struct ScreenDpi {
-    int x = 96;
-    int y = 96;
-};
-
-const ScreenDpi& screen_dpi() {
-    static const ScreenDpi dpi = [] {
-        win32::WindowDC screen(nullptr);
-        return ScreenDpi{GetDeviceCaps(screen.get(), LOGPIXELSX),
-                         GetDeviceCaps(screen.get(), LOGPIXELSY)};
-    }();
-    return dpi;
-}
-
-}  // namespace
-
-int twips_to_px_x(int twips) { return MulDiv(twips, screen_dpi().x, 1440); }
-int twips_to_px_y(int twips) { return MulDiv(twips, screen_dpi().y, 1440); }
+int twips_to_px_x(int twips) { return MulDiv(twips, win32::screen_dpi().x, 1440); }
+int twips_to_px_y(int twips) { return MulDiv(twips, win32::screen_dpi().y, 1440); }
 
 int run_message_loop() {
     MSG msg{};
@@ -58,6 +40,15 @@ IconHandle load_icon(int id, int metric_x, int metric_y) {
 }
 
 }  // namespace
+
+const ScreenDpi& screen_dpi() {
+    static const ScreenDpi dpi = [] {
+        WindowDC screen(nullptr);
+        return ScreenDpi{GetDeviceCaps(screen.get(), LOGPIXELSX),
+                         GetDeviceCaps(screen.get(), LOGPIXELSY)};
+    }();
+    return dpi;
+}
 
 HWND hidden_owner() {
     static OwnerWindow owner;

@@ -87,7 +87,7 @@ LRESULT live_handles(WPARAM what) {
 
 }  // namespace
 
-LRESULT CALLBACK Window::window_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK Window::window_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
     if (msg == WM_NCCREATE) {
         auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
         self->hwnd_ = w;

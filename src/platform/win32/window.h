@@ -45,7 +45,7 @@ protected:
     }
 
 private:
-    static LRESULT CALLBACK window_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK window_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept;
     HWND hwnd_ = nullptr;
 };
 
