@@ -3,6 +3,7 @@
 // loads it afresh. Events reach named handlers through tables.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -109,7 +110,7 @@ struct NoRoutes {
 
     template <auto M>
     static void run(T& form) {
-        (form.*M)();
+        std::invoke(M, form);
     }
 };
 
