@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 #include "platform/ui.h"
 #include "platform/win32/form_impl.h"
@@ -275,25 +276,18 @@ void Form::Impl::end_modal() {
 
 namespace {
 
+// The window commands a form hears of, by their WM_SYSCOMMAND values.
+constexpr std::pair<WPARAM, SysCommand> kSysCommands[] = {
+    {SC_MINIMIZE, SysCommand::Minimize}, {SC_MAXIMIZE, SysCommand::Maximize},
+    {SC_RESTORE, SysCommand::Restore},   {SC_MOVE, SysCommand::Move},
+    {SC_SIZE, SysCommand::Size},         {SC_HOTKEY, SysCommand::HotKey},
+    {SC_KEYMENU, SysCommand::KeyMenu},
+};
+
 std::optional<SysCommand> sys_command_of(WPARAM wp) {
-    switch (wp & 0xFFF0) {
-        case SC_MINIMIZE:
-            return SysCommand::Minimize;
-        case SC_MAXIMIZE:
-            return SysCommand::Maximize;
-        case SC_RESTORE:
-            return SysCommand::Restore;
-        case SC_MOVE:
-            return SysCommand::Move;
-        case SC_SIZE:
-            return SysCommand::Size;
-        case SC_HOTKEY:
-            return SysCommand::HotKey;
-        case SC_KEYMENU:
-            return SysCommand::KeyMenu;
-        default:
-            return std::nullopt;
-    }
+    for (const auto& [value, command] : kSysCommands)
+        if ((wp & 0xFFF0) == value) return command;
+    return std::nullopt;
 }
 
 }  // namespace

@@ -63,44 +63,25 @@ private:
     Handle h_ = Traits::none();
 };
 
-template <class H>
-struct GdiTraits {
+// What Unique needs to know of a kind of handle: its type, the value that
+// means none, the call that frees it, and the kind it is counted under.
+template <class H, HandleKind K, auto Close, H None = H{}>
+struct Traits {
     using Handle = H;
-    static constexpr HandleKind kKind = HandleKind::Gdi;
-    static H none() { return nullptr; }
-    static void close(H h) { DeleteObject(h); }
+    static constexpr HandleKind kKind = K;
+    static H none() { return None; }
+    static void close(H h) { Close(h); }
 };
-struct IconTraits {
-    static constexpr HandleKind kKind = HandleKind::User;
-    using Handle = HICON;
-    static HICON none() { return nullptr; }
-    static void close(HICON h) { DestroyIcon(h); }
-};
-struct MenuTraits {
-    static constexpr HandleKind kKind = HandleKind::User;
-    using Handle = HMENU;
-    static HMENU none() { return nullptr; }
-    static void close(HMENU h) { DestroyMenu(h); }
-};
-struct AccelTraits {
-    static constexpr HandleKind kKind = HandleKind::User;
-    using Handle = HACCEL;
-    static HACCEL none() { return nullptr; }
-    static void close(HACCEL h) { DestroyAcceleratorTable(h); }
-};
+template <class H>
+using GdiTraits = Traits<H, HandleKind::Gdi, &DeleteObject>;
+using IconTraits = Traits<HICON, HandleKind::User, &DestroyIcon>;
+using MenuTraits = Traits<HMENU, HandleKind::User, &DestroyMenu>;
+using AccelTraits = Traits<HACCEL, HandleKind::User, &DestroyAcceleratorTable>;
 // Kernel objects whose "none" is NULL (mutexes, events).
-struct KernelTraits {
-    static constexpr HandleKind kKind = HandleKind::Kernel;
-    using Handle = HANDLE;
-    static HANDLE none() { return nullptr; }
-    static void close(HANDLE h) { CloseHandle(h); }
-};
+using KernelTraits = Traits<HANDLE, HandleKind::Kernel, &CloseHandle>;
 // Files, whose "none" is INVALID_HANDLE_VALUE.
-struct FileTraits {
-    static constexpr HandleKind kKind = HandleKind::Kernel;
-    using Handle = HANDLE;
+struct FileTraits : Traits<HANDLE, HandleKind::Kernel, &CloseHandle> {
     static HANDLE none() { return INVALID_HANDLE_VALUE; }
-    static void close(HANDLE h) { CloseHandle(h); }
 };
 
 using Font = Unique<GdiTraits<HFONT>>;
@@ -113,12 +94,18 @@ using Accelerators = Unique<AccelTraits>;
 using KernelHandle = Unique<KernelTraits>;
 using FileHandle = Unique<FileTraits>;
 
+// The scoped owners below hold a device context, or a change to one, for
+// the length of a block: they are neither copied nor moved.
+struct Scoped {
+    Scoped() = default;
+    Scoped(const Scoped&) = delete;
+    Scoped& operator=(const Scoped&) = delete;
+};
+
 // A window's device context from GetDC (the screen's for nullptr).
-class WindowDC {
+class WindowDC : Scoped {
 public:
     explicit WindowDC(HWND w) : w_(w), dc_(GetDC(w)) {}
-    WindowDC(const WindowDC&) = delete;
-    WindowDC& operator=(const WindowDC&) = delete;
     ~WindowDC() {
         if (dc_) ReleaseDC(w_, dc_);
     }
@@ -130,11 +117,9 @@ private:
 };
 
 // BeginPaint ... EndPaint.
-class PaintDC {
+class PaintDC : Scoped {
 public:
     explicit PaintDC(HWND w) : w_(w) { dc_ = BeginPaint(w, &ps_); }
-    PaintDC(const PaintDC&) = delete;
-    PaintDC& operator=(const PaintDC&) = delete;
     ~PaintDC() { EndPaint(w_, &ps_); }
     HDC get() const { return dc_; }
     const RECT& area() const { return ps_.rcPaint; }
@@ -146,13 +131,11 @@ private:
 };
 
 // A memory device context compatible with another one.
-class MemoryDC {
+class MemoryDC : Scoped {
 public:
     explicit MemoryDC(HDC like) : dc_(CreateCompatibleDC(like)) {
         if (dc_) count_handle(HandleKind::Gdi, 1);
     }
-    MemoryDC(const MemoryDC&) = delete;
-    MemoryDC& operator=(const MemoryDC&) = delete;
     ~MemoryDC() {
         if (dc_) {
             DeleteDC(dc_);
@@ -166,11 +149,9 @@ private:
 };
 
 // Selects an object into a device context and puts the previous one back.
-class Selected {
+class Selected : Scoped {
 public:
     Selected(HDC dc, HGDIOBJ obj) : dc_(dc), old_(SelectObject(dc, obj)) {}
-    Selected(const Selected&) = delete;
-    Selected& operator=(const Selected&) = delete;
     ~Selected() {
         if (old_ && old_ != HGDI_ERROR) SelectObject(dc_, old_);
     }
@@ -181,11 +162,9 @@ private:
 };
 
 // Saves a device context's state (SaveDC) and restores it.
-class SavedDC {
+class SavedDC : Scoped {
 public:
     explicit SavedDC(HDC dc) : dc_(dc), id_(SaveDC(dc)) {}
-    SavedDC(const SavedDC&) = delete;
-    SavedDC& operator=(const SavedDC&) = delete;
     ~SavedDC() {
         if (id_) RestoreDC(dc_, id_);
     }
