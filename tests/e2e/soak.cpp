@@ -137,7 +137,10 @@ bool Soak::lock_now() {
 }
 
 Figures Soak::measure() {
-    // Let pending paints and timers settle first.
+    // Let pending paints and timers settle first: a window freshly shown
+    // holds the picture of its background only once it has painted.
+    for (HWND w : {main_, lock_})
+        RedrawWindow(w, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     SendMessageTimeoutA(lock_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
     Figures f;
     PROCESS_MEMORY_COUNTERS m{};
