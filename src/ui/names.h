@@ -13,21 +13,9 @@ namespace kv {
 
 namespace names {
 
-consteval bool has_control(const platform::FormSpec& form, std::string_view name) {
-    for (const auto& c : form.controls)
-        if (name == c.name) return true;
-    return false;
-}
-
-consteval bool has_menu(const platform::FormSpec& form, std::string_view name) {
-    for (const auto& m : form.menus)
-        if (name == m.name) return true;
-    return false;
-}
-
-consteval bool has_timer(const platform::FormSpec& form, std::string_view name) {
-    for (const auto& t : form.timers)
-        if (name == t.name) return true;
+consteval bool has(const auto& table, std::string_view name) {
+    for (const auto& entry : table)
+        if (name == entry.name) return true;
     return false;
 }
 
@@ -35,34 +23,26 @@ consteval bool has_timer(const platform::FormSpec& form, std::string_view name) 
 // no constant expression, it stops the compiler there.
 inline void not_in_the_layout() {}
 
+// A name from the table Table of the form laid out by Spec.
+template <const platform::FormSpec& Spec, auto Table>
+struct Checked {
+    consteval Checked(const char* name) : text(name) {
+        if (!has(Spec.*Table, name)) not_in_the_layout();
+    }
+    std::string_view text;
+};
+
 }  // namespace names
 
 // A control of the form laid out by Spec (all elements of a control array
 // share its name).
 template <const platform::FormSpec& Spec>
-struct ControlName {
-    consteval ControlName(const char* name) : text(name) {
-        if (!names::has_control(Spec, name)) names::not_in_the_layout();
-    }
-    std::string_view text;
-};
-
+using ControlName = names::Checked<Spec, &platform::FormSpec::controls>;
 // A menu item of the form laid out by Spec.
 template <const platform::FormSpec& Spec>
-struct MenuName {
-    consteval MenuName(const char* name) : text(name) {
-        if (!names::has_menu(Spec, name)) names::not_in_the_layout();
-    }
-    std::string_view text;
-};
-
+using MenuName = names::Checked<Spec, &platform::FormSpec::menus>;
 // A timer of the form laid out by Spec.
 template <const platform::FormSpec& Spec>
-struct TimerName {
-    consteval TimerName(const char* name) : text(name) {
-        if (!names::has_timer(Spec, name)) names::not_in_the_layout();
-    }
-    std::string_view text;
-};
+using TimerName = names::Checked<Spec, &platform::FormSpec::timers>;
 
 }  // namespace kv

@@ -1,12 +1,14 @@
 // Building a form's native parts from its layout table: fonts, child
 // controls in tab order, tool tips, menus and shortcut keys.
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <numeric>
+#include <optional>
 
 #include "platform/win32/form_impl.h"
 
@@ -320,6 +322,20 @@ LRESULT pass_on(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 // Hover times below this are a control's own hot tracking.
 constexpr DWORD kFastHoverMs = 100;
 
+// What the thread tracks of the pointer now; nothing when it cannot say.
+std::optional<TRACKMOUSEEVENT> tracking() {
+    TRACKMOUSEEVENT now{};
+    now.cbSize = sizeof now;
+    now.dwFlags = TME_QUERY;
+    if (!TrackMouseEvent(&now)) return std::nullopt;
+    return now;
+}
+
+void stop_tracking(HWND w) {
+    TRACKMOUSEEVENT stop{sizeof stop, TME_CANCEL | TME_HOVER | TME_LEAVE, w, HOVER_DEFAULT};
+    TrackMouseEvent(&stop);
+}
+
 // The pointer is confined to the window `w`.
 bool holds_pointer(HWND w) {
     RECT clip{}, r{};
@@ -333,11 +349,9 @@ bool holds_pointer(HWND w) {
 // the pointer on "&Enter". A lit button that holds the pointer waits for it
 // to leave at the system's hover time instead.
 void track_leave_slowly(HWND w) {
-    TRACKMOUSEEVENT now{};
-    now.cbSize = sizeof now;
-    now.dwFlags = TME_QUERY;
-    if (!TrackMouseEvent(&now) || now.hwndTrack != w || (now.dwFlags & TME_HOVER) ||
-        !(now.dwFlags & TME_LEAVE) || now.dwHoverTime >= kFastHoverMs || !holds_pointer(w))
+    const auto now = tracking();
+    if (!now || now->hwndTrack != w || (now->dwFlags & TME_HOVER) || !(now->dwFlags & TME_LEAVE) ||
+        now->dwHoverTime >= kFastHoverMs || !holds_pointer(w))
         return;
     TRACKMOUSEEVENT leave{sizeof leave, TME_LEAVE, w, HOVER_DEFAULT};
     TrackMouseEvent(&leave);
@@ -351,16 +365,10 @@ void track_leave_slowly(HWND w) {
 // hidden under the pointer (the lock screen's "&Enter" at the unlock), and
 // the first move onto the button would not light it.
 void take_tracking(HWND w) {
-    TRACKMOUSEEVENT now{};
-    now.cbSize = sizeof now;
-    now.dwFlags = TME_QUERY;
-    if (!TrackMouseEvent(&now) || !now.hwndTrack || now.hwndTrack == w ||
-        !(now.dwFlags & TME_LEAVE))
-        return;
-    const HWND left = now.hwndTrack;
-    TRACKMOUSEEVENT stop{sizeof stop, TME_CANCEL | TME_HOVER | TME_LEAVE, left, HOVER_DEFAULT};
-    TrackMouseEvent(&stop);
-    PostMessageA(left, WM_MOUSELEAVE, 0, 0);
+    const auto now = tracking();
+    if (!now || !now->hwndTrack || now->hwndTrack == w || !(now->dwFlags & TME_LEAVE)) return;
+    stop_tracking(now->hwndTrack);
+    PostMessageA(now->hwndTrack, WM_MOUSELEAVE, 0, 0);
 }
 
 // The form whose control `w` is, while its window exists.
@@ -460,8 +468,7 @@ LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
             // A window that goes stops being tracked at once, so that the
             // button next under the pointer lights up without waiting for
             // the tracking timer.
-            TRACKMOUSEEVENT stop{sizeof stop, TME_CANCEL | TME_HOVER | TME_LEAVE, w, HOVER_DEFAULT};
-            TrackMouseEvent(&stop);
+            stop_tracking(w);
             break;
         }
         case WM_SETFOCUS:

@@ -64,12 +64,13 @@ private:
 };
 
 // What Unique needs to know of a kind of handle: its type, the value that
-// means none, the call that frees it, and the kind it is counted under.
-template <class H, HandleKind K, auto Close, H None = H{}>
+// means none (NULL unless a kind says otherwise), the call that frees it,
+// and the kind it is counted under.
+template <class H, HandleKind K, auto Close>
 struct Traits {
     using Handle = H;
     static constexpr HandleKind kKind = K;
-    static H none() { return None; }
+    static H none() { return nullptr; }
     static void close(H h) { Close(h); }
 };
 template <class H>
