@@ -72,15 +72,21 @@ void Form1::Form_Unload() {
     platform::end_process();
 }
 
-// While a lock screen holds, or is due back, the main window is out of
-// reach: Quit, the menus, the shortcut keys and the close box do nothing.
-bool Form1::takes_input() { return !lock_.holding() && !timer_on("timerz"); }
+// While a lock screen holds, or is due back, or is due at the next paint
+// (main_unlocked 0), the main window is out of reach: Quit, the menus, the
+// shortcut keys and the close box do nothing.
+bool Form1::takes_input() {
+    return program_.main_unlocked != 0 && !lock_.holding() && !timer_on("timerz");
+}
 
 // The activation key finds the lock screen while it holds, never this window.
+// A lock due at the next paint lets the window be shown, which raises it.
 bool Form1::on_sys_command(platform::SysCommand c) {
+    using platform::SysCommand;
     if (takes_input()) return true;
-    if (c == platform::SysCommand::HotKey && lock_.holding()) lock_.take_keyboard();
-    return false;
+    if (c == SysCommand::HotKey && lock_.holding()) lock_.take_keyboard();
+    return program_.main_unlocked == 0 && !lock_.holding() &&
+           (c == SysCommand::HotKey || c == SysCommand::Restore);
 }
 
 void Form1::on_mouse_down(std::string_view control, platform::MouseButton button) {

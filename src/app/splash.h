@@ -24,6 +24,9 @@ protected:
     void Form_Load() override;
     void Form_Paint(platform::Painter&) override;
     void Form_Unload() override;
+    // Closing it would skip the start-up decision, and a locked start would
+    // never lock: the decision comes at its time all the same.
+    void on_close() override {}
 
 private:
     void open_main_window();

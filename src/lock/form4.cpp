@@ -97,10 +97,16 @@ void Form4::focus_keyboard() {
 }
 
 // While it holds, the window can be neither minimised, maximised, moved nor
-// sized, and Alt opens no menu that would take the keys typed next; closing
-// it is undone by the main window instead.
+// sized, and Alt opens no menu that would take the keys typed next.
 bool Form4::on_sys_command(platform::SysCommand c) {
     return !holding() || c == platform::SysCommand::Restore;
+}
+
+// Alt+F4, the close box and WM_CLOSE from outside are refused until the
+// answer: a lock closed and loaded again leaves a gap with the pointer and
+// the keys free.
+void Form4::on_close() {
+    if (!holding()) Unload();
 }
 
 void Form4::on_deactivate() {

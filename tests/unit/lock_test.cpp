@@ -141,10 +141,10 @@ TEST_F(Lock, TaskKeysAreBlockedExactlyWhileItHolds) {
     EXPECT_LT(sim::trace_find("task keys free"), sim::trace_find("msgbox Security Alert!"));
     EXPECT_EQ(world().task_key_blocks, 0);
 
-    // Unloaded from outside, and loaded again 50 ms later.
+    // Unloaded some other way, and loaded again 50 ms later.
     sim::click(*form("Form1"), "Command9");
     EXPECT_EQ(world().task_key_blocks, 1);
-    sim::close(*form("Form4"));
+    p().form4().Unload();
     EXPECT_EQ(world().task_key_blocks, 0);
     sim::advance(50);
     EXPECT_EQ(world().task_key_blocks, 1);
@@ -373,7 +373,7 @@ TEST_F(Lock, EmptyStatusValueStillRaisesTheAlert) {
 
 TEST_F(Lock, AnswerThatCannotBeReadUnlocksNothingAndIsReadAgain) {
     start_locked();
-    sim::close(*form("Form4"));
+    p().form4().Unload();
     sim::fail(sim::Call::RegQueryValue, 1117, 2);  // Command, as the lock screen loads again
     sim::advance(50);
     ASSERT_TRUE(shown("Form4"));
@@ -388,9 +388,30 @@ TEST_F(Lock, AnswerThatCannotBeReadUnlocksNothingAndIsReadAgain) {
     EXPECT_EQ(form("Form4"), nullptr);
 }
 
-TEST_F(Lock, ClosedFromOutsideComesBackAfterFiftyMilliseconds) {
+TEST_F(Lock, ClosingIsRefusedUntilTheAnswer) {
     start_locked();
-    sim::close(*form("Form4"));
+    auto* f4 = form("Form4");
+    const auto handle = f4->handle();
+    sim::close(*f4);  // Alt+F4, the close box, WM_CLOSE from outside
+    EXPECT_EQ(form("Form4"), f4);
+    EXPECT_TRUE(shown("Form4"));
+    EXPECT_EQ(f4->handle(), handle);
+    EXPECT_EQ(world().task_key_blocks, 1);
+    EXPECT_TRUE(world().screensaver_running);
+    // Also while the wrong-answer message stands: the wait is not skipped.
+    type_answer("guess");
+    sim::close(*f4);
+    EXPECT_EQ(f4->handle(), handle);
+    EXPECT_FALSE(p().form4().ctl("Command1").enabled());
+    sim::advance(4000);
+    world().box_answers = {kNo};
+    type_answer("Rex");
+    EXPECT_EQ(form("Form4"), nullptr);
+}
+
+TEST_F(Lock, UnloadedSomeOtherWayComesBackAfterFiftyMilliseconds) {
+    start_locked();
+    p().form4().Unload();
     EXPECT_EQ(form("Form4"), nullptr);
     EXPECT_FALSE(world().screensaver_running);
     ASSERT_NE(form("Form1"), nullptr);

@@ -185,6 +185,7 @@ class LogViewer : public AttemptLog {
 protected:
     void SetUp() override {
         AttemptLog::SetUp();
+        p().main_unlocked = 1;  // opened unlocked
         p().form1().Show();
     }
 };

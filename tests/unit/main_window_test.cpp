@@ -122,11 +122,22 @@ TEST_F(MainWindow, TakesNoInputWhileALockScreenHoldsOrIsDue) {
     EXPECT_EQ(world().foreground, form("Form4")->handle());
     EXPECT_EQ(sim::focus_name(*form("Form4")), "Textnew");
 
-    // Closed from outside, the lock is due back in 50 ms: still out of reach.
-    sim::close(*form("Form4"));
+    // Unloaded some other way, the lock is due back in 50 ms: still out of reach.
+    p().form4().Unload();
     EXPECT_FALSE(sim::sys_command(*main, SysCommand::HotKey));
     EXPECT_FALSE(main->visible());
     sim::advance(50);
+    ASSERT_TRUE(shown("Form4"));
+
+    // Lock & Hide: until the paint that raises the lock, Esc (Quit) and the
+    // close box do nothing; Pause shows the window, whose paint locks.
+    type_answer("Rex");
+    sim::click(*main, "ExitButton", 2);
+    sim::click(*main, "Command1");
+    sim::close(*main);
+    EXPECT_FALSE(sim::sys_command(*main, SysCommand::Move));
+    EXPECT_TRUE(sim::sys_command(*main, SysCommand::HotKey));
+    sim::pump();
     ASSERT_TRUE(shown("Form4"));
 
     // Released, the main window is the user's again.

@@ -81,6 +81,17 @@ TEST_F(Startup, DecisionComesOneAndAHalfSecondsAfterTheFirstPaint) {
     EXPECT_TRUE(world().boxes.empty());
 }
 
+TEST_F(Startup, ClosingTheSplashSkipsNoDecision) {
+    store_credentials();
+    store::set_login_lock();
+    p().start();
+    sim::pump();
+    sim::close(*form("frmSplash"));  // Alt+F4 during the splash
+    EXPECT_TRUE(shown("frmSplash"));
+    sim::advance(1500);
+    EXPECT_TRUE(shown("Form4"));
+}
+
 TEST_F(Startup, StoredQuestionAndStartModeChooseTheFirstWindow) {
     struct Case {
         const char* login;  // nullptr: no value
