@@ -37,7 +37,7 @@ void Form4::Form_Load() {
     // the moment the window shows, not from the first tick 100 ms later. It
     // is shown first: a hidden window cannot take the keyboard, and a change
     // of the foreground afterwards would free the pointer again.
-    task_keys_.emplace();
+    task_keys_.emplace(window_.handle());
     home_rect_ = window_.outer_rect();
     window_.show();
     Timer2_Timer();
@@ -107,6 +107,12 @@ bool Form4::on_sys_command(platform::SysCommand c) {
 // the keys free.
 void Form4::on_close() {
     if (!holding()) Unload();
+}
+
+// Signing out or shutting down is refused while it holds; the user may still
+// end the session anyway, which ends the program.
+std::string_view Form4::end_session_refusal() {
+    return holding() ? "Kestrova is locked." : std::string_view{};
 }
 
 void Form4::on_deactivate() {

@@ -55,6 +55,7 @@ protected:
     bool on_sys_command(platform::SysCommand c) override;
     void on_deactivate() override;
     void on_close() override;
+    std::string_view end_session_refusal() override;
 
 private:
     void release();

@@ -2,6 +2,7 @@
 // the Win32 calls of the same names; the sim back end records every call.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -101,19 +102,40 @@ void take_foreground(NativeWindow w, NativeWindow focus);
 // layouts, so it goes through.
 bool is_task_key(std::uint32_t vk, bool alt, bool ctrl);
 
-// While an object of this type lives, a low-level keyboard hook swallows the
-// task-switching and shell keys: Alt+Tab, Alt+Shift+Tab, Alt+Esc, Ctrl+Esc,
-// Ctrl+Shift+Esc, both Windows keys and Alt+Space. Every other key goes on to
-// the window that has the keyboard. (Ctrl+Alt+Del is the system's own.)
+// What the lock's low-level keyboard hook does with each key event, kept
+// apart from the hook so that it can be tested. While the lock waits it
+// swallows the task keys, Alt+F4 and the application keys (Mail, Browser,
+// media ..., VK 0xA6-0xB7), and every key while the lock screen is not the
+// foreground window, so that typed keys never reach another program. A key
+// whose press went on gets its release through, also one that was already
+// down as the hook went in, so that no key is left down.
+class KeyGate {
+public:
+    // `down`: the keys down as the hook goes in.
+    explicit KeyGate(const std::bitset<256>& down = {}) : passed_(down) {}
+    // True: the hook swallows the event.
+    bool swallow(std::uint32_t vk, bool up, bool alt, bool ctrl, bool lock_in_front);
+
+private:
+    std::bitset<256> passed_;  // keys whose press went on
+};
+
+// While an object of this type lives, a low-level keyboard hook on a thread
+// of its own, which does nothing else, runs the rules of KeyGate for the
+// lock screen `lock` (so that no work of the program delays it past the
+// system's time-out), and a change of the foreground to any window but
+// `lock` is reported to `lock` at once as its deactivation.
+// (Ctrl+Alt+Del is the system's own.)
 class TaskKeyBlock {
 public:
-    TaskKeyBlock();
+    explicit TaskKeyBlock(NativeWindow lock);
     ~TaskKeyBlock();
     TaskKeyBlock(const TaskKeyBlock&) = delete;
     TaskKeyBlock& operator=(const TaskKeyBlock&) = delete;
 
 private:
-    std::uintptr_t hook_ = 0;
+    std::uintptr_t hook_ = 0;   // the hook's thread
+    std::uintptr_t watch_ = 0;  // the foreground watch
 };
 
 // SetWindowPos(w, insert_after, 0, 0, 0, 0, flags), with the insert-after

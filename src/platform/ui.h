@@ -119,9 +119,11 @@ public:
 enum class MouseButton { Left = 1, Right = 2, Middle = 4 };
 
 // Window commands that the system carries out for a form: from its system
-// menu, title bar and frame, the window's activation key (HotKey), and the
-// Alt key that opens the menus from the keyboard (KeyMenu).
-enum class SysCommand { Minimize, Maximize, Restore, Move, Size, HotKey, KeyMenu };
+// menu, title bar and frame, the window's activation key (HotKey), the Alt
+// key that opens the menus from the keyboard (KeyMenu), and the application
+// keys (Mail, Browser, media ...: AppCommand), which the shell would answer
+// by starting an application.
+enum class SysCommand { Minimize, Maximize, Restore, Move, Size, HotKey, KeyMenu, AppCommand };
 
 class FormEvents {
 public:
@@ -136,6 +138,10 @@ public:
     // The user or another program asked the window to close. The handler
     // unloads the form (or does nothing to keep it).
     virtual void on_close() {}
+    // The session is about to end (sign-out, restart, shut down). A reason
+    // refuses it: the system shows it, and the user may end the session
+    // anyway.
+    virtual std::string_view end_session_refusal() { return {}; }
     // The system is about to carry out a window command; false refuses it.
     // An accepted HotKey restores and activates the window.
     virtual bool on_sys_command(SysCommand) { return true; }

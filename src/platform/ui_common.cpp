@@ -1,4 +1,4 @@
-// Name lookups in the layout tables and the task-key rule, shared by both
+// Name lookups in the layout tables and the lock's key rules, shared by both
 // back ends.
 #include <cstdio>
 #include <cstdlib>
@@ -55,6 +55,22 @@ bool is_task_key(std::uint32_t vk, bool alt, bool ctrl) {
         default:
             return false;
     }
+}
+
+bool KeyGate::swallow(std::uint32_t vk, bool up, bool alt, bool ctrl, bool lock_in_front) {
+    const std::size_t key = vk & 0xFF;
+    if (up) {
+        if (!passed_[key]) return true;
+        passed_[key] = false;
+        return false;
+    }
+    constexpr std::uint32_t kF4 = 0x73, kFirstAppKey = 0xA6, kLastAppKey = 0xB7;
+    const bool held = !lock_in_front || is_task_key(vk, alt, ctrl) || (vk == kF4 && alt) ||
+                      (vk >= kFirstAppKey && vk <= kLastAppKey);
+    // A repeat swallowed after its first press went on still lets the
+    // release through.
+    if (!held) passed_[key] = true;
+    return held;
 }
 
 Control Form::control(std::string_view name, int index) {

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -142,9 +144,15 @@ public:
     KeyWatcher& operator=(const KeyWatcher&) = delete;
 
     bool installed() const { return hook_ != nullptr; }
-    // Whether a key went down (or up) since the last clear().
-    bool saw_down(DWORD vk) { return seen(down_, vk); }
+    // Whether a key went down (or up) since the last clear(), and how often
+    // it went down (key repeats included).
+    bool saw_down(DWORD vk) { return downs(vk) != 0; }
     bool saw_up(DWORD vk) { return seen(up_, vk); }
+    int downs(DWORD vk) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto n = down_.find(vk);
+        return n == down_.end() ? 0 : n->second;
+    }
     void clear() {
         std::lock_guard<std::mutex> lock(mutex_);
         down_.clear();
@@ -159,7 +167,10 @@ private:
             const auto* k = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
             const bool up = wp == WM_KEYUP || wp == WM_SYSKEYUP;
             std::lock_guard<std::mutex> lock(self_->mutex_);
-            (up ? self_->up_ : self_->down_).insert(k->vkCode);
+            if (up)
+                self_->up_.insert(k->vkCode);
+            else
+                ++self_->down_[k->vkCode];
         }
         return CallNextHookEx(nullptr, code, wp, lp);
     }
@@ -186,7 +197,8 @@ private:
     std::atomic<bool> ready_{false};
     HHOOK hook_ = nullptr;
     std::mutex mutex_;
-    std::set<DWORD> down_, up_;
+    std::map<DWORD, int> down_;
+    std::set<DWORD> up_;
 };
 
 class Lock : public ProgramTest {
@@ -244,6 +256,19 @@ protected:
             std::abs((r.top - s.top) - (s.bottom - r.bottom)) > 2)
             return false;
         return same_rect(clip_rect(), window_rect(enter_));
+    }
+    // Samples every 5 ms, until `done` holds or `timeout` passes, whether the
+    // lock window `w` still holds; returns the share of samples (in %) in
+    // which it did not.
+    double share_not_holding(HWND w, const std::function<bool()>& done, Millis timeout = 20s) {
+        int samples = 0, gaps = 0;
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (!done() && std::chrono::steady_clock::now() < end) {
+            ++samples;
+            if (!IsWindow(w) || program_.find_window("KvForm4") != w || !lock_holds()) ++gaps;
+            Sleep(5);
+        }
+        return samples ? 100.0 * gaps / samples : 100.0;
     }
     std::string lock_state() {
         return std::string(IsIconic(lock_) ? "minimised " : "") +

@@ -66,6 +66,18 @@ TEST_F(QuickKeys, F9MinimisesAndPauseBringsTheLockScreenBack) {
         << "Pause did not restore the main window";
     EXPECT_TRUE(holds_for([&] { return !program_.find_window("KvForm4"); }, 500ms))
         << "Pause locked a window that was only minimised";
+
+    // F9, then Pause and Esc at once: Esc comes before the paint that raises
+    // the lock, and the main window takes it for nothing.
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == main; }));
+    ASSERT_TRUE(press_keys("F9"));
+    ASSERT_TRUE(wait_for([&] { return IsIconic(main); }));
+    ASSERT_TRUE(xdotool("key --delay 0 Pause Escape"));
+    EXPECT_TRUE(wait_for([&] { return !program_.running() || program_.find_window("KvForm4"); }))
+        << "no lock after Pause";
+    ASSERT_TRUE(program_.running()) << "Esc after Pause ended the program";
+    ASSERT_NO_FATAL_FAILURE(wait_lock(1s));
+    EXPECT_TRUE(wait_for([&] { return lock_holds(); }, 1s)) << lock_state();
 }
 
 TEST_F(QuickKeys, PauseThenEscFindTheLockScreenNotQuit) {

@@ -171,6 +171,11 @@ TEST_F(Startup, WithAQuestionAndLoginTwoTheLockScreenComesUpCentred) {
     ASSERT_TRUE(kv::store::write_question_and_answer("What is the colour of the sky?", "blue"));
     kv::store::set_login_lock();
     ASSERT_TRUE(program_.start());
+    // Alt+F4 on the splash skips no decision: the lock comes all the same.
+    HWND splash = program_.wait_window(kSplashClass, std::nullopt, 20s);
+    ASSERT_TRUE(splash) << "no splash";
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == splash; }));
+    ASSERT_TRUE(press_keys("alt+F4"));
 
     HWND lock = program_.wait_window(kLockClass, kLockCaption, 20s);
     ASSERT_TRUE(lock) << "the lock screen did not come up";

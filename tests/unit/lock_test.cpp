@@ -57,7 +57,7 @@ TEST_F(Lock, GuardPutsTheWindowBackWhateverChangedIt) {
     // Its system menu, title bar and frame are refused, while it waits and
     // while the wrong-answer message stands.
     for (auto c : {SysCommand::Minimize, SysCommand::Maximize, SysCommand::Move, SysCommand::Size,
-                   SysCommand::KeyMenu})
+                   SysCommand::KeyMenu, SysCommand::AppCommand})
         EXPECT_FALSE(sim::sys_command(*f4, c));
     type_answer("guess");
     EXPECT_FALSE(sim::sys_command(*f4, SysCommand::Minimize));
@@ -175,6 +175,41 @@ TEST_F(Lock, OnlyTheTaskSwitchingKeysAreHeldBack) {
         EXPECT_FALSE(is_task_key(vk, true, true)) << vk;
     }
     EXPECT_FALSE(is_task_key(0x32, true, true));  // AltGr+2 ("@" on some layouts)
+}
+
+TEST_F(Lock, TheHookAlsoHoldsAltF4TheApplicationKeysAndAnyKeyOutOfFront) {
+    using platform::KeyGate;
+    constexpr std::uint32_t kF4 = 0x73, kLWin = 0x5B, kA = 'A';
+    constexpr bool kDown = false, kUp = true, kFront = true, kAway = false;
+    KeyGate gate;
+    EXPECT_TRUE(gate.swallow(kF4, kDown, true, false, kFront));  // Alt+F4
+    EXPECT_TRUE(gate.swallow(kF4, kUp, true, false, kFront));    // and its release
+    EXPECT_FALSE(gate.swallow(kF4, kDown, false, false, kFront));
+    EXPECT_FALSE(gate.swallow(kF4, kUp, false, false, kFront));
+    for (std::uint32_t vk = 0xA6; vk <= 0xB7; ++vk)  // Browser Back .. Start App 2
+        EXPECT_TRUE(gate.swallow(vk, kDown, false, false, kFront)) << vk;
+    EXPECT_FALSE(gate.swallow(0xA5, kDown, false, false, kFront));  // right Alt
+    EXPECT_FALSE(gate.swallow(0xB8, kDown, false, false, kFront));
+    EXPECT_TRUE(gate.swallow(kLWin, kDown, false, false, kFront));
+    EXPECT_TRUE(gate.swallow(kLWin, kUp, false, false, kFront));
+    // While another window is in front, every key, and the release of a
+    // press that never went on.
+    EXPECT_TRUE(gate.swallow(kA, kDown, false, false, kAway));
+    EXPECT_TRUE(gate.swallow(kA, kUp, false, false, kFront));
+    // A press that went on gets its release through wherever it comes.
+    EXPECT_FALSE(gate.swallow(kA, kDown, false, false, kFront));
+    EXPECT_TRUE(gate.swallow(kA, kDown, false, false, kAway));  // a repeat
+    EXPECT_FALSE(gate.swallow(kA, kUp, false, false, kAway));
+    EXPECT_TRUE(gate.swallow(kA, kUp, false, false, kFront));  // once
+
+    // A key already down as the hook goes in: its release goes through.
+    std::bitset<256> down;
+    down[kLWin] = true;
+    KeyGate late(down);
+    EXPECT_TRUE(late.swallow(kLWin, kDown, false, false, kFront));  // a repeat
+    EXPECT_FALSE(late.swallow(kLWin, kUp, false, false, kFront));
+    EXPECT_TRUE(late.swallow(kLWin, kDown, false, false, kFront));
+    EXPECT_TRUE(late.swallow(kLWin, kUp, false, false, kFront));
 }
 
 TEST_F(Lock, AWindowThatCannotBeCreatedFailsClosed) {

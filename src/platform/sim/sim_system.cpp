@@ -134,7 +134,7 @@ bool register_hotkey(NativeWindow w, unsigned vk) {
     return true;
 }
 
-TaskKeyBlock::TaskKeyBlock() : hook_(1) {
+TaskKeyBlock::TaskKeyBlock(NativeWindow) : hook_(1) {
     ++world().task_key_blocks;
     ++world().task_key_blocks_made;
     world().trace.push_back("task keys blocked");

@@ -485,6 +485,9 @@ bool sys_command(Form& f, platform::SysCommand c) {
         case SysCommand::KeyMenu:
             world().trace.push_back("menu mode " + std::string(f.spec().name));
             break;
+        case SysCommand::AppCommand:
+            world().trace.push_back("shell app command");
+            break;
     }
     return true;
 }

@@ -314,6 +314,12 @@ LRESULT Form::Impl::handle_message(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_SYSCOMMAND:
             if (const auto c = sys_command_of(wp); c && !events.on_sys_command(*c)) return 0;
             return default_handling(msg, wp, lp);
+        case WM_APPCOMMAND:
+            // Answered here when refused, rather than handed on to the shell.
+            if (!events.on_sys_command(SysCommand::AppCommand)) return TRUE;
+            return default_handling(msg, wp, lp);
+        case WM_QUERYENDSESSION:
+            return end_session_allowed() ? TRUE : FALSE;
         case WM_HOTKEY:
             if (events.on_sys_command(SysCommand::HotKey)) on_hotkey();
             return 0;
@@ -346,6 +352,18 @@ LRESULT Form::Impl::handle_message(UINT msg, WPARAM wp, LPARAM lp) {
         default:
             return default_handling(msg, wp, lp);
     }
+}
+
+// A refusal is shown with its reason where the system can (Windows Vista
+// and later), which then offers to end the session anyway.
+bool Form::Impl::end_session_allowed() {
+    const std::string_view reason = events.end_session_refusal();
+    if (reason.empty()) return true;
+    using Create = BOOL(WINAPI*)(HWND, LPCWSTR);
+    static const auto create = reinterpret_cast<Create>(reinterpret_cast<void*>(
+        win32::library_function("user32.dll", "ShutdownBlockReasonCreate")));
+    if (create) create(hwnd(), std::wstring(reason.begin(), reason.end()).c_str());
+    return false;
 }
 
 bool Form::Impl::pretranslate(MSG& msg) {

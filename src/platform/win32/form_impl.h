@@ -105,6 +105,7 @@ private:
     void on_menu_command(int pos);
     void on_timer(WPARAM id);
     void on_hotkey();
+    bool end_session_allowed();
     void on_activate(bool active, bool minimized);
     void restore_focus();
     LRESULT on_control_color(UINT msg, HDC dc, HWND child);

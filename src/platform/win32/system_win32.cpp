@@ -201,25 +201,87 @@ namespace {
 
 bool key_down(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
 
+// What the hook's thread works with. One lock, so one hook, at a time; only
+// the hook's thread touches the gate.
+struct HookState {
+    HWND lock = nullptr;
+    KeyGate gate;
+    HHOOK hook = nullptr;
+    HANDLE ready = nullptr;
+};
+HookState* hook_state = nullptr;
+
 // Runs on every key of the desktop while the lock waits, so it does no more
 // than look: the system drops a low-level hook that is slow to answer.
 LRESULT CALLBACK task_key_proc(int code, WPARAM wp, LPARAM lp) noexcept {
-    if (code == HC_ACTION) {
+    if (code == HC_ACTION && hook_state) {
         const auto& k = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
+        const bool up = (k.flags & LLKHF_UP) != 0;
         const bool alt = (k.flags & LLKHF_ALTDOWN) != 0 || key_down(VK_MENU);
-        if (is_task_key(k.vkCode, alt, key_down(VK_CONTROL))) return 1;
+        if (hook_state->gate.swallow(k.vkCode, up, alt, key_down(VK_CONTROL),
+                                     GetForegroundWindow() == hook_state->lock))
+            return 1;
     }
     return CallNextHookEx(nullptr, code, wp, lp);
 }
 
+// The hook's thread: the hook is called through its message loop, which
+// nothing else uses.
+DWORD WINAPI hook_thread(void* param) noexcept {
+    auto& state = *static_cast<HookState*>(param);
+    std::bitset<256> down;
+    for (int vk = 1; vk < 256; ++vk) down[vk] = key_down(vk);
+    state.gate = KeyGate(down);
+    state.hook = SetWindowsHookExA(WH_KEYBOARD_LL, &task_key_proc, GetModuleHandleA(nullptr), 0);
+    MSG m;
+    PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE);  // the queue, for WM_QUIT
+    SetEvent(state.ready);
+    while (GetMessageA(&m, nullptr, 0, 0) > 0) DispatchMessageA(&m);
+    if (state.hook) UnhookWindowsHookEx(state.hook);
+    return 0;
+}
+
+struct HookThread {
+    HookState state;
+    win32::KernelHandle thread;
+    DWORD id = 0;
+};
+
+// Out of context: called on the lock's thread as it reads its messages.
+void CALLBACK foreground_changed(HWINEVENTHOOK, DWORD, HWND w, LONG, LONG, DWORD,
+                                 DWORD) noexcept {
+    if (hook_state && w != hook_state->lock && IsWindow(hook_state->lock))
+        PostMessageA(hook_state->lock, win32::kWmDeactivated, 0, 0);
+}
+
 }  // namespace
 
-TaskKeyBlock::TaskKeyBlock()
-    : hook_(reinterpret_cast<std::uintptr_t>(
-          SetWindowsHookExA(WH_KEYBOARD_LL, &task_key_proc, GetModuleHandleA(nullptr), 0))) {}
+TaskKeyBlock::TaskKeyBlock(NativeWindow lock) {
+    auto* t = new HookThread;
+    t->state.lock = to_hwnd(lock);
+    win32::KernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    t->state.ready = ready.get();
+    hook_state = &t->state;
+    t->thread.reset(CreateThread(nullptr, 64 * 1024, &hook_thread, &t->state,
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, &t->id));
+    // Held from the moment the lock shows, not some time later.
+    if (t->thread) WaitForSingleObject(ready.get(), 5000);
+    t->state.ready = nullptr;
+    hook_ = reinterpret_cast<std::uintptr_t>(t);
+    watch_ = reinterpret_cast<std::uintptr_t>(
+        SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
+                        &foreground_changed, 0, 0, WINEVENT_OUTOFCONTEXT));
+}
 
 TaskKeyBlock::~TaskKeyBlock() {
-    if (hook_) UnhookWindowsHookEx(reinterpret_cast<HHOOK>(hook_));
+    if (watch_) UnhookWinEvent(reinterpret_cast<HWINEVENTHOOK>(watch_));
+    auto* t = reinterpret_cast<HookThread*>(hook_);
+    if (t->thread) {
+        PostThreadMessageA(t->id, WM_QUIT, 0, 0);
+        WaitForSingleObject(t->thread.get(), INFINITE);
+    }
+    hook_state = nullptr;
+    delete t;
 }
 
 void set_window_pos(NativeWindow w, std::intptr_t insert_after, unsigned flags) {

@@ -3,4 +3,15 @@
 
 #include "platform/entry.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return kv::program_main(); }
+#include "platform/win32/form_impl.h"
+
+// A lock that is slow to answer for a moment must not be replaced by a
+// "ghost" window that the user can minimise, move or close (Windows XP and
+// later).
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    using Disable = void(WINAPI*)();
+    if (const auto disable = reinterpret_cast<Disable>(reinterpret_cast<void*>(
+            kv::platform::win32::library_function("user32.dll", "DisableProcessWindowsGhosting"))))
+        disable();
+    return kv::program_main();
+}
