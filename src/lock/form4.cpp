@@ -38,6 +38,7 @@ void Form4::Form_Load() {
     // is shown first: a hidden window cannot take the keyboard, and a change
     // of the foreground afterwards would free the pointer again.
     task_keys_.emplace(window_.handle());
+    access_keys_.emplace();
     home_rect_ = window_.outer_rect();
     window_.show();
     Timer2_Timer();
@@ -148,6 +149,7 @@ void Form4::release() {
     set_topmost(window_.handle(), kNotTopmost);
     platform::clip_cursor(platform::desktop_rect());
     task_keys_.reset();
+    access_keys_.reset();
     if (store::check_alert()) program_.alert_pending = true;
     if (program_.alert_pending) {
         program_.alert_pending = false;
@@ -171,7 +173,6 @@ void Form4::refuse(const std::string& typed) {
     store::set_alert();
 
     log_.record_attempt(platform::date_text() + " " + platform::time_text(), typed);
-    log_.update3();
 
     ctl("Command1").set_enabled(false);
     ctl("Textnew").set_visible(false);
@@ -199,6 +200,7 @@ void Form4::Form_Unload() {
     platform::system_parameters_info(kSpiSetScreenSaverRunning, 0);
     platform::clip_cursor(platform::desktop_rect());
     task_keys_.reset();
+    access_keys_.reset();
     host_.show_after_lock();
 }
 

@@ -82,6 +82,7 @@ private:
     // The place and size of the load, where the guard keeps the window.
     platform::Rect home_rect_;
     std::optional<platform::TaskKeyBlock> task_keys_;
+    std::optional<platform::AccessHotkeysOff> access_keys_;
     int keyboard_checks_ = 0;  // ticks that take the keyboard once more
 };
 

@@ -129,10 +129,18 @@ void AttemptLog::update3() {
 
 void AttemptLog::record_attempt(std::string_view when, std::string_view typed) {
     std::string line = attempt_line(when, typed);
-    main_.ctl("List2").list_add(line);
     // Its record is made once, here, and kept with the line.
     std::string record = log_record(line);
-    log_records_.emplace(std::move(line), std::move(record));
+    main_.state().log_path = log_file_path();
+    // Before the main window loads, the file alone takes it: the load reads
+    // it from there, and is not made to read the whole log now.
+    if (!main_.loaded() && platform::append_record(main_.state().log_path, record)) return;
+    auto list = main_.ctl("List2");  // the main window's load reads the file
+    const bool in_step = log_in_list_ && !log_unsaved_;
+    list.list_add(line);
+    const auto kept = log_records_.emplace(std::move(line), std::move(record));
+    if (!in_step) return update3();
+    log_unsaved_ = !platform::append_record(main_.state().log_path, kept->second);
 }
 
 }  // namespace kv

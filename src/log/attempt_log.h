@@ -24,8 +24,11 @@ public:
     void load_list3();
     // Rewrites the file from List2.
     void update3();
-    // A wrong answer's line, added to the working copy (which loads the main
-    // window when it is not loaded). update3 saves it.
+    // A wrong answer's record, appended to the file, which costs the same
+    // however long the log is, and its line to the working copy. Before the
+    // main window loads, only the file takes it (the load reads it from
+    // there). When the list does not hold the file as it is (a load or a
+    // save failed), update3 saves it instead.
     void record_attempt(std::string_view when, std::string_view typed);
 
     // The list holds every record of the file (a load or a rewrite read it).

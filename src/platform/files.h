@@ -13,5 +13,11 @@ bool ensure_file(std::string_view path);
 // Writes `data` beside `path` and moves it over `path` in one step, so that a
 // failure at any point leaves the previous file whole.
 bool replace_file(std::string_view path, std::string_view data);
+// Adds `record` at the end of a file of records of its size, creating the
+// file when none exists. A piece of a record left at the end by a write
+// torn short is dropped first, so that the records stay in step. Work in
+// proportion to the record, not to the file; a failure, or a write torn
+// short, leaves every earlier record whole.
+bool append_record(std::string_view path, std::string_view record);
 
 }  // namespace kv::platform

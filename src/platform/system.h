@@ -2,8 +2,10 @@
 // the Win32 calls of the same names; the sim back end records every call.
 #pragma once
 
+#include <array>
 #include <bitset>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -136,6 +138,34 @@ public:
 private:
     std::uintptr_t hook_ = 0;   // the hook's thread
     std::uintptr_t watch_ = 0;  // the foreground watch
+};
+
+// The accessibility features whose hot keys open a system dialogue that
+// leads on to the settings: Sticky Keys (Shift five times), Filter Keys
+// (right Shift held 8 s), Toggle Keys (Num Lock held 5 s), High Contrast and
+// Mouse Keys (Left Alt+Left Shift+Print Screen or Num Lock).
+enum class AccessFeature { StickyKeys, FilterKeys, ToggleKeys, HighContrast, MouseKeys };
+inline constexpr int kAccessFeatures = 5;
+// The feature's flags (dwFlags of its SystemParametersInfo structure), or
+// nothing when they cannot be read.
+std::optional<std::uint32_t> access_flags(AccessFeature f);
+// Sets them for this session only (no SPIF_UPDATEINIFILE): nothing reaches
+// the user's profile, so a crash loses nothing after the next log-on.
+bool set_access_flags(AccessFeature f, std::uint32_t flags);
+// SKF_, FKF_, TKF_, HCF_ and MKF_HOTKEYACTIVE.
+inline constexpr std::uint32_t kHotkeyActive = 0x4;
+
+// While an object of this type lives, the hot keys of the accessibility
+// features are off; the exact flags of before come back when it goes.
+class AccessHotkeysOff {
+public:
+    AccessHotkeysOff();
+    ~AccessHotkeysOff();
+    AccessHotkeysOff(const AccessHotkeysOff&) = delete;
+    AccessHotkeysOff& operator=(const AccessHotkeysOff&) = delete;
+
+private:
+    std::array<std::optional<std::uint32_t>, kAccessFeatures> before_;  // those turned off
 };
 
 // SetWindowPos(w, insert_after, 0, 0, 0, 0, flags), with the insert-after

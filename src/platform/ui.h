@@ -70,6 +70,7 @@ struct ControlSpec {
     std::optional<Rgb> back{};  // std::nullopt: system default
     int line_width = 1;         // lines and shapes, pixels
     Icon picture = Icon::None;  // pictures
+    int max_length = 0;         // text boxes: the most characters typed or pasted, 0 any
 };
 
 enum class Key { None, F9, F11, F12 };

@@ -73,6 +73,20 @@ bool KeyGate::swallow(std::uint32_t vk, bool up, bool alt, bool ctrl, bool lock_
     return held;
 }
 
+AccessHotkeysOff::AccessHotkeysOff() {
+    for (int i = 0; i < kAccessFeatures; ++i) {
+        const auto f = static_cast<AccessFeature>(i);
+        const auto flags = access_flags(f);
+        if (flags && (*flags & kHotkeyActive) && set_access_flags(f, *flags & ~kHotkeyActive))
+            before_[i] = flags;
+    }
+}
+
+AccessHotkeysOff::~AccessHotkeysOff() {
+    for (int i = 0; i < kAccessFeatures; ++i)
+        if (before_[i]) set_access_flags(static_cast<AccessFeature>(i), *before_[i]);
+}
+
 Control Form::control(std::string_view name, int index) {
     return Control(this, control_id(name, index));
 }

@@ -162,7 +162,8 @@ inline constexpr ControlSpec kForm4Controls[] = {
      .left = 1800, .top = 2760, .width = 3495, .height = 375, .tab = 2, .flags = kDefault,
      .font = kBold},
     {.name = "Textnew", .kind = ControlKind::TextBox,
-     .left = 1800, .top = 2280, .width = 3495, .height = 285, .tab = 1, .flags = kPassword},
+     .left = 1800, .top = 2280, .width = 3495, .height = 285, .tab = 1, .flags = kPassword,
+     .max_length = 255},  // however much is pasted, the lock's thread stays free
     {.name = "List2", .kind = ControlKind::ListBox,
      .left = 2280, .top = 240, .width = 2655, .height = 255, .tab = 0, .flags = kHidden | kSorted},
     {.name = "Label2", .kind = ControlKind::Label, .text = KV_SUPPORT_EMAIL,

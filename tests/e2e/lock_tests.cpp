@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "lock_fixture.h"
 #include "log/attempt_log.h"
@@ -280,8 +283,13 @@ TEST_F(Lock, ClosingItIsRefusedAndAltF4HeldDownLeavesNoGap) {
     ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == lock_; }));
     before.clear();
     after.clear();
-    ASSERT_TRUE(xdotool("key alt+F4 keydown alt+F4 sleep 3 keyup alt+F4"));
-    const double gap = share_not_holding(first, [&] {
+    ASSERT_TRUE(press_keys("alt+F4"));
+    double gap = share_not_holding(first, [&] { return after.saw_up(VK_F4); });
+    EXPECT_TRUE(after.saw_up(VK_F4)) << "Alt+F4 was not pressed";
+    EXPECT_TRUE(holds_for([&] { return IsWindow(first) && lock_holds(); }, 300ms)) << lock_state();
+    after.clear();
+    ASSERT_TRUE(xdotool("keydown alt+F4 sleep 3 keyup alt+F4"));
+    gap += share_not_holding(first, [&] {
         OtherApplication::pump();
         return after.saw_up(VK_F4) && after.saw_up(VK_LMENU);
     });
@@ -299,6 +307,137 @@ TEST_F(Lock, ClosingItIsRefusedAndAltF4HeldDownLeavesNoGap) {
     ASSERT_TRUE(SendMessageTimeoutA(first, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
                                     SMTO_ABORTIFHUNG, 2000, &agreed));
     EXPECT_EQ(agreed, static_cast<DWORD_PTR>(FALSE));
+}
+
+TEST_F(Lock, AProgramThatRaisesItselfEveryTenMillisecondsGetsNoTypedKey) {
+    start_locked();
+    OtherApplication other;
+    KeyWatcher after;  // sees every key first
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == lock_; }));
+    ASSERT_TRUE(xdotool("type --delay 100 abcdefghijklmnopqrst"));
+    int samples = 0, in_front = 0;
+    const auto limit = Clock::now() + 20s;
+    while (!after.saw_up('T') && Clock::now() < limit) {
+        other.take_foreground();
+        Sleep(10);
+        ++samples;
+        if (GetForegroundWindow() == other.hwnd()) ++in_front;
+    }
+    ASSERT_TRUE(after.saw_up('T')) << "the letters were not typed";
+    OtherApplication::pump();
+    std::printf("[ figures  ] raised every 10 ms: in front 10 ms later in %.1f%% of %d samples; "
+                "the answer box took %zu of 20 letters\n",
+                samples ? 100.0 * in_front / samples : 0.0, samples, window_text(answer_).size());
+    EXPECT_EQ(other.text(), "") << "typed letters reached the other program";
+    EXPECT_TRUE(wait_for([&] { return lock_holds(); }, 1s)) << lock_state();
+}
+
+TEST_F(Lock, AHeldPasteOfAHugeTextFillsTheBoxOnlyTo255AndTheGuardKeepsUp) {
+    start_locked();
+    const std::string huge(100000, 'x');
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, huge.size() + 1);
+    ASSERT_TRUE(text);
+    std::memcpy(GlobalLock(text), huge.c_str(), huge.size() + 1);
+    GlobalUnlock(text);
+    ASSERT_TRUE(SetClipboardData(CF_TEXT, text));
+    CloseClipboard();
+
+    OtherApplication other;
+    KeyWatcher after;
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == lock_; }));
+    ASSERT_TRUE(xdotool("keydown ctrl+v sleep 8 keyup ctrl+v"));
+    // While Ctrl+V repeats, another window takes the foreground again and
+    // again: the guard takes it back each time.
+    Millis worst{0};
+    int takes = 0;
+    const auto limit = Clock::now() + 30s;
+    while (!after.saw_up('V') && Clock::now() < limit) {
+        other.take_foreground();
+        const auto taken = Clock::now();
+        wait_for([&] {
+            OtherApplication::pump();
+            return GetForegroundWindow() == lock_;
+        }, 5s);
+        worst = std::max(worst, std::chrono::duration_cast<Millis>(Clock::now() - taken));
+        ++takes;
+        holds_for([&] {
+            OtherApplication::pump();
+            return true;
+        }, 300ms);
+    }
+    const std::size_t held = window_text(answer_).size();
+    std::printf("[ figures  ] Ctrl+V held 8 s: the answer box holds %zu characters; the "
+                "foreground back after at most %lld ms (%d times)\n",
+                held, static_cast<long long>(worst.count()), takes);
+    EXPECT_TRUE(after.saw_up('V')) << "Ctrl+V was not released";
+    EXPECT_GT(after.downs('V'), 10) << "the key did not repeat";
+    EXPECT_LE(held, 255u);
+    EXPECT_GT(held, 0u) << "nothing was pasted";
+    EXPECT_LE(worst, 200ms);
+    EXPECT_GE(takes, 10);
+    EXPECT_EQ(other.text(), "");
+}
+
+TEST_F(Lock, AWrongAnswerWithALongLogKeepsTheGuardTicking) {
+    const std::string one = kv::log_record(kv::attempt_line("12/5/2026 8:00:00 AM", "earlier"));
+    constexpr int kRecords = 200000;
+    {
+        std::string data;
+        data.reserve(one.size() * kRecords);
+        for (int i = 0; i < kRecords; ++i) data += one;
+        std::FILE* f = std::fopen(log_file().c_str(), "wb");
+        ASSERT_TRUE(f);
+        std::fwrite(data.data(), 1, data.size(), f);
+        std::fclose(f);
+    }
+    const auto log_size = [] {
+        WIN32_FILE_ATTRIBUTE_DATA a{};
+        return GetFileAttributesExA(log_file().c_str(), GetFileExInfoStandard, &a)
+                   ? (static_cast<unsigned long long>(a.nFileSizeHigh) << 32) | a.nFileSizeLow
+                   : 0ull;
+    };
+    ASSERT_TRUE(program_.start());
+    ASSERT_NO_FATAL_FAILURE(wait_lock(120s));
+    ASSERT_TRUE(wait_for([&] { return takes_answer(); }, 60s));
+    ASSERT_TRUE(set_window_text(answer_, "guess"));
+
+    // Each tick confines the pointer to "&Enter" again: free it each time it
+    // is confined, and note when.
+    const RECT enter = window_rect(enter_);
+    std::vector<Clock::time_point> ticks;
+    Clock::time_point sent{}, logged{};
+    const auto limit = Clock::now() + 60s;
+    while (Clock::now() < limit) {
+        const auto now = Clock::now();
+        if (same_rect(clip_rect(), enter)) {
+            ticks.push_back(now);
+            ClipCursor(nullptr);
+        }
+        if (sent == Clock::time_point{} && ticks.size() >= 5) {
+            ASSERT_TRUE(PostMessageA(lock_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(enter_), BN_CLICKED),
+                                     reinterpret_cast<LPARAM>(enter_)));
+            sent = now;
+        }
+        if (sent != Clock::time_point{} && logged == Clock::time_point{} &&
+            log_size() == (kRecords + 1ull) * one.size())
+            logged = now;
+        if (logged != Clock::time_point{} && now - logged > 1500ms) break;
+        Sleep(5);
+    }
+    ASSERT_NE(logged, Clock::time_point{}) << "the attempt was not logged";
+    Millis longest{0};
+    for (std::size_t i = 1; i < ticks.size(); ++i)
+        if (ticks[i] > sent - 500ms)
+            longest = std::max(longest, std::chrono::duration_cast<Millis>(ticks[i] - ticks[i - 1]));
+    std::printf("[ figures  ] wrong answer with %d records: on disk %lld ms after Enter; longest "
+                "gap between guard ticks %lld ms\n",
+                kRecords, static_cast<long long>(
+                              std::chrono::duration_cast<Millis>(logged - sent).count()),
+                static_cast<long long>(longest.count()));
+    EXPECT_LE(longest, 150ms);
+    EXPECT_TRUE(wait_for([&] { return shows_wrong_answer(); }));
 }
 
 }  // namespace

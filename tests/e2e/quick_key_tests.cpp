@@ -134,6 +134,15 @@ TEST_F(QuickKeys, F12LocksAtOnceButNotFromTheLockScreen) {
     RECT clip{};
     EXPECT_TRUE(wait_for([&] { return same_rect(clip = clip_rect(), window_rect(enter_)); }))
         << "pointer confined to " << rect_text(clip);
+
+    // A Windows key held across F12: the lock's hook lets its release
+    // through, and no key stays down.
+    main = unlock_to_main();
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(xdotool("keydown Super_L key F12 sleep 0.5 keyup Super_L"));
+    ASSERT_NO_FATAL_FAILURE(wait_lock(5s));
+    EXPECT_TRUE(wait_for([] { return (GetAsyncKeyState(VK_LWIN) & 0x8000) == 0; }, 5s))
+        << "the Windows key stayed down";
 }
 
 }  // namespace

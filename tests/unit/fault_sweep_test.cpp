@@ -188,6 +188,15 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
                        EXPECT_FALSE(p().lock_released);
                        expect_earlier_records_kept();
                        expect_credentials_unchanged();
+                       // The next attempt, with nothing failing, leaves both
+                       // on disk and every record whole.
+                       sim::advance(4000);
+                       type_answer("again");
+                       const std::string when = world().date + " " + world().time;
+                       for (const char* typed : {"guess", "again"})
+                           EXPECT_TRUE(on_disk(log_record(attempt_line(when, typed)))) << typed;
+                       expect_earlier_records_kept();
+                       EXPECT_EQ(world().files[log_file_path()].size(), 5u * kLogRecordSize);
                        // The owner is told at the next unlock, and the attempt
                        // is in the log.
                        sim::advance(4000);

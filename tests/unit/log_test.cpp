@@ -68,6 +68,27 @@ TEST_F(AttemptLog, PartialRecordIsIgnoredAndGoneAfterTheNextRewrite) {
     EXPECT_EQ(file().size(), 80u);
 }
 
+TEST_F(AttemptLog, AnAttemptIsAppendedAfterTheWholeRecordsOnly) {
+    // A write torn short earlier left a piece of a record at the end.
+    const std::string whole = log_record(attempt_line("a", "1")) + log_record(attempt_line("b", "2"));
+    file() = whole + std::string(17, 'z');
+    p().form1().load_list3();
+    const int from = static_cast<int>(world().trace.size());
+    p().form1().record_attempt("12/7/2026 9:00:00 AM", "three");
+    EXPECT_EQ(sim::trace_find("file replace", from), -1) << "the whole file was rewritten";
+    EXPECT_EQ(file(), whole + log_record(attempt_line("12/7/2026 9:00:00 AM", "three")));
+    EXPECT_EQ(list().list_count(), 3);
+}
+
+TEST_F(AttemptLog, AnAttemptBeforeTheMainWindowLoadsIsOnlyAppended) {
+    file() = two_earlier();
+    const std::string three = log_record(attempt_line("12/7/2026 9:00:00 AM", "three"));
+    p().form1().record_attempt("12/7/2026 9:00:00 AM", "three");
+    EXPECT_EQ(form("Form1"), nullptr) << "the whole log was loaded";
+    EXPECT_EQ(file(), two_earlier() + three);
+    EXPECT_EQ(list().list_count(), 3);  // the load reads it from the file
+}
+
 TEST_F(AttemptLog, LongAnswersShowTwentyOneThenTwenty) {
     list().list_add(attempt_line("12/7/2026 9:00:00 AM", std::string(25, 'q')));
     EXPECT_EQ(line_answer(list().list_item(0)).size(), 21u);

@@ -4,6 +4,7 @@
 // injection for any registry or file call.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -29,6 +30,7 @@ enum class Call {
     ReadFile,
     EnsureFile,
     ReplaceFile,
+    AppendFile,  // fails torn: half the record is written
     CreateWindow,  // a form's native window (the code is not used)
 };
 
@@ -88,6 +90,10 @@ struct World {
     bool screensaver_running = false;
     std::map<platform::NativeWindow, std::intptr_t> z_order;  // last insert-after per window
     platform::NativeWindow foreground = 0;                    // the window that has the keyboard
+    // The flags of each accessibility feature (AccessFeature order);
+    // nullopt: they cannot be read. A fixed feature's flags cannot be set.
+    std::array<std::optional<std::uint32_t>, 5> access_flags{0x1FE, 0x7A, 0x7E, 0x7E, 0x7E};
+    std::array<bool, 5> access_fixed{};
     int task_key_blocks = 0;                                  // task-key hooks installed now
     int task_key_blocks_made = 0;                             // ... and ever
     std::intptr_t sethotkey_result = 0;                       // what WM_SETHOTKEY answers

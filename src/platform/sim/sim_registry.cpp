@@ -93,7 +93,8 @@ const char* call_name(Call call) {
     // In the order of Call.
     static constexpr const char* kNames[] = {"RegCreateKey", "RegOpenKey",     "RegQueryValue",
                                              "RegSetValue",  "RegDeleteValue", "ReadFile",
-                                             "EnsureFile",   "ReplaceFile",    "CreateWindow"};
+                                             "EnsureFile",   "ReplaceFile",    "AppendFile",
+                                             "CreateWindow"};
     const auto i = static_cast<std::size_t>(call);
     return i < std::size(kNames) ? kNames[i] : "?";
 }

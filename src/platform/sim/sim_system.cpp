@@ -134,6 +134,18 @@ bool register_hotkey(NativeWindow w, unsigned vk) {
     return true;
 }
 
+std::optional<std::uint32_t> access_flags(AccessFeature f) {
+    return world().access_flags[static_cast<std::size_t>(f)];
+}
+
+bool set_access_flags(AccessFeature f, std::uint32_t flags) {
+    const auto i = static_cast<std::size_t>(f);
+    world().trace.push_back("access " + std::to_string(i) + " " + std::to_string(flags));
+    if (world().access_fixed[i]) return false;
+    world().access_flags[i] = flags;
+    return true;
+}
+
 TaskKeyBlock::TaskKeyBlock(NativeWindow) : hook_(1) {
     ++world().task_key_blocks;
     ++world().task_key_blocks_made;
@@ -177,6 +189,18 @@ bool replace_file(std::string_view path, std::string_view data) {
     world().trace.push_back("file replace " + std::string(path));
     if (sim::take_fault(sim::Call::ReplaceFile)) return false;
     world().files[std::string(path)] = std::string(data);
+    return true;
+}
+
+bool append_record(std::string_view path, std::string_view record) {
+    world().trace.push_back("file append " + std::string(path));
+    std::string& file = world().files[std::string(path)];
+    file.resize(file.size() - file.size() % record.size());
+    if (sim::take_fault(sim::Call::AppendFile)) {
+        file += record.substr(0, record.size() / 2);  // torn short
+        return false;
+    }
+    file += record;
     return true;
 }
 

@@ -72,4 +72,19 @@ bool replace_file(std::string_view path, std::string_view data) {
     return false;
 }
 
+bool append_record(std::string_view path, std::string_view record) {
+    if (record.empty()) return true;
+    const std::string name(path);
+    win32::FileHandle file(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return false;
+    LARGE_INTEGER end{};
+    end.QuadPart = size.QuadPart - size.QuadPart % static_cast<LONGLONG>(record.size());
+    if (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) return false;
+    if (end.QuadPart != size.QuadPart && !SetEndOfFile(file.get())) return false;
+    return write_all(file.get(), record) && FlushFileBuffers(file.get());
+}
+
 }  // namespace kv::platform

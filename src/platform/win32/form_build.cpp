@@ -143,7 +143,7 @@ void Form::Impl::create_children() {
         switch (c.kind) {
             case ControlKind::TextBox:
                 if (c.flags & kPassword) SendMessageA(s.hwnd, EM_SETPASSWORDCHAR, '*', 0);
-                SendMessageA(s.hwnd, EM_SETLIMITTEXT, 0, 0);  // no limit
+                SendMessageA(s.hwnd, EM_SETLIMITTEXT, static_cast<WPARAM>(c.max_length), 0);
                 break;
             case ControlKind::ListBox:
                 win32::subclass(s.hwnd, &win32::list_proc);

@@ -168,6 +168,61 @@ void system_parameters_info(unsigned action, int flag) {
     SystemParametersInfoA(action, static_cast<UINT>(flag), &scratch, 0);
 }
 
+namespace {
+
+// The flags of one feature's structure, read and written whole, so that its
+// other fields stay as they are.
+template <class T>
+std::optional<std::uint32_t> flags_of(UINT get) {
+    T s{};
+    s.cbSize = sizeof s;
+    if (!SystemParametersInfoA(get, sizeof s, &s, 0)) return std::nullopt;
+    return static_cast<std::uint32_t>(s.dwFlags);
+}
+
+template <class T>
+bool set_flags_of(UINT get, UINT set, std::uint32_t flags) {
+    T s{};
+    s.cbSize = sizeof s;
+    if (!SystemParametersInfoA(get, sizeof s, &s, 0)) return false;
+    s.dwFlags = flags;
+    return SystemParametersInfoA(set, sizeof s, &s, 0) != 0;  // no SPIF_UPDATEINIFILE
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> access_flags(AccessFeature f) {
+    switch (f) {
+        case AccessFeature::StickyKeys:
+            return flags_of<STICKYKEYS>(SPI_GETSTICKYKEYS);
+        case AccessFeature::FilterKeys:
+            return flags_of<FILTERKEYS>(SPI_GETFILTERKEYS);
+        case AccessFeature::ToggleKeys:
+            return flags_of<TOGGLEKEYS>(SPI_GETTOGGLEKEYS);
+        case AccessFeature::HighContrast:
+            return flags_of<HIGHCONTRASTA>(SPI_GETHIGHCONTRAST);
+        case AccessFeature::MouseKeys:
+            return flags_of<MOUSEKEYS>(SPI_GETMOUSEKEYS);
+    }
+    return std::nullopt;
+}
+
+bool set_access_flags(AccessFeature f, std::uint32_t flags) {
+    switch (f) {
+        case AccessFeature::StickyKeys:
+            return set_flags_of<STICKYKEYS>(SPI_GETSTICKYKEYS, SPI_SETSTICKYKEYS, flags);
+        case AccessFeature::FilterKeys:
+            return set_flags_of<FILTERKEYS>(SPI_GETFILTERKEYS, SPI_SETFILTERKEYS, flags);
+        case AccessFeature::ToggleKeys:
+            return set_flags_of<TOGGLEKEYS>(SPI_GETTOGGLEKEYS, SPI_SETTOGGLEKEYS, flags);
+        case AccessFeature::HighContrast:
+            return set_flags_of<HIGHCONTRASTA>(SPI_GETHIGHCONTRAST, SPI_SETHIGHCONTRAST, flags);
+        case AccessFeature::MouseKeys:
+            return set_flags_of<MOUSEKEYS>(SPI_GETMOUSEKEYS, SPI_SETMOUSEKEYS, flags);
+    }
+    return false;
+}
+
 NativeWindow foreground_window() { return win32::from_hwnd(GetForegroundWindow()); }
 
 void take_foreground(NativeWindow w, NativeWindow focus) {
