@@ -266,6 +266,18 @@ struct HookState {
 };
 HookState* hook_state = nullptr;
 
+// The lock is the foreground window and the keys go to it. While the lock
+// takes the foreground back, its thread shares the input of the window that
+// had it for a moment: that window may still have the focus then.
+bool lock_has_keys() {
+    const HWND lock = hook_state->lock;
+    if (GetForegroundWindow() != lock) return false;
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(0, &info)) return true;
+    return !info.hwndFocus || info.hwndFocus == lock || IsChild(lock, info.hwndFocus);
+}
+
 // Runs on every key of the desktop while the lock waits, so it does no more
 // than look: the system drops a low-level hook that is slow to answer.
 LRESULT CALLBACK task_key_proc(int code, WPARAM wp, LPARAM lp) noexcept {
@@ -273,8 +285,7 @@ LRESULT CALLBACK task_key_proc(int code, WPARAM wp, LPARAM lp) noexcept {
         const auto& k = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
         const bool up = (k.flags & LLKHF_UP) != 0;
         const bool alt = (k.flags & LLKHF_ALTDOWN) != 0 || key_down(VK_MENU);
-        if (hook_state->gate.swallow(k.vkCode, up, alt, key_down(VK_CONTROL),
-                                     GetForegroundWindow() == hook_state->lock))
+        if (hook_state->gate.swallow(k.vkCode, up, alt, key_down(VK_CONTROL), lock_has_keys()))
             return 1;
     }
     return CallNextHookEx(nullptr, code, wp, lp);
