@@ -14,7 +14,7 @@ using platform::kSpiSetScreenSaverRunning;
 // parts take the earlier ones they use.
 Form1::Form1(ProgramState& state, Form4& lock, AboutBox& about, frmSplash& splash)
     : RoutedForm(state),
-      AttemptLog(static_cast<MainWindow&>(*this)),
+      AttemptLog(),
       LogViewer(*this, static_cast<AttemptLog&>(*this)),
       ColourMenu(static_cast<MainWindow&>(*this)),
       StartupMenu(static_cast<MainWindow&>(*this)),
@@ -35,7 +35,10 @@ void Form1::Form_Load() {
     window_.center_on_screen();
     window_.set_caption(title_with_version());
     load_startup_checks();
-    load_list3();
+    // Attempts recorded before this window loaded were written after a read
+    // of the file: they show as they are, as if it had loaded first.
+    records_reset();
+    if (!log_in_list()) load_list3();
 }
 
 // The main window has no event of its own for "shown for the first time" or

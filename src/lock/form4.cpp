@@ -159,7 +159,6 @@ void Form4::refuse(const std::string& typed) {
     store::set_alert();
 
     log_.record_attempt(platform::date_text() + " " + platform::time_text(), typed);
-    log_.update3();
 
     ctl("Command1").set_enabled(false);
     ctl("Textnew").set_visible(false);

@@ -19,8 +19,6 @@ struct ProgramState {
     bool dulcimet_autorun = false;
     // Name of the background colour.
     std::string current_color;
-    // Path of the attempt log file.
-    std::string log_path;
 };
 
 }  // namespace kv
