@@ -58,8 +58,8 @@ TEST(AttemptLines, LinesAndRecordsByteForByte) {
 TEST_F(AttemptLog, NoFileYetCreatesAnEmptyOne) {
     p().form1().load_list3();
     EXPECT_EQ(list().list_count(), 0);
-    EXPECT_EQ(p().form1().log_path(), "C:\\Apps\\Kestrova\\klingon2");
-    EXPECT_TRUE(world().files.count(p().form1().log_path()));
+    EXPECT_EQ(p().form1().attempt_log().log_path(), "C:\\Apps\\Kestrova\\klingon2");
+    EXPECT_TRUE(world().files.count(p().form1().attempt_log().log_path()));
 }
 
 TEST_F(AttemptLog, PartialRecordIsIgnoredAndGoneAfterTheNextRewrite) {
