@@ -208,6 +208,16 @@ TEST_F(MainWindow, ColourThatCannotBeReadIsBlueWithNoCheckmark) {
         EXPECT_FALSE(p().form1().menu(c.menu).checked()) << c.name;
 }
 
+TEST_F(MainWindow, ChosenColourIsPaintedWithoutReadingItBack) {
+    open_unlocked();
+    for (const auto& c : kColours) {
+        sim::fail(sim::Call::RegQueryValue, 1117);
+        sim::choose(*form("Form1"), c.menu.text);
+        EXPECT_EQ(sim::last_paint(*form("Form1")).front().color, c.top) << c.name;
+        EXPECT_TRUE(p().form1().menu(c.menu).checked()) << c.name;
+    }
+}
+
 TEST_F(MainWindow, FailedColourWriteReadsThePreviousValueBack) {
     open_unlocked();
     sim::choose(*form("Form1"), "mnuRed");
