@@ -11,6 +11,9 @@
 #              against a sorted list box that takes the same lines
 #   memory     resident set while locked, against the guard floor
 #   size       bytes of kvstrn.exe
+# kvstrn.exe is the shipped one: built as scripts/release.sh builds it, in
+# build/release/win64 (MinSizeRel, stripped); the floors and the driver come
+# from build/mingw64, the tests' build of the same configuration.
 # Not part of scripts/test.sh: figures depend on the machine and its load.
 #
 # Wall-clock figures are medians of interleaved runs; the CPU figure of the
@@ -86,12 +89,9 @@ row() { ROWS+=("$(printf '| %s | %s | %s | %s | %s |' "$@")"); }
 # --- programs and prefixes -----------------------------------------------------------
 
 build() {
-    local dir="$KV_BUILD/mingw64"
-    if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S "$KV_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-            -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/mingw-x86_64.cmake" || return 1
-    fi
-    cmake --build "$dir" --target kv_bench -j 2
+    kv_build_release win64 || return 1
+    kv_cmake_configure "$KV_BUILD/mingw64" "${KV_MINGW64_ARGS[@]}" || return 1
+    cmake --build "$KV_BUILD/mingw64" --target kv_bench -j "$(nproc)"
 }
 
 # prepare_prefix PREFIX: a fresh prefix with the programs in C:\kvbench.
@@ -100,7 +100,7 @@ prepare_prefix() {
     kv_wine_prefix "$prefix"
     d="$prefix/$DIR_IN_PREFIX"
     mkdir -p "$d/kv0" "$d/kv10k"
-    cp "$(kv_find_exe)" "$d/kvstrn.exe"
+    cp "$(kv_find_exe "$KV_BUILD/release/win64")" "$d/kvstrn.exe"
     cp "$d/kvstrn.exe" "$d/kv0/kvstrn.exe"
     cp "$d/kvstrn.exe" "$d/kv10k/kvstrn.exe"
     cp "$out/bench/bench_driver.exe" "$out/bench/bare_window.exe" "$out/bench/guard_floor.exe" \
@@ -272,10 +272,8 @@ if wanted log; then
 fi
 
 exe="$MAIN/$DIR_IN_PREFIX/kvstrn.exe"
-stripped="$BENCH/kvstrn-stripped.exe"
-x86_64-w64-mingw32-strip -o "$stripped" "$exe" 2>/dev/null || : >"$stripped"
-row "Size of kvstrn.exe as built (stripped of symbols)" \
-    "$(stat -c %s "$exe") bytes ($(stat -c %s "$stripped"))" \
+row "Size of kvstrn.exe as shipped (MinSizeRel, stripped)" \
+    "$(stat -c %s "$exe") bytes" \
     "$(stat -c %s "$MAIN/$DIR_IN_PREFIX/bare_window.exe") bytes bare window" "—" "—"
 
 echo

@@ -20,28 +20,47 @@ kv_poll() {
 
 kv_deps() { bash "$KV_ROOT/scripts/deps.sh"; }
 
-# kv_cmake_build DIR [cmake configure args...]: configures when the folder is
-# new or was configured with other arguments, then builds.
-kv_cmake_build() {
+# kv_cmake_configure DIR [cmake configure args...]: configures when the
+# folder is new or was configured with other arguments.
+kv_cmake_configure() {
     local dir=$1
     shift
     if [ ! -f "$dir/build.ninja" ] || [ "$(cat "$dir/.kv-configure" 2>/dev/null)" != "$*" ]; then
         cmake -S "$KV_ROOT" -B "$dir" -G Ninja "$@" || return 1
         printf '%s' "$*" >"$dir/.kv-configure"
     fi
-    cmake --build "$dir" -j "$(nproc)"
+}
+
+# kv_cmake_build DIR [cmake configure args...]: configures if needed, then
+# builds everything.
+kv_cmake_build() {
+    kv_cmake_configure "$@" && cmake --build "$1" -j "$(nproc)"
 }
 
 # The Windows builds are the shipped configuration (MinSizeRel: -Os, unused
 # sections dropped, stripped), so the Wine tests run the program as shipped.
+KV_MINGW64_ARGS=(-DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/mingw-x86_64.cmake")
 kv_build_mingw64() {
-    kv_cmake_build "$KV_BUILD/mingw64" -DCMAKE_BUILD_TYPE=MinSizeRel \
-        -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/mingw-x86_64.cmake" "$@"
+    kv_cmake_build "$KV_BUILD/mingw64" "${KV_MINGW64_ARGS[@]}" "$@"
 }
 
 kv_build_mingw32() {
     kv_cmake_build "$KV_BUILD/mingw32" -DCMAKE_BUILD_TYPE=MinSizeRel \
         -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/mingw-i686.cmake" "$@"
+}
+
+# kv_build_release ARCH (win64 or win32): the shipped configuration, as the
+# release packs it, in build/release/ARCH: MinSizeRel, no test programs.
+# The benchmarks measure this same executable.
+kv_build_release() {
+    local toolchain
+    case $1 in
+    win64) toolchain=mingw-x86_64.cmake ;;
+    win32) toolchain=mingw-i686.cmake ;;
+    *) kv_warn "no such architecture: $1"; return 1 ;;
+    esac
+    kv_cmake_build "$KV_BUILD/release/$1" -DCMAKE_BUILD_TYPE=MinSizeRel -DKV_E2E_TESTS=OFF \
+        -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/$toolchain"
 }
 
 # The most a shipped kvstrn.exe may weigh, either architecture.

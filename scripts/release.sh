@@ -22,16 +22,10 @@ mkdir -p "$OUT"
 rm -f "$OUT"/Kestrova-* "$OUT/SHA256SUMS"
 
 for arch in win64 win32; do
-    case $arch in
-    win64) toolchain=mingw-x86_64.cmake ;;
-    win32) toolchain=mingw-i686.cmake ;;
-    esac
     dir="$OUT/$arch"
     rm -rf "$dir"
     kv_log "$arch: build"
-    cmake -S "$KV_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel -DKV_E2E_TESTS=OFF \
-        -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/$toolchain" >/dev/null
-    cmake --build "$dir" -j "$(nproc)"
+    kv_build_release "$arch"
 
     exe=$(kv_find_exe "$dir")
     size=$(stat -c %s "$exe")

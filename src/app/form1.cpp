@@ -10,18 +10,16 @@ namespace kv {
 
 using platform::kSpiSetScreenSaverRunning;
 
-// The parts work on this window, built first as the first base; the later
-// parts take the earlier ones they use.
+// The parts work on this window, built first as the base.
 Form1::Form1(ProgramState& state, Form4& lock, AboutBox& about, frmSplash& splash)
     : RoutedForm(state),
-      AttemptLog(static_cast<MainWindow&>(*this)),
-      LogViewer(*this, static_cast<AttemptLog&>(*this)),
-      ColourMenu(static_cast<MainWindow&>(*this)),
-      StartupMenu(static_cast<MainWindow&>(*this)),
-      HelpMenu(*this, about),
-      Credentials(*this, static_cast<StartupMenu&>(*this), static_cast<AttemptLog&>(*this)),
       lock_(lock),
-      splash_(splash) {}
+      splash_(splash),
+      viewer_(*this, log_),
+      colours_(*this),
+      startup_(*this),
+      help_(*this, about),
+      credentials_(*this, startup_, log_) {}
 
 void Form1::Form_Load() {
     // Pause brings the main window forward from any application. Where the
@@ -34,8 +32,11 @@ void Form1::Form_Load() {
     window_.set_outer_size_twips(7215, 4905);
     window_.center_on_screen();
     window_.set_caption(title_with_version());
-    load_startup_checks();
-    load_list3();
+    startup_.load_startup_checks();
+    // Attempts recorded before this window loaded were written after a read
+    // of the file: they show as they are, as if it had loaded first.
+    viewer_.records_reset();
+    if (!log_.log_in_list()) load_list3();
 }
 
 // The main window has no event of its own for "shown for the first time" or
@@ -58,7 +59,7 @@ void Form1::Form_Paint(platform::Painter& p) {
         Show();
         return;
     }
-    paint_gradient(p, program_.current_color);
+    paint_background(p);
     if (program_.main_unlocked == 0) {
         program_.main_unlocked = 1;
         show_lock();
@@ -90,8 +91,10 @@ bool Form1::on_sys_command(platform::SysCommand c) {
 }
 
 void Form1::on_mouse_down(std::string_view control, platform::MouseButton button) {
-    if (takes_input() && control == "List2") List2_MouseDown(button);
+    if (takes_input() && control == "List2") viewer_.List2_MouseDown(button);
 }
+
+void Form1::paint_background(platform::Painter& p) { paint_gradient(p, colours_.current_color()); }
 
 void Form1::show_after_lock() {
     if (program_.lock_released) {

@@ -1,10 +1,12 @@
 // The main window: the control centre while the screen is not locked. It
-// carries the operations of the subsystems that work on it (the attempt log
-// and its viewer, the colours, the start-up options, the Help menu, the
-// question and answer), each defined in its subsystem as a part of it.
+// carries the parts of the subsystems that work on it (the attempt log and
+// its viewer, the colours, the start-up options, the Help menu, the
+// question and answer), each defined in its subsystem.
 #pragma once
 
 #include <array>
+#include <string_view>
+#include <utility>
 
 #include "help/about.h"
 #include "lock/form4.h"
@@ -20,20 +22,36 @@ namespace kv {
 
 class frmSplash;
 
-class Form1 : public RoutedForm<Form1, layout::kForm1>,
-              public AttemptLog,
-              public LogViewer,
-              public ColourMenu,
-              public StartupMenu,
-              public HelpMenu,
-              public Credentials,
-              public LockHost {
+// The main window carries its parts as members; the lock screen sees it
+// only as its host.
+class Form1 : public RoutedForm<Form1, layout::kForm1>, public LockHost {
 public:
     Form1(ProgramState& state, Form4& lock, AboutBox& about, frmSplash& splash);
 
-    // As the lock screen unloads: shown again when released, otherwise
-    // hidden with the lock screen due back in 50 ms.
+    // The operations of its parts that the main window is known by.
+    long set_answer(std::string_view answer) { return credentials_.set_answer(answer); }
+    void set_color() { colours_.set_color(); }
+    void load_color() { colours_.load_color(); }
+    void load_list3() { log_.load_list3(); }
+    void update3() { log_.update3(); }
+    void welcome() { credentials_.welcome(); }
+    void login() { credentials_.login(); }
+    void change_answer() { credentials_.change_answer(); }
+    void change_question() { credentials_.change_question(); }
+
+    AttemptLog& attempt_log() { return log_; }
+    ColourMenu& colours() { return colours_; }
+    StartupMenu& startup() { return startup_; }
+
+    // What the lock screen asks of it.
     void show_after_lock() override;
+    void record_attempt(std::string_view when, std::string_view typed) override {
+        log_.record_attempt(when, typed);
+    }
+    void show_log() override { viewer_.show_log(); }
+    void reapply_colour() override { colours_.load_color(); }
+    void paint_background(platform::Painter& p) override;
+
     // Shows the lock screen. One whose window cannot be created fails
     // closed: this window hides and timerz tries again 50 ms later.
     void show_lock();
@@ -61,13 +79,22 @@ protected:
     bool on_sys_command(platform::SysCommand c) override;
 
 private:
+    friend struct Routes<Form1>;
+
     Form4& lock_;
     frmSplash& splash_;
+    // In the order they are built: the later take the earlier they use.
+    AttemptLog log_;
+    LogViewer viewer_;
+    ColourMenu colours_;
+    StartupMenu startup_;
+    HelpMenu help_;
+    Credentials credentials_;
     bool in_login_ = false;  // the first-run set-up runs from a paint
 };
 
 // Each event keeps its name; the button and the menu item of one command
-// run the same member.
+// run the same member. The colours' items come from their table.
 template <>
 struct Routes<Form1> : NoRoutes<Form1> {
     static constexpr Form1::Click clicks[] = {
@@ -77,34 +104,40 @@ struct Routes<Form1> : NoRoutes<Form1> {
         {"Command3", -1, run<&Form1::change_question>},
         {"Command4", -1, run<&Form1::change_answer>},
         {"Command2", -1, run<&Form1::scrlock_Click>},
-        {"Command5", -1, run<&Form1::Command5_Click>},
-        {"Command12", -1, run<&Form1::Command12_Click>},
-        {"Command11", -1, run<&Form1::Command11_Click>},
-        {"DeleteAll", -1, run<&Form1::DeleteAll_Click>},
+        {"Command5", -1, on<&Form1::viewer_, &LogViewer::Command5_Click>},
+        {"Command12", -1, on<&Form1::viewer_, &LogViewer::Command12_Click>},
+        {"Command11", -1, on<&Form1::viewer_, &LogViewer::Command11_Click>},
+        {"DeleteAll", -1, on<&Form1::viewer_, &LogViewer::DeleteAll_Click>},
     };
-    static constexpr Form1::Choice menus[] = {
-        {"mnuLock", run<&Form1::show_lock>},
-        {"mnulockup", run<&Form1::lock_and_hide>},
-        {"mnuQuit", run<&Form1::quit>},
-        {"chgquestion", run<&Form1::change_question>},
-        {"answer", run<&Form1::change_answer>},
-        {"scrlock", run<&Form1::scrlock_Click>},
-        {"mnuViewLog", run<&Form1::Command5_Click>},
-        {"mnuHide", run<&Form1::Command12_Click>},
-        {"mnuDelete", run<&Form1::Command11_Click>},
-        {"mnuRed", run<&Form1::mnuRed_Click>},
-        {"mnuGreen", run<&Form1::mnuGreen_Click>},
-        {"mnuBlue", run<&Form1::mnuBlue_Click>},
-        {"mnuPurple", run<&Form1::mnuPurple_Click>},
-        {"mnuYellow", run<&Form1::mnuYellow_Click>},
-        {"autorunnolock", run<&Form1::autorunnolock_Click>},
-        {"autorun", run<&Form1::autorun_Click>},
-        {"autorunatstart", run<&Form1::autorunatstart_Click>},
-        {"noautorun", run<&Form1::noautorun_Click>},
-        {"abtDulcimet", run<&Form1::abtDulcimet_Click>},
-        {"mnuOnline", run<&Form1::mnuOnline_Click>},
-        {"mnuEmail", run<&Form1::mnuEmail_Click>},
-    };
+
+    template <std::size_t I>
+    static void choose_colour(Form1& form) {
+        form.colours_.choose(kColours[I]);
+    }
+    static constexpr auto colour_menus = []<std::size_t... I>(std::index_sequence<I...>) {
+        return std::array<Form1::Choice, sizeof...(I)>{{{kColours[I].menu, &choose_colour<I>}...}};
+    }(std::make_index_sequence<std::size(kColours)>{});
+
+    static constexpr auto menus = join(
+        std::to_array<Form1::Choice>({
+            {"mnuLock", run<&Form1::show_lock>},
+            {"mnulockup", run<&Form1::lock_and_hide>},
+            {"mnuQuit", run<&Form1::quit>},
+            {"chgquestion", run<&Form1::change_question>},
+            {"answer", run<&Form1::change_answer>},
+            {"scrlock", run<&Form1::scrlock_Click>},
+            {"mnuViewLog", on<&Form1::viewer_, &LogViewer::Command5_Click>},
+            {"mnuHide", on<&Form1::viewer_, &LogViewer::Command12_Click>},
+            {"mnuDelete", on<&Form1::viewer_, &LogViewer::Command11_Click>},
+            {"autorunnolock", on<&Form1::startup_, &StartupMenu::autorunnolock_Click>},
+            {"autorun", on<&Form1::startup_, &StartupMenu::autorun_Click>},
+            {"autorunatstart", on<&Form1::startup_, &StartupMenu::autorunatstart_Click>},
+            {"noautorun", on<&Form1::startup_, &StartupMenu::noautorun_Click>},
+            {"abtDulcimet", on<&Form1::help_, &HelpMenu::abtDulcimet_Click>},
+            {"mnuOnline", on<&Form1::help_, &HelpMenu::mnuOnline_Click>},
+            {"mnuEmail", on<&Form1::help_, &HelpMenu::mnuEmail_Click>},
+        }),
+        colour_menus);
     static constexpr Form1::Tick ticks[] = {{"timerz", run<&Form1::timerz_Timer>}};
 };
 

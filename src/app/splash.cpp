@@ -92,10 +92,9 @@ void frmSplash::open_main_window() {
 
 void frmSplash::start_handover() {
     Unload();
-    program_.login_mode = store::read_login();
     // A start mode that is not a number locks: a question is stored, so the
     // program must not open unlocked.
-    if (start_mode_number(program_.login_mode) == 1.0) {
+    if (start_mode_number(store::read_login()) == 1.0) {
         main_.show_with_lock_armed(platform::WindowState::Minimized);
         main_.load_color();
     } else {

@@ -30,7 +30,7 @@ void Form4::Form_Load() {
     stored_answer = qa.answer;
     answer_known_ = qa.answer_known;
     saved_caption.clear();
-    paint_gradient(*this);
+    window_.invalidate();
     set_timer("Timer2", true);
     platform::system_parameters_info(kSpiSetScreenSaverRunning, -1);
     // The task-switching keys, the keyboard and the pointer are held from
@@ -45,7 +45,7 @@ void Form4::Form_Load() {
 }
 
 void Form4::Form_Paint(platform::Painter& p) {
-    paint_gradient(p, program_.current_color);
+    host_.paint_background(p);
     platform::set_cursor_pos(1200, 3600);
     // Under Wine a confinement made before the window reached the screen is
     // dropped again; the first paint comes once it is there.
@@ -158,12 +158,12 @@ void Form4::release() {
             platform::kMbYesNoStop, "Security Alert!");
         if (store::clear_alert() != platform::kErrorSuccess)
             platform::message_box(kClearAlertError, platform::kMbOk, KV_APP_TITLE);
-        if (answer == platform::kIdYes) viewer_.show_log();
+        if (answer == platform::kIdYes) host_.show_log();
     }
     Unload();
     if (program_.main_unlocked != 1) {
         program_.main_unlocked = 1;
-        colours_.load_color();
+        host_.reapply_colour();
     }
 }
 
@@ -172,7 +172,7 @@ void Form4::refuse(const std::string& typed) {
     program_.alert_pending = true;
     store::set_alert();
 
-    log_.record_attempt(platform::date_text() + " " + platform::time_text(), typed);
+    host_.record_attempt(platform::date_text() + " " + platform::time_text(), typed);
 
     ctl("Command1").set_enabled(false);
     ctl("Textnew").set_visible(false);

@@ -6,21 +6,28 @@
 #include <optional>
 #include <string>
 
-#include "log/attempt_log.h"
-#include "log/log_viewer.h"
-#include "options/colors.h"
+#include <string_view>
+
 #include "platform/system.h"
 #include "ui/form_base.h"
 #include "ui/layouts.h"
 
 namespace kv {
 
-// What the lock screen asks of the main window as it unloads.
+// All the lock screen asks of the rest of the program.
 class LockHost {
 public:
-    // With lock_released the main window shows again; otherwise it hides,
-    // and the lock screen comes back 50 ms later.
+    // As it unloads: with lock_released the main window shows again;
+    // otherwise it hides, and the lock screen comes back 50 ms later.
     virtual void show_after_lock() = 0;
+    // A wrong answer, to the attempt log.
+    virtual void record_attempt(std::string_view when, std::string_view typed) = 0;
+    // The log viewer, for the security alert's Yes.
+    virtual void show_log() = 0;
+    // After the right answer: the background colour as stored.
+    virtual void reapply_colour() = 0;
+    // The background of a paint, in the current colour.
+    virtual void paint_background(platform::Painter& p) = 0;
 
 protected:
     ~LockHost() = default;
@@ -28,11 +35,7 @@ protected:
 
 class Form4 : public RoutedForm<Form4, layout::kForm4> {
 public:
-    // The main window's log, viewer and colours, whose operations the lock
-    // screen runs, and the main window as the host of its hand-over.
-    Form4(ProgramState& state, LockHost& host, AttemptLog& log, LogViewer& viewer,
-          ColourMenu& colours)
-        : RoutedForm(state), host_(host), log_(log), viewer_(viewer), colours_(colours) {}
+    Form4(ProgramState& state, LockHost& host) : RoutedForm(state), host_(host) {}
 
     void Command1_Click();
     void Timer1_Timer();
@@ -67,9 +70,6 @@ private:
     void focus_keyboard();
 
     LockHost& host_;
-    AttemptLog& log_;
-    LogViewer& viewer_;
-    ColourMenu& colours_;
 
     // The stored answer as its 20-character field.
     std::string stored_answer;

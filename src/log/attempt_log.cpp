@@ -1,13 +1,12 @@
 #include "log/attempt_log.h"
 
 #include <algorithm>
-#include <map>
 
 #include "platform/files.h"
 #include "platform/system.h"
+#include "platform/ui.h"
 #include "store/scrambler.h"
 #include "store/text.h"
-#include "ui/state.h"
 
 namespace kv {
 
@@ -57,90 +56,103 @@ std::string log_file_path() {
     return dir + "klingon2";
 }
 
-// Adds a line for every whole record of `data` and keeps each record's
-// bytes, so that a rewrite gives back exactly what it loaded.
-void AttemptLog::add_records(std::string_view data) {
-    auto list = main_.ctl("List2");
-    for (std::size_t at = 0; at + kLogRecordSize <= data.size(); at += kLogRecordSize) {
-        const std::string record(data.substr(at, kLogRecordSize));
-        std::string line = record_line(record);
-        list.list_add(line);
-        log_records_.emplace(std::move(line), record);
-    }
+namespace {
+bool before(const LogRecord& a, const LogRecord& b) {
+    return platform::list_order(a.line, b.line) < 0;
+}
+}  // namespace
+
+// A record goes after those that compare equal to it, where the sorted list
+// would add its line.
+std::size_t AttemptLog::insert(LogRecord record) {
+    const auto at = static_cast<std::size_t>(
+        std::upper_bound(records_.begin(), records_.end(), record, before) - records_.begin());
+    records_.insert(records_.begin() + static_cast<std::ptrdiff_t>(at), std::move(record));
+    return at;
 }
 
-// A load that fails leaves the list as it was: it then shows a part of what
-// the file holds, and the next rewrite reads the file first.
+// In file order, then sorted as the list would have them: equal lines keep
+// their order. A file the program wrote is sorted already.
+void AttemptLog::add_records(std::string_view data) {
+    for (std::size_t at = 0; at + kLogRecordSize <= data.size(); at += kLogRecordSize) {
+        std::string record(data.substr(at, kLogRecordSize));
+        std::string line = record_line(record);
+        records_.push_back({std::move(record), std::move(line)});
+    }
+    if (!std::is_sorted(records_.begin(), records_.end(), before))
+        std::stable_sort(records_.begin(), records_.end(), before);
+}
+
+// A load that fails leaves the records as they were: they then hold a part
+// of what the file holds, and the next rewrite reads the file first.
 void AttemptLog::load_list3() {
-    auto list = main_.ctl("List2");  // loads the window first, with its own load
-    main_.state().log_path = log_file_path();
+    log_path_ = log_file_path();
     // Changes the file has not taken yet would be lost by the reload.
     if (log_unsaved_) {
         update3();
         if (log_unsaved_) return;
     }
-    const std::string& path = main_.state().log_path;
-    platform::ensure_file(path);
+    platform::ensure_file(log_path_);
     std::string data;
-    if (!platform::read_file(path, data)) return;
-    list.list_clear();
-    log_records_.clear();
+    if (!platform::read_file(log_path_, data)) return;
+    records_.clear();
     add_records(data);
     log_in_list_ = true;
+    if (view_) view_->records_reset();
 }
 
 // The new file is written beside the old one and moved over it, so a crash
 // or a failed write leaves the previous log whole. A record on disk that the
-// list does not hold (its load failed) is taken in first; if the file cannot
-// be read even then, it is left as it is and the list is written later.
+// records do not hold (its load failed) is taken in first; if the file
+// cannot be read even then, it is left as it is and written later.
 void AttemptLog::update3() {
-    auto list = main_.ctl("List2");
-    main_.state().log_path = log_file_path();
-    const std::string& path = main_.state().log_path;
+    log_path_ = log_file_path();
     if (!log_in_list_) {
-        platform::ensure_file(path);
+        platform::ensure_file(log_path_);
         std::string data;
-        if (!platform::read_file(path, data)) {
+        if (!platform::read_file(log_path_, data)) {
             log_unsaved_ = true;
             return;
         }
         add_records(data);
         log_in_list_ = true;
+        if (view_) view_->records_reset();
     }
-    auto loaded = log_records_;
-    std::multimap<std::string, std::string> written;
     std::string data;
-    for (int i = 0; i < list.list_count(); ++i) {
-        std::string line = list.list_item(i);
-        // A loaded line is written back as the bytes it came from.
-        std::string record;
-        if (const auto same = loaded.find(line); same != loaded.end()) {
-            record = same->second;
-            loaded.erase(same);
-        } else {
-            record = log_record(line);
-        }
-        data += record;
-        written.emplace(std::move(line), std::move(record));
-    }
-    log_unsaved_ = !platform::replace_file(path, data);
-    if (!log_unsaved_) log_records_ = std::move(written);
+    data.reserve(records_.size() * kLogRecordSize);
+    for (const auto& r : records_) data += r.bytes;
+    log_unsaved_ = !platform::replace_file(log_path_, data);
 }
 
 void AttemptLog::record_attempt(std::string_view when, std::string_view typed) {
     std::string line = attempt_line(when, typed);
-    // Its record is made once, here, and kept with the line.
-    std::string record = log_record(line);
-    main_.state().log_path = log_file_path();
-    // Before the main window loads, the file alone takes it: the load reads
-    // it from there, and is not made to read the whole log now.
-    if (!main_.loaded() && platform::append_record(main_.state().log_path, record)) return;
-    auto list = main_.ctl("List2");  // the main window's load reads the file
+    std::string bytes = log_record(line);
+    // Until the records hold the file (before the main window's load, or
+    // after a failed one), the file alone takes it: the next load or
+    // rewrite reads it from there, and a wrong answer is not made to read
+    // the whole log now.
+    if (!log_in_list_ && platform::append_record(log_file_path(), bytes)) return;
     const bool in_step = log_in_list_ && !log_unsaved_;
-    list.list_add(line);
-    const auto kept = log_records_.emplace(std::move(line), std::move(record));
+    const std::size_t at = insert({std::move(bytes), std::move(line)});
+    if (view_) view_->record_added(at);
+    // Appending costs the same however long the log is; a file the records
+    // are not in step with is rewritten whole instead.
     if (!in_step) return update3();
-    log_unsaved_ = !platform::append_record(main_.state().log_path, kept->second);
+    log_path_ = log_file_path();
+    log_unsaved_ = !platform::append_record(log_path_, records_[at].bytes);
+}
+
+void AttemptLog::remove(std::size_t at) {
+    if (at >= records_.size()) return;
+    records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(at));
+    if (view_) view_->record_removed(at);
+    update3();
+}
+
+void AttemptLog::clear() {
+    records_.clear();
+    if (view_) view_->records_reset();
+    update3();
 }
 
 }  // namespace kv

@@ -1,49 +1,74 @@
-// The access-attempt log: one 50-character line per wrong answer in the
+// The access-attempt log: a record per wrong answer, shown as a line in the
 // main window's List2, and the file "klingon2" of 40-byte records beside the
 // program that keeps them between runs.
 #pragma once
 
-#include <map>
+#include <cstddef>
 #include <string>
 #include <string_view>
-
-#include "ui/main_window.h"
+#include <vector>
 
 namespace kv {
 
-// The attempt log as the main window carries it: its list List2 is the
-// working copy that is shown, and the file is written from it. Each line
-// keeps the bytes of its record, so that a rewrite gives back exactly what
-// was loaded and a line is never parsed back from the list.
+// One attempt: its 40 bytes as loaded or made, and the line shown for it.
+// A loaded record is written back as the bytes it came from, never
+// remade from its line.
+struct LogRecord {
+    std::string bytes;
+    std::string line;
+};
+
+// The attempt log's working copy: its records in the order of the sorted
+// list that shows them, which is also the order of the file. Every change
+// is written through to the file; a view, if any, is told of it.
 class AttemptLog {
 public:
-    explicit AttemptLog(MainWindow& main) : main_(main) {}
+    // Shows the records (the main window's List2); told of every change.
+    class View {
+    public:
+        virtual void records_reset() = 0;
+        virtual void record_added(std::size_t at) = 0;
+        virtual void record_removed(std::size_t at) = 0;
 
-    // Clears List2 and fills it from the file. A load that fails leaves the
-    // list as it was; the next rewrite reads the file first.
+    protected:
+        ~View() = default;
+    };
+
+    void set_view(View* view) { view_ = view; }
+    const std::vector<LogRecord>& records() const { return records_; }
+
+    // Replaces the records with the file's. A load that fails leaves them
+    // as they were; the next rewrite reads the file first.
     void load_list3();
-    // Rewrites the file from List2.
+    // Rewrites the file from the records.
     void update3();
-    // A wrong answer's record, appended to the file, which costs the same
-    // however long the log is, and its line to the working copy. Before the
-    // main window loads, only the file takes it (the load reads it from
-    // there). When the list does not hold the file as it is (a load or a
-    // save failed), update3 saves it instead.
+    // A wrong answer: its record is made and added, and appended to the
+    // file, which costs the same however long the log is. Until the records
+    // hold the file, the file alone takes it; when they hold changes the
+    // file has not taken, update3 saves them all.
     void record_attempt(std::string_view when, std::string_view typed);
+    // Deletes one record, or all, and rewrites the file.
+    void remove(std::size_t at);
+    void clear();
 
-    // The list holds every record of the file (a load or a rewrite read it).
+    // The records hold every record of the file (a load or a rewrite read
+    // it).
     bool log_in_list() const { return log_in_list_; }
-    // The list holds changes the file has not taken (a rewrite failed).
+    // The records hold changes the file has not taken (a rewrite failed).
     bool log_unsaved() const { return log_unsaved_; }
+    // The file, as the last load or rewrite found it.
+    const std::string& log_path() const { return log_path_; }
 
 private:
+    // Adds every whole record of `data` in its place.
     void add_records(std::string_view data);
+    std::size_t insert(LogRecord record);
 
-    MainWindow& main_;
+    std::vector<LogRecord> records_;
+    View* view_ = nullptr;
     bool log_in_list_ = false;
     bool log_unsaved_ = false;
-    // Each line loaded from or written to the file, with its record's bytes.
-    std::multimap<std::string, std::string> log_records_;
+    std::string log_path_;
 };
 
 // The file's form: fixed records of two fields, each scrambled and padded.

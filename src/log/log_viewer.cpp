@@ -16,6 +16,23 @@ constexpr const char* kLogUnsaved =
     "the next change to the log.";
 }  // namespace
 
+void LogViewer::records_reset() {
+    if (!main_.loaded()) return;
+    auto list = main_.ctl("List2");
+    list.list_clear();
+    int i = 0;
+    for (const auto& r : log_.records()) list.list_insert(i++, r.line);
+}
+
+void LogViewer::record_added(std::size_t at) {
+    if (main_.loaded())
+        main_.ctl("List2").list_insert(static_cast<int>(at), log_.records()[at].line);
+}
+
+void LogViewer::record_removed(std::size_t at) {
+    if (main_.loaded()) main_.ctl("List2").list_remove(static_cast<int>(at));
+}
+
 void LogViewer::report_unsaved_log() {
     if (log_.log_unsaved())
         platform::message_box(kLogUnsaved, platform::kMbOkExclamation, "Kestrova Security");
@@ -41,7 +58,7 @@ void LogViewer::Command5_Click() {
     // An empty list is no proof of no attempts when the file was not read.
     if (!log_.log_in_list())
         platform::message_box(kLogUnreadable, platform::kMbOkExclamation, "Kestrova Security");
-    else if (main_.ctl("List2").list_count() == 0)
+    else if (log_.records().empty())
         platform::message_box(
             "There are no unauthorized attempts to access this computer since you last cleared "
             "the attempts log.",
@@ -50,22 +67,23 @@ void LogViewer::Command5_Click() {
 
 void LogViewer::Command12_Click() { show_viewer(false); }
 
+// The selected line is the record of the same index.
 void LogViewer::Command11_Click() {
-    auto list = main_.ctl("List2");
-    const int index = list.list_index();
-    const std::string line = list.list_item(index);
-    if (index < 0 || line.empty()) {
+    const int index = main_.ctl("List2").list_index();
+    const auto& records = log_.records();
+    if (index < 0 || static_cast<std::size_t>(index) >= records.size() ||
+        records[static_cast<std::size_t>(index)].line.empty()) {
         platform::message_box("You must first select a Log Entry.", platform::kMbOkInformation,
                               "Remove Entry");
         return;
     }
+    const std::string& line = records[static_cast<std::size_t>(index)].line;
     const std::string text = "Date/Time: " + std::string(rtrim(line.substr(0, 21))) + "\r\r" +
                              "Answer: " + line_answer(line);
     if (platform::message_box(text, platform::kMbYesNoQuestion, "Delete This Entry?") !=
         platform::kIdYes)
         return;
-    list.list_remove(index);
-    log_.update3();
+    log_.remove(static_cast<std::size_t>(index));
     report_unsaved_log();
 }
 
@@ -73,8 +91,7 @@ void LogViewer::DeleteAll_Click() {
     if (platform::message_box("Remove all Items From the Log?", platform::kMbYesNoQuestion,
                               "Reset the Log?") != platform::kIdYes)
         return;
-    main_.ctl("List2").list_clear();
-    log_.update3();
+    log_.clear();
     report_unsaved_log();
 }
 

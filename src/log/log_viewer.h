@@ -1,5 +1,5 @@
 // The log viewer: a group of the main window's controls that show the
-// attempt list, delete single entries and clear the log.
+// attempt log's records in List2, delete single entries and clear the log.
 #pragma once
 
 #include "log/attempt_log.h"
@@ -8,9 +8,20 @@
 
 namespace kv {
 
-class LogViewer {
+class LogViewer : public AttemptLog::View {
 public:
-    LogViewer(MainWindow& main, AttemptLog& log) : main_(main), log_(log) {}
+    LogViewer(MainWindow& main, AttemptLog& log) : main_(main), log_(log) {
+        log_.set_view(this);
+    }
+    LogViewer(const LogViewer&) = delete;
+    LogViewer& operator=(const LogViewer&) = delete;
+    ~LogViewer() { log_.set_view(nullptr); }
+
+    // List2 from the records: line i shows record i. A window not loaded
+    // has no list yet; its load fills it.
+    void records_reset() override;
+    void record_added(std::size_t at) override;
+    void record_removed(std::size_t at) override;
 
     // Steps 1 to 8 of showing the log: the list, its headings and buttons.
     void show_log();

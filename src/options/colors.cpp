@@ -1,39 +1,27 @@
 #include "options/colors.h"
 
-#include <array>
-#include <string>
-
 #include "store/settings.h"
-#include "ui/state.h"
 
 namespace kv {
 
 namespace {
 
-struct ColorEntry {
-    const char* name;
-    MenuName<layout::kForm1> menu;
-    platform::Rgb heading;
-};
+const Colour& colour_named(std::string_view name) {
+    for (const auto& c : kColours)
+        if (name == c.name) return c;
+    return kColours[0];
+}
 
-// In the order load_color compares them.
-constexpr std::array<ColorEntry, 5> kColors{{
-    {"blue", "mnuBlue", {255, 255, 0}},
-    {"red", "mnuRed", {0, 0, 0}},
-    {"purple", "mnuPurple", {0, 0, 0}},
-    {"yellow", "mnuYellow", {0, 0, 0}},
-    {"green", "mnuGreen", {0, 0, 0}},
-}};
+std::uint8_t between(std::uint8_t top, std::uint8_t bottom, int m) {
+    return static_cast<std::uint8_t>(top + (bottom - top) * m / 255);
+}
 
 }  // namespace
 
 platform::Rgb band_color(std::string_view name, int m) {
-    const auto fade = static_cast<std::uint8_t>(255 - m);
-    if (name == "green") return {0, fade, 0};
-    if (name == "red") return {fade, 0, 0};
-    if (name == "purple") return {255, fade, 255};
-    if (name == "yellow") return {255, fade, 0};
-    return {0, 0, fade};
+    const Colour& c = colour_named(name);
+    return {between(c.top.r, c.bottom.r, m), between(c.top.g, c.bottom.g, m),
+            between(c.top.b, c.bottom.b, m)};
 }
 
 void paint_gradient(platform::Painter& painter, std::string_view color) {
@@ -51,20 +39,25 @@ void paint_gradient(platform::Painter& painter, std::string_view color) {
 void paint_gradient(FormBase& form) { form.window().invalidate(); }
 
 void ColourMenu::load_color() {
-    ProgramState& state = main_.state();
     const auto stored = store::read_value(store::kVendorKey, "Color");
     if (!stored) {
         // Blue with no checkmark: a checkmark left from before would claim a
         // colour that may not be stored. A window not loaded has none yet.
-        state.current_color = "blue";
+        current_color_ = "blue";
         if (main_.loaded())
-            for (const auto& c : kColors) main_.menu(c.menu).set_checked(false);
+            for (const auto& c : kColours) main_.menu(c.menu).set_checked(false);
         return;
     }
-    state.current_color = *stored;
-    for (const auto& c : kColors) main_.menu(c.menu).set_checked(false);
-    for (const auto& c : kColors) {
-        if (state.current_color != c.name) continue;
+    current_color_ = *stored;
+    show_checks();
+}
+
+// The checkmark of the current colour and its headings; a name that is no
+// colour clears the checkmarks and leaves the headings.
+void ColourMenu::show_checks() {
+    for (const auto& c : kColours) main_.menu(c.menu).set_checked(false);
+    for (const auto& c : kColours) {
+        if (current_color_ != c.name) continue;
         main_.menu(c.menu).set_checked(true);
         main_.ctl("Label4", 0).set_fore_color(c.heading);
         main_.ctl("Label4", 1).set_fore_color(c.heading);
@@ -72,17 +65,21 @@ void ColourMenu::load_color() {
     }
 }
 
+// The chosen colour goes to the paint as it is; only when the registry did
+// not take it is the stored one read back, so that the window never shows a
+// colour that is not stored.
 void ColourMenu::set_color() {
-    store::write_value(store::kVendorKey, "Color", main_.state().current_color);
+    if (store::write_value(store::kVendorKey, "Color", current_color_) == 0)
+        show_checks();
+    else
+        load_color();
     paint_gradient(main_);
-    load_color();
 }
 
 // Then the whole window is repainted at once, with the new gradient.
-void ColourMenu::choose_color(const char* name) {
-    main_.state().current_color = name;
+void ColourMenu::choose(const Colour& colour) {
+    current_color_ = colour.name;
     set_color();
-    main_.window().invalidate();
     main_.window().update();
 }
 

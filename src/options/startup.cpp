@@ -4,7 +4,6 @@
 #include "platform/system.h"
 #include "store/settings.h"
 #include "ui/maker.h"
-#include "ui/state.h"
 
 namespace kv {
 
@@ -12,6 +11,19 @@ namespace {
 constexpr const char* kNextWindows = "This action will take effect next time you restart Windows.";
 constexpr const char* kNextKestrova =
     "This action will take effect next time you restart Kestrova.";
+
+// The start modes: the item checked for each, how it is stored and the
+// title of the message that confirms it.
+struct StartModeRow {
+    StartMode mode;
+    MenuName<layout::kForm1> menu;
+    long (*store)();
+    const char* title;
+};
+constexpr StartModeRow kStartModes[] = {
+    {StartMode::Lock, "autorun", store::set_login_lock, "Add Protection to Windows Startup"},
+    {StartMode::Hidden, "autorunnolock", store::set_login_hidden, "Add to StartUp"},
+};
 }  // namespace
 
 // In each pair of start-up items exactly one carries the checkmark.
@@ -20,9 +32,8 @@ void StartupMenu::check_autorun(bool on) {
     main_.menu("noautorun").set_checked(!on);
 }
 
-void StartupMenu::check_start_hidden(bool on) {
-    main_.menu("autorunnolock").set_checked(on);
-    main_.menu("autorun").set_checked(!on);
+void StartupMenu::check_start_mode(StartMode mode) {
+    for (const auto& m : kStartModes) main_.menu(m.menu).set_checked(m.mode == mode);
 }
 
 void StartupMenu::load_startup_checks() {
@@ -35,8 +46,8 @@ void StartupMenu::check_stored_autorun() {
 }
 
 void StartupMenu::check_stored_start_mode() {
-    main_.state().login_mode = store::read_login();
-    check_start_hidden(main_.state().login_mode == "1");
+    login_mode_ = store::read_login();
+    check_start_mode(login_mode_ == "1" ? StartMode::Hidden : StartMode::Lock);
 }
 
 // A change the registry did not take is reported, never confirmed, and the
@@ -50,28 +61,24 @@ bool StartupMenu::stored_or_reported(long error, const char* what) {
     return false;
 }
 
-void StartupMenu::autorun_Click() {
-    if (!stored_or_reported(store::set_login_lock(), "The start-up option")) return;
-    check_start_hidden(false);
-    platform::message_box(kNextKestrova, platform::kMbOkInformation,
-                          "Add Protection to Windows Startup");
+void StartupMenu::set_start_mode(StartMode mode) {
+    for (const auto& m : kStartModes) {
+        if (m.mode != mode) continue;
+        if (!stored_or_reported(m.store(), "The start-up option")) return;
+        check_start_mode(mode);
+        platform::message_box(kNextKestrova, platform::kMbOkInformation, m.title);
+    }
 }
 
-void StartupMenu::autorunnolock_Click() {
-    if (!stored_or_reported(store::set_login_hidden(), "The start-up option")) return;
-    check_start_hidden(true);
-    platform::message_box(kNextKestrova, platform::kMbOkInformation, "Add to StartUp");
-}
-
-void StartupMenu::autorunatstart_Click() {
+void StartupMenu::enable_autorun() {
     // Both must never autorun: when Dulcimet's entry cannot be checked, ours
     // stays off.
     const store::ValueRead dulcimet = store::check_dulcimet_autorun();
-    main_.state().dulcimet_autorun = dulcimet.found();
+    dulcimet_autorun_ = dulcimet.found();
     if (dulcimet.result != platform::kErrorFileNotFound &&
         !stored_or_reported(dulcimet.result, "The AutoRun option"))
         return;
-    if (main_.state().dulcimet_autorun) {
+    if (dulcimet_autorun_) {
         const int answer = platform::message_box(
             "Dulcimet is also installed on your system with the AutoRun feature selected. You "
             "cannot have both Dulcimet and Kestrova using the AutoRun feature. Would you like to "

@@ -4,9 +4,15 @@
 // carries the checkmark.
 #pragma once
 
+#include <string>
+
 #include "ui/main_window.h"
 
 namespace kv {
+
+// What the program shows when it starts: the lock screen, or nothing until
+// the quick key (stored as "1").
+enum class StartMode { Lock, Hidden };
 
 class StartupMenu {
 public:
@@ -14,24 +20,36 @@ public:
 
     // The checkmarks from what is stored, at the main window's load.
     void load_startup_checks();
-    // "&Startup Using Kestrova": the lock screen at start.
-    void autorun_Click();
-    // "Sta&rt Hidden, Available from QuickKey (Pause)".
-    void autorunnolock_Click();
-    // "&AutoRun at Windows Startup", resolving the conflict with Dulcimet.
-    void autorunatstart_Click();
-    // "&Disable AutoRun at Windows Startup".
-    void noautorun_Click();
+    // Stores the start mode and says when it takes effect.
+    void set_start_mode(StartMode mode);
+    // Turns autorun on, resolving the conflict with Dulcimet.
+    void enable_autorun();
     // Sets the autorun pair: `on` checks "&AutoRun at Windows Startup".
     void check_autorun(bool on);
 
+    // "&Startup Using Kestrova".
+    void autorun_Click() { set_start_mode(StartMode::Lock); }
+    // "Sta&rt Hidden, Available from QuickKey (Pause)".
+    void autorunnolock_Click() { set_start_mode(StartMode::Hidden); }
+    // "&AutoRun at Windows Startup".
+    void autorunatstart_Click() { enable_autorun(); }
+    // "&Disable AutoRun at Windows Startup".
+    void noautorun_Click();
+
+    // The start mode as last read: "1" hidden start, anything else lock.
+    const std::string& login_mode() const { return login_mode_; }
+    // The sibling product's autorun entry was found by the last check.
+    bool dulcimet_autorun() const { return dulcimet_autorun_; }
+
 private:
-    void check_start_hidden(bool on);
+    void check_start_mode(StartMode mode);
     void check_stored_autorun();
     void check_stored_start_mode();
     bool stored_or_reported(long error, const char* what);
 
     MainWindow& main_;
+    std::string login_mode_;
+    bool dulcimet_autorun_ = false;
 };
 
 }  // namespace kv

@@ -171,8 +171,10 @@ public:
     Rect screen_rect() const;  // GetWindowRect
     NativeWindow handle() const;
 
-    // List boxes. Sorted lists keep their items in ascending text order.
+    // List boxes. Sorted lists keep their items in ascending text order
+    // (list_order); list_insert puts an item at an index, sorted or not.
     void list_add(std::string_view item);
+    void list_insert(int index, std::string_view item);
     void list_remove(int index);
     void list_clear();
     int list_count() const;
@@ -265,6 +267,10 @@ private:
     FormEvents& events_;
     std::unique_ptr<Impl> impl_;
 };
+
+// The order of a sorted list box: negative when `a` comes before `b`, 0 when
+// they compare equal (case is ignored), positive after.
+int list_order(std::string_view a, std::string_view b);
 
 // Runs the message loop until the process ends.
 int run_message_loop();

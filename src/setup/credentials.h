@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "log/attempt_log.h"
 #include "options/startup.h"
@@ -15,12 +16,9 @@ public:
     Credentials(MainWindow& main, StartupMenu& startup, AttemptLog& log)
         : main_(main), startup_(startup), log_(log) {}
 
-    // The answer that set_answer stores.
-    std::string pending_answer;
-
-    // Stores pending_answer as the answer: the registry's result (0 when it
-    // is stored and reads back).
-    long set_answer();
+    // Stores the confirmed new answer, blanks at both ends removed: the
+    // registry's result (0 when it is stored and reads back).
+    long set_answer(std::string_view pending_answer);
     // The welcome message.
     void welcome();
     // The whole first-run set-up, from the welcome to the main window shown.
@@ -31,6 +29,12 @@ public:
     void change_question();
 
 private:
+    enum class Round { Stored, Again, Abandoned };
+    // The set-up's steps: one round of welcome, question and answer; the
+    // two start-up options; the end, with the main window shown.
+    Round question_round();
+    void ask_startup_options();
+    void finish_setup();
     bool ask_option(const char* question);
 
     MainWindow& main_;

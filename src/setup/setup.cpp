@@ -103,73 +103,85 @@ void Credentials::welcome() {
                           platform::kMbOk, "Welcome to Kestrova!");
 }
 
+// Each round starts with the welcome; an empty question or a registry that
+// does not take the values ends the program as an abandoned set-up does,
+// with autorun on so that the set-up comes back at the next log-on.
 void Credentials::login() {
-    for (;;) {
-        welcome();
-        const std::string entered =
-            platform::input_box(question_prompt(true), "Kestrova Question Setup");
-        std::string question = fixed(entered, kQuestionWidth);
-        if (ltrim(question).empty()) {
-            platform::message_box(
-                "Question cannot be a zero-length word. You must restart Kestrova and configure "
-                "the Question/Answer to finish the installation.",
-                platform::kMbOkExclamation, "Question Setup Error");
-            store::add_autorun();
-            platform::end_process();
-        }
-        question = with_question_mark(question);
-        if (!store::storable(question)) {
-            refuse_unstorable();
-            continue;
-        }
-
-        switch (answer_and_store(question, kSetupNotStored)) {
-            case Entry::Again:
-                continue;
-            case Entry::NotStored:
-                // Ends as an abandoned set-up does; going round again would
-                // only fail again.
-                store::add_autorun();
-                platform::end_process();
-            case Entry::Stored:
-                break;
-        }
-
-        if (ask_option(
-                "Do you want to start Kestrova on Windows Startup to prevent unauthorized access "
-                "to your PC? (You can turn this option on or off at any time from the OPTIONS "
-                "menu)")) {
-            main_.Hide();
-            startup_.autorunatstart_Click();
-        } else {
-            startup_.check_autorun(false);
-            main_.Hide();
-            platform::message_box("This action will take effect next time you restart Windows.",
-                                  platform::kMbOkInformation, "Add Protection to Windows StartUp");
-        }
-
-        if (ask_option(
-                "When you start Kestrova do you want it to automatically display the login "
-                "screen? If you select 'NO' Kestrova will start minimized in the Windows TaskBar. "
-                "(You can turn this option on or off at any time from the OPTIONS menu)")) {
-            startup_.autorun_Click();
-        } else {
-            startup_.autorunnolock_Click();
-        }
-
-        main_.Hide();
-        platform::message_box(
-            "You have successfully setup this application. You can change your Question and/or "
-            "your Answer at any time by selecting these tasks from the 'Options' menu.\r\rYou "
-            "will login from now on using your customized setup.",
-            platform::kMbOk, "Setup Complete");
-        log_.load_list3();
-        main_.Show();
+    Round round;
+    do round = question_round();
+    while (round == Round::Again);
+    if (round == Round::Abandoned) {
+        store::add_autorun();
+        platform::end_process();
         return;
     }
+    ask_startup_options();
+    finish_setup();
 }
 
-long Credentials::set_answer() {
+Credentials::Round Credentials::question_round() {
+    welcome();
+    std::string question =
+        fixed(platform::input_box(question_prompt(true), "Kestrova Question Setup"), kQuestionWidth);
+    if (ltrim(question).empty()) {
+        platform::message_box(
+            "Question cannot be a zero-length word. You must restart Kestrova and configure "
+            "the Question/Answer to finish the installation.",
+            platform::kMbOkExclamation, "Question Setup Error");
+        return Round::Abandoned;
+    }
+    question = with_question_mark(question);
+    if (!store::storable(question)) {
+        refuse_unstorable();
+        return Round::Again;
+    }
+    switch (answer_and_store(question, kSetupNotStored)) {
+        case Entry::Again:
+            return Round::Again;
+        case Entry::NotStored:
+            // Going round again would only fail again.
+            return Round::Abandoned;
+        case Entry::Stored:
+            break;
+    }
+    return Round::Stored;
+}
+
+// The same operations as the items of "Startup &Options".
+void Credentials::ask_startup_options() {
+    if (ask_option(
+            "Do you want to start Kestrova on Windows Startup to prevent unauthorized access "
+            "to your PC? (You can turn this option on or off at any time from the OPTIONS "
+            "menu)")) {
+        main_.Hide();
+        startup_.enable_autorun();
+    } else {
+        startup_.check_autorun(false);
+        main_.Hide();
+        platform::message_box("This action will take effect next time you restart Windows.",
+                              platform::kMbOkInformation, "Add Protection to Windows StartUp");
+    }
+    startup_.set_start_mode(
+        ask_option("When you start Kestrova do you want it to automatically display the login "
+                   "screen? If you select 'NO' Kestrova will start minimized in the Windows "
+                   "TaskBar. (You can turn this option on or off at any time from the OPTIONS "
+                   "menu)")
+            ? StartMode::Lock
+            : StartMode::Hidden);
+}
+
+void Credentials::finish_setup() {
+    main_.Hide();
+    platform::message_box(
+        "You have successfully setup this application. You can change your Question and/or "
+        "your Answer at any time by selecting these tasks from the 'Options' menu.\r\rYou "
+        "will login from now on using your customized setup.",
+        platform::kMbOk, "Setup Complete");
+    log_.load_list3();
+    main_.Show();
+}
+
+long Credentials::set_answer(std::string_view pending_answer) {
     const auto stored = store::write_answer(pending_answer);
     return stored.unstorable ? store::kErrorReadBackDiffers : stored.error;
 }
@@ -182,8 +194,8 @@ void Credentials::change_answer() {
                               platform::kMbOkExclamation, "Answer Error");
         return;
     }
-    pending_answer = platform::input_box(verify_prompt(question), "Answer your Question Again");
-    pending_answer = std::string(trim(pending_answer));
+    const std::string pending_answer(
+        trim(platform::input_box(verify_prompt(question), "Answer your Question Again")));
     if (trim(entered) != pending_answer) {
         platform::message_box("Answers did not match. Try again.", platform::kMbOkExclamation,
                               "Answer Error");
@@ -193,7 +205,7 @@ void Credentials::change_answer() {
         refuse_unstorable();
         return;
     }
-    if (const long error = set_answer()) {
+    if (const long error = set_answer(pending_answer)) {
         platform::message_box(store::not_stored_text("Your new Answer", error) +
                                   "\r\rYour previous Answer is still in effect.",
                               platform::kMbOkExclamation, "Answer Error");

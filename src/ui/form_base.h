@@ -3,9 +3,12 @@
 // loads it afresh. Events reach named handlers through tables.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <functional>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "platform/ui.h"
 #include "ui/names.h"
@@ -100,8 +103,8 @@ template <class T>
 struct Routes;
 
 // The base of every Routes<T>: the tables a form leaves out (no clicks, menu
-// choices or timer ticks), and run<M>, the handler that calls the member M
-// of the form or of one of the parts it carries.
+// choices or timer ticks), run<M>, the handler that calls the member M of
+// the form, and on<Part, M>, which calls M of one of the parts it carries.
 template <class T>
 struct NoRoutes {
     static constexpr std::span<const typename T::Click> clicks{};
@@ -112,7 +115,20 @@ struct NoRoutes {
     static void run(T& form) {
         std::invoke(M, form);
     }
+    // The handler that calls the member M of the form's part Part.
+    template <auto Part, auto M>
+    static void on(T& form) {
+        std::invoke(M, std::invoke(Part, form));
+    }
 };
+
+// Two route tables as one.
+template <class E, std::size_t A, std::size_t B>
+constexpr std::array<E, A + B> join(const std::array<E, A>& a, const std::array<E, B>& b) {
+    return [&]<std::size_t... I>(std::index_sequence<I...>) {
+        return std::array<E, A + B>{{(I < A ? a[I] : b[I - A])...}};
+    }(std::make_index_sequence<A + B>{});
+}
 
 // Delivers clicks, menu choices and timer ticks through Routes<T>.
 template <class T, const platform::FormSpec& Spec>

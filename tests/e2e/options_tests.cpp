@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "options/colors.h"
 #include "ui/layouts.h"
 #include "ui/maker.h"
 #include "harness.h"
@@ -151,21 +152,7 @@ TEST_F(Options, AButtonLightsUnderThePointerAndGoesOutWhenThePointerLeaves) {
 
 // --- background colours --------------------------------------------------------------
 
-struct ColorCase {
-    const char* name;
-    const char* menu;
-    COLORREF top;
-    COLORREF bottom;
-};
-
-// Blue last: it is also what the window shows before any choice.
-constexpr ColorCase kColors[] = {
-    {"green", "mnuGreen", RGB(0, 255, 0), RGB(0, 0, 0)},
-    {"red", "mnuRed", RGB(255, 0, 0), RGB(0, 0, 0)},
-    {"purple", "mnuPurple", RGB(255, 255, 255), RGB(255, 0, 255)},
-    {"yellow", "mnuYellow", RGB(255, 255, 0), RGB(255, 0, 0)},
-    {"blue", "mnuBlue", RGB(0, 0, 255), RGB(0, 0, 0)},
-};
+COLORREF colorref(kv::platform::Rgb c) { return RGB(c.r, c.g, c.b); }
 
 TEST_F(Options, EachColourIsStoredAndPaintsItsGradient) {
     HWND main = start_unlocked();
@@ -177,9 +164,16 @@ TEST_F(Options, EachColourIsStoredAndPaintsItsGradient) {
     const int x = 10, top = 1, bottom = client.bottom - 2;
     constexpr int kTolerance = 8;  // a few bands either way
 
-    for (const ColorCase& c : kColors) {
-        SCOPED_TRACE(c.name);
-        choose(main, c.menu);
+    // Blue, the table's first, last: it is also what the window shows before
+    // any choice.
+    for (auto it = std::rbegin(kv::kColours); it != std::rend(kv::kColours); ++it) {
+        const kv::Colour& colour = *it;
+        SCOPED_TRACE(colour.name);
+        const struct {
+            const char* name;
+            COLORREF top, bottom;
+        } c{colour.name, colorref(colour.top), colorref(colour.bottom)};
+        choose(main, colour.menu.text.data());
 
         std::optional<RawValue> stored;
         EXPECT_TRUE(wait_for([&] {

@@ -108,15 +108,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         KV_CHECK(main.menu("autorunatstart").checked() != main.menu("noautorun").checked());
         KV_CHECK(main.menu("autorunatstart").checked() ==
                  expected(store::kRunKey, "Kestrova").has_value());
-        KV_CHECK(main.menu("autorunnolock").checked() == (program.login_mode == "1"));
+        KV_CHECK(main.menu("autorunnolock").checked() == (main.startup().login_mode() == "1"));
         KV_CHECK(main.menu("autorunnolock").checked() != main.menu("autorun").checked());
 
         main.load_color();
         const auto color = expected(store::kVendorKey, "Color");
-        KV_CHECK(program.current_color == (color ? text_of(*color) : "blue"));
+        KV_CHECK(main.colours().current_color() == (color ? text_of(*color) : "blue"));
         int marks = 0;
-        for (const char* item : {"mnuBlue", "mnuGreen", "mnuRed", "mnuPurple", "mnuYellow"})
-            marks += main.window().menu(item).checked();
+        for (const auto& c : kColours) marks += main.menu(c.menu).checked();
         KV_CHECK(marks <= 1);
 
         // The answer as the lock screen reads it when it loads.

@@ -25,12 +25,6 @@ namespace {
 // Reads fail as a device would, writes as a user without the right would.
 constexpr long kCodes[] = {platform::kErrorAccessDenied, 1117 /* ERROR_IO_DEVICE */};
 
-const char* const kColorItems[][2] = {{"blue", "mnuBlue"},
-                                      {"green", "mnuGreen"},
-                                      {"red", "mnuRed"},
-                                      {"purple", "mnuPurple"},
-                                      {"yellow", "mnuYellow"}};
-
 class FaultSweep : public ProgramTest {
 protected:
     struct Flow {
@@ -356,8 +350,8 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
     }
 
     // Each colour, chosen over another one.
-    for (const auto& c : kColorItems) {
-        const std::string name = c[0], item = c[1];
+    for (const auto& c : kColours) {
+        const std::string name = c.name, item(c.menu.text);
         all.push_back({"colour " + name,
                        [this, name] {
                            sim::put_string(store::kVendorKey, "Color",
@@ -369,9 +363,9 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
                        [this] {
                            // A checkmark only ever shows what is stored.
                            const std::string now = stored(store::kVendorKey, "Color");
-                           for (const auto& other : kColorItems)
-                               if (checked(other[1])) {
-                                   EXPECT_EQ(now, other[0]) << other[1] << " checked";
+                           for (const auto& other : kColours)
+                               if (checked(other.menu.text.data())) {
+                                   EXPECT_EQ(now, other.name) << other.menu.text << " checked";
                                }
                        }});
     }

@@ -32,6 +32,10 @@ protected:
         return log_record(attempt_line("12/6/2026 8:00:00 AM", "one")) +
                log_record(attempt_line("12/6/2026 8:01:00 AM", "two"));
     }
+    // A wrong answer's record, as the lock screen adds it.
+    void record(const char* when, const std::string& typed) {
+        p().form1().record_attempt(when, typed);
+    }
     static constexpr long kSharingViolation = 32;
 };
 
@@ -54,8 +58,8 @@ TEST(AttemptLines, LinesAndRecordsByteForByte) {
 TEST_F(AttemptLog, NoFileYetCreatesAnEmptyOne) {
     p().form1().load_list3();
     EXPECT_EQ(list().list_count(), 0);
-    EXPECT_EQ(p().log_path, "C:\\Apps\\Kestrova\\klingon2");
-    EXPECT_TRUE(world().files.count(p().log_path));
+    EXPECT_EQ(p().form1().attempt_log().log_path(), "C:\\Apps\\Kestrova\\klingon2");
+    EXPECT_TRUE(world().files.count(p().form1().attempt_log().log_path()));
 }
 
 TEST_F(AttemptLog, PartialRecordIsIgnoredAndGoneAfterTheNextRewrite) {
@@ -74,7 +78,7 @@ TEST_F(AttemptLog, AnAttemptIsAppendedAfterTheWholeRecordsOnly) {
     file() = whole + std::string(17, 'z');
     p().form1().load_list3();
     const int from = static_cast<int>(world().trace.size());
-    p().form1().record_attempt("12/7/2026 9:00:00 AM", "three");
+    record("12/7/2026 9:00:00 AM", "three");
     EXPECT_EQ(sim::trace_find("file replace", from), -1) << "the whole file was rewritten";
     EXPECT_EQ(file(), whole + log_record(attempt_line("12/7/2026 9:00:00 AM", "three")));
     EXPECT_EQ(list().list_count(), 3);
@@ -83,37 +87,43 @@ TEST_F(AttemptLog, AnAttemptIsAppendedAfterTheWholeRecordsOnly) {
 TEST_F(AttemptLog, AnAttemptBeforeTheMainWindowLoadsIsOnlyAppended) {
     file() = two_earlier();
     const std::string three = log_record(attempt_line("12/7/2026 9:00:00 AM", "three"));
-    p().form1().record_attempt("12/7/2026 9:00:00 AM", "three");
-    EXPECT_EQ(form("Form1"), nullptr) << "the whole log was loaded";
+    record("12/7/2026 9:00:00 AM", "three");
+    EXPECT_EQ(form("Form1"), nullptr) << "recording needed a window";
     EXPECT_EQ(file(), two_earlier() + three);
     EXPECT_EQ(list().list_count(), 3);  // the load reads it from the file
 }
 
 TEST_F(AttemptLog, LongAnswersShowTwentyOneThenTwenty) {
-    list().list_add(attempt_line("12/7/2026 9:00:00 AM", std::string(25, 'q')));
+    p().form1().Load();
+    record("12/7/2026 9:00:00 AM", std::string(25, 'q'));
     EXPECT_EQ(line_answer(list().list_item(0)).size(), 21u);
-    p().form1().update3();
     p().form1().load_list3();
     EXPECT_EQ(line_answer(list().list_item(0)).size(), 20u);
 }
 
 TEST_F(AttemptLog, TextualOrderPutsTenBeforeNine) {
-    list().list_add(attempt_line("12/7/2026 9:00:00 AM", "nine"));
-    list().list_add(attempt_line("12/7/2026 10:00:00 AM", "ten"));
+    p().form1().Load();
+    record("12/7/2026 9:00:00 AM", "nine");
+    record("12/7/2026 10:00:00 AM", "ten");
     EXPECT_EQ(line_answer(list().list_item(0)), "ten");
-    p().form1().update3();
+    p().form1().update3();  // a rewrite follows the list's order
     EXPECT_EQ(file().substr(20, 3), scramble(kScrambleKey, "ten")->substr(0, 3));
 }
 
-TEST_F(AttemptLog, FailedRewriteLeavesThePreviousFile) {
-    list().list_add(attempt_line("12/7/2026 9:00:00 AM", "one"));
-    p().form1().update3();
+TEST_F(AttemptLog, FailedWritesLeaveThePreviousRecordsWhole) {
+    p().form1().Load();
+    record("12/7/2026 9:00:00 AM", "one");
     const std::string before = file();
-    list().list_add(attempt_line("12/7/2026 9:01:00 AM", "two"));
+    sim::fail(sim::Call::AppendFile, 5);  // torn: half the record is written
+    record("12/7/2026 9:01:00 AM", "two");
+    EXPECT_EQ(file().substr(0, 40), before);
+    EXPECT_EQ(list().list_count(), 2);
     sim::fail(sim::Call::ReplaceFile, 5);
     p().form1().update3();
-    EXPECT_EQ(file(), before);
-    EXPECT_EQ(list().list_count(), 2);
+    EXPECT_EQ(file().substr(0, 40), before);
+    // The next rewrite that succeeds drops the torn piece.
+    p().form1().update3();
+    EXPECT_EQ(file().size(), 80u);
 }
 
 TEST_F(AttemptLog, DamagedRecordInTheMiddleKeepsTheOthers) {
@@ -139,11 +149,11 @@ TEST_F(AttemptLog, LogUnreadableAtLoadKeepsEveryRecordAtTheNextRewrite) {
     sim::fail(sim::Call::ReadFile, kSharingViolation);
     p().form1().Load();
     EXPECT_EQ(list().list_count(), 0);
-    list().list_add(attempt_line("12/7/2026 9:00:00 AM", "three"));
-    p().form1().update3();
+    record("12/7/2026 9:00:00 AM", "three");
     ASSERT_EQ(file().size(), 120u);
     auto after = records();
     for (const auto& r : before) EXPECT_NE(std::find(after.begin(), after.end(), r), after.end());
+    p().form1().load_list3();
     EXPECT_EQ(list().list_count(), 3);
 }
 
@@ -151,10 +161,10 @@ TEST_F(AttemptLog, LogUnreadableAtTheRewriteTooIsLeftWholeAndWrittenLater) {
     file() = two_earlier();
     sim::fail(sim::Call::ReadFile, kSharingViolation);
     p().form1().Load();
-    list().list_add(attempt_line("12/7/2026 9:00:00 AM", "three"));
+    sim::fail(sim::Call::AppendFile, 5);
     sim::fail(sim::Call::ReadFile, kSharingViolation);
-    p().form1().update3();
-    EXPECT_EQ(file(), two_earlier());
+    record("12/7/2026 9:00:00 AM", "three");
+    EXPECT_EQ(file().substr(0, 80), two_earlier());
     EXPECT_EQ(list().list_count(), 1);
     // The next load writes the waiting line first instead of dropping it.
     p().form1().load_list3();
@@ -248,8 +258,7 @@ TEST_F(LogViewer, UnreadableLogIsNotReportedAsEmpty) {
 }
 
 TEST_F(LogViewer, DeleteThatCannotBeWrittenIsReported) {
-    list().list_add(attempt_line("12/7/2026 9:00:00 AM", "one"));
-    p().form1().update3();
+    record("12/7/2026 9:00:00 AM", "one");
     sim::click(*form("Form1"), "Command5");
     list().set_list_index(0);
     world().box_answers = {kYes};
@@ -261,9 +270,8 @@ TEST_F(LogViewer, DeleteThatCannotBeWrittenIsReported) {
 }
 
 TEST_F(LogViewer, DeleteAsksWithTheEntryAndRewritesTheFile) {
-    list().list_add(attempt_line("12/7/2026 9:00:00 AM", "one"));
-    list().list_add(attempt_line("12/7/2026 9:01:00 AM", "two"));
-    p().form1().update3();
+    record("12/7/2026 9:00:00 AM", "one");
+    record("12/7/2026 9:01:00 AM", "two");
     sim::click(*form("Form1"), "Command5");
     sim::click(*form("Form1"), "Command11");
     EXPECT_EQ(world().boxes.back().text, "You must first select a Log Entry.");

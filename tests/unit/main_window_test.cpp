@@ -188,11 +188,11 @@ TEST_F(MainWindow, UnknownOrMissingColourPaintsBlueWithoutCheckmark) {
     p().form1().menu("mnuRed").set_checked(true);
     p().form1().ctl("Label4", 0).set_fore_color({1, 2, 3});
     p().form1().load_color();
-    EXPECT_EQ(p().current_color, "Blue");
-    for (const char* m : {"mnuBlue", "mnuRed", "mnuGreen", "mnuPurple", "mnuYellow"})
-        EXPECT_FALSE(p().form1().window().menu(m).checked()) << m;
+    EXPECT_EQ(p().form1().colours().current_color(), "Blue");
+    for (const auto& c : kColours)
+        EXPECT_FALSE(p().form1().menu(c.menu).checked()) << c.name;
     EXPECT_EQ(p().form1().ctl("Label4", 0).fore_color(), (platform::Rgb{1, 2, 3}));
-    EXPECT_EQ(band_color(p().current_color, 0), (platform::Rgb{0, 0, 255}));
+    EXPECT_EQ(band_color(p().form1().colours().current_color(), 0), (platform::Rgb{0, 0, 255}));
 }
 
 TEST_F(MainWindow, EmptyColourIsFoundPaintsBlueAndClearsTheCheckmarks) {
@@ -203,9 +203,9 @@ TEST_F(MainWindow, EmptyColourIsFoundPaintsBlueAndClearsTheCheckmarks) {
         p().form1().menu("mnuRed").set_checked(true);
         sim::put_value(store::kVendorKey, "Color", platform::kRegSz, bytes);
         p().form1().load_color();
-        EXPECT_EQ(p().current_color, "") << bytes.size();
+        EXPECT_EQ(p().form1().colours().current_color(), "") << bytes.size();
         EXPECT_FALSE(p().form1().menu("mnuRed").checked()) << bytes.size();
-        EXPECT_EQ(band_color(p().current_color, 0), (platform::Rgb{0, 0, 255}));
+        EXPECT_EQ(band_color(p().form1().colours().current_color(), 0), (platform::Rgb{0, 0, 255}));
     }
 }
 
@@ -214,9 +214,19 @@ TEST_F(MainWindow, ColourThatCannotBeReadIsBlueWithNoCheckmark) {
     sim::choose(*form("Form1"), "mnuRed");
     sim::fail(sim::Call::RegQueryValue, 1117);
     p().form1().load_color();
-    EXPECT_EQ(p().current_color, "blue");
-    for (const char* m : {"mnuBlue", "mnuRed", "mnuGreen", "mnuPurple", "mnuYellow"})
-        EXPECT_FALSE(p().form1().window().menu(m).checked()) << m;
+    EXPECT_EQ(p().form1().colours().current_color(), "blue");
+    for (const auto& c : kColours)
+        EXPECT_FALSE(p().form1().menu(c.menu).checked()) << c.name;
+}
+
+TEST_F(MainWindow, ChosenColourIsPaintedWithoutReadingItBack) {
+    open_unlocked();
+    for (const auto& c : kColours) {
+        sim::fail(sim::Call::RegQueryValue, 1117);
+        sim::choose(*form("Form1"), c.menu.text);
+        EXPECT_EQ(sim::last_paint(*form("Form1")).front().color, c.top) << c.name;
+        EXPECT_TRUE(p().form1().menu(c.menu).checked()) << c.name;
+    }
 }
 
 TEST_F(MainWindow, FailedColourWriteReadsThePreviousValueBack) {
@@ -224,7 +234,7 @@ TEST_F(MainWindow, FailedColourWriteReadsThePreviousValueBack) {
     sim::choose(*form("Form1"), "mnuRed");
     sim::fail(sim::Call::RegSetValue, 5);
     sim::choose(*form("Form1"), "mnuYellow");
-    EXPECT_EQ(p().current_color, "red");
+    EXPECT_EQ(p().form1().colours().current_color(), "red");
     EXPECT_TRUE(p().form1().menu("mnuRed").checked());
     EXPECT_EQ(sim::last_paint(*form("Form1")).front().color, (platform::Rgb{255, 0, 0}));
 }

@@ -118,7 +118,7 @@ TEST_F(Startup, StoredQuestionAndStartModeChooseTheFirstWindow) {
             EXPECT_EQ(sim::find_form("Form1")->state(), WindowState::Minimized) << which;
             EXPECT_EQ(fresh.main_unlocked, 0) << which;
         }
-        EXPECT_EQ(fresh.current_color, "blue") << which;
+        EXPECT_EQ(fresh.form1().colours().current_color(), "blue") << which;
     }
 }
 
@@ -140,7 +140,7 @@ TEST_F(Startup, FirstRunRunsTheSetUpAndEndsAtTheMainWindow) {
     form("Form1")->invalidate();
     sim::pump();
     EXPECT_EQ(form("Form4"), nullptr);
-    EXPECT_EQ(p().current_color, "red");
+    EXPECT_EQ(p().form1().colours().current_color(), "red");
 }
 
 TEST_F(Startup, FirstRunWithoutWriteAccessEndsOnceInsteadOfStartingAgain) {

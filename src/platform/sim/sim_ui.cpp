@@ -260,18 +260,30 @@ Rect Control::screen_rect() const {
 
 NativeWindow Control::handle() const { return form_->impl().handle + 1 + id_; }
 
+// Sorted list boxes compare without regard to case.
+int list_order(std::string_view a, std::string_view b) {
+    return strcasecmp(std::string(a).c_str(), std::string(b).c_str());
+}
+
 void Control::list_add(std::string_view item) {
     auto& s = state_of(form_, id_);
     if (form_->spec().controls[id_].flags & kSorted) {
-        // Sorted list boxes compare without regard to case.
-        const auto pos = std::upper_bound(s.items.begin(), s.items.end(), std::string(item),
-                                          [](const std::string& a, const std::string& b) {
-                                              return strcasecmp(a.c_str(), b.c_str()) < 0;
-                                          });
+        const auto pos = std::upper_bound(
+            s.items.begin(), s.items.end(), item,
+            [](std::string_view a, const std::string& b) { return list_order(a, b) < 0; });
         s.items.insert(pos, std::string(item));
     } else {
         s.items.emplace_back(item);
     }
+}
+
+// As a list box does, the selection stays on its item.
+void Control::list_insert(int index, std::string_view item) {
+    auto& s = state_of(form_, id_);
+    const int n = static_cast<int>(s.items.size());
+    if (index < 0 || index > n) index = n;
+    s.items.insert(s.items.begin() + index, std::string(item));
+    if (s.index >= index) ++s.index;
 }
 
 void Control::list_remove(int index) {

@@ -133,6 +133,36 @@ void Control::list_add(std::string_view item) {
         SendMessageA(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::string(item).c_str()));
 }
 
+// LB_INSERTSTRING does not sort, even in a sorted list.
+void Control::list_insert(int index, std::string_view item) {
+    if (const HWND h = list_of(form_, id_))
+        SendMessageA(h, LB_INSERTSTRING, index,
+                     reinterpret_cast<LPARAM>(std::string(item).c_str()));
+}
+
+namespace {
+
+std::wstring wide(std::string_view text) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), w.data(), n);
+    return w;
+}
+
+}  // namespace
+
+// What a sorted list box compares with: the text in the user's locale,
+// case ignored.
+int list_order(std::string_view a, std::string_view b) {
+    const std::wstring wa = wide(a), wb = wide(b);
+    const int r = CompareStringW(GetUserDefaultLCID(), NORM_IGNORECASE, wa.c_str(),
+                                 static_cast<int>(wa.size()), wb.c_str(),
+                                 static_cast<int>(wb.size()));
+    return r == 0 ? -1 : r - CSTR_EQUAL;
+}
+
 void Control::list_remove(int index) {
     if (const HWND h = list_of(form_, id_)) SendMessageA(h, LB_DELETESTRING, index, 0);
 }
