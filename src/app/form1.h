@@ -36,7 +36,9 @@ public:
     void show_after_lock() override;
     // Shows the lock screen. One whose window cannot be created fails
     // closed: this window hides and timerz tries again 50 ms later.
-    void show_lock();
+    void show_lock(LockReason why);
+    // F12, "&Lock" and its button.
+    void lock_now();
     // The start-up's hand-over: shows this window in `state` with the lock
     // armed. The show itself does not raise the lock screen (main_unlocked is
     // 1 while it runs); the next paint after it does (it is 0 afterwards).
@@ -64,6 +66,7 @@ private:
     Form4& lock_;
     frmSplash& splash_;
     bool in_login_ = false;  // the first-run set-up runs from a paint
+    LockReason armed_ = LockReason::Start;  // why the next paint locks
 };
 
 // Each event keeps its name; the button and the menu item of one command
@@ -71,7 +74,7 @@ private:
 template <>
 struct Routes<Form1> : NoRoutes<Form1> {
     static constexpr Form1::Click clicks[] = {
-        {"Command9", -1, run<&Form1::show_lock>},
+        {"Command9", -1, run<&Form1::lock_now>},
         {"ExitButton", 2, run<&Form1::lock_and_hide>},
         {"Command1", -1, run<&Form1::quit>},
         {"Command3", -1, run<&Form1::change_question>},
@@ -83,7 +86,7 @@ struct Routes<Form1> : NoRoutes<Form1> {
         {"DeleteAll", -1, run<&Form1::DeleteAll_Click>},
     };
     static constexpr Form1::Choice menus[] = {
-        {"mnuLock", run<&Form1::show_lock>},
+        {"mnuLock", run<&Form1::lock_now>},
         {"mnulockup", run<&Form1::lock_and_hide>},
         {"mnuQuit", run<&Form1::quit>},
         {"chgquestion", run<&Form1::change_question>},

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "log/attempt_log.h"
+#include "log/events.h"
 #include "log/log_viewer.h"
 #include "options/colors.h"
 #include "platform/system.h"
@@ -33,6 +34,9 @@ public:
     Form4(ProgramState& state, LockHost& host, AttemptLog& log, LogViewer& viewer,
           ColourMenu& colours)
         : RoutedForm(state), host_(host), log_(log), viewer_(viewer), colours_(colours) {}
+
+    // Shows the lock screen; `why` goes to the event log as it comes up.
+    void show_for(LockReason why);
 
     void Command1_Click();
     void Timer1_Timer();
@@ -80,6 +84,8 @@ private:
     // The place and size of the load, where the guard keeps the window.
     platform::Rect home_rect_;
     std::optional<platform::TaskKeyBlock> task_keys_;
+    LockReason reason_ = LockReason::Key;
+    LockEvents events_;
     int keyboard_checks_ = 0;  // ticks that take the keyboard once more
 };
 

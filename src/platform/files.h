@@ -1,6 +1,7 @@
 // Whole-file access for the small data files the program keeps.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,5 +14,7 @@ bool ensure_file(std::string_view path);
 // Writes `data` beside `path` and moves it over `path` in one step, so that a
 // failure at any point leaves the previous file whole.
 bool replace_file(std::string_view path, std::string_view data);
+// The Win32 error number of the latest of these calls that failed.
+std::uint32_t last_file_error();
 
 }  // namespace kv::platform
