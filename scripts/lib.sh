@@ -184,14 +184,19 @@ kv_make_msi() {
         -D Cleanup=kv_msi_cleanup.exe -o kestrova.msi Kestrova.wxs) || return 1
     # Custom action types: 51 sets a property; 3138 runs an EXE of the Binary
     # table (2), deferred (0x400), as the system (0x800), its exit code
-    # ignored (0x40). The trailing "." keeps the quoted folder from ending
-    # in a backslash.
+    # ignored (0x40); 66 runs it at once. The trailing "." keeps the quoted
+    # folder from ending in a backslash. Wine removes the older product of
+    # an upgrade without setting UPGRADINGPRODUCTCODE there, so the newer
+    # package first tells the clean-up step, through a volatile registry
+    # key, that the removal to come is an upgrade's.
     msibuild "$stage/kestrova.msi" \
         -q "UPDATE Shortcut SET Target='[#kvstrn.exe]' WHERE Shortcut='StartMenu'" \
         -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SetInstallLocation', 51, 'ARPINSTALLLOCATION', '[INSTALLDIR]')" \
         -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetInstallLocation', 1001)" \
         -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('RemoveTraces', 3138, 'Cleanup', '\"[INSTALLDIR].\"')" \
-        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RemoveTraces', 'REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE', 3400)" ||
+        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RemoveTraces', 'REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE', 3400)" \
+        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('MarkUpgrade', 66, 'Cleanup', '/upgrading')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('MarkUpgrade', 'WIX_UPGRADE_DETECTED', 1300)" ||
         return 1
     mv "$stage/kestrova.msi" "$out"
 }

@@ -1,7 +1,8 @@
 // The MSI package's uninstall step for what Kestrova stored itself, which
 // the package does not own: the same traces the NSIS uninstaller removes,
-// and nothing else. Run by msiexec at a full uninstall (never at an upgrade,
-// which keeps the user's values) with the installation folder as argument.
+// and nothing else. Run by msiexec at a full uninstall with the installation
+// folder as argument; with "/upgrading" by a newer package before it
+// removes the older one, whose removal then keeps the user's values.
 #include <windows.h>
 
 #include <string>
@@ -12,6 +13,9 @@
 namespace {
 
 constexpr REGSAM kView = KEY_WOW64_64KEY;
+// Present, until the next start of Windows, while an upgrade replaces the
+// installed package: its removal of the older package keeps the user's values.
+constexpr const char* kUpgradeMark = "SOFTWARE\\Orvane\\Kestrova Upgrade";
 
 void delete_value(const char* key, const char* name) {
     HKEY k = nullptr;
@@ -39,6 +43,17 @@ void delete_key_if_empty(const char* key) {
 
 int main(int argc, char** argv) {
     using namespace kv::store;
+    if (argc > 1 && lstrcmpA(argv[1], "/upgrading") == 0) {
+        HKEY mark = nullptr;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUpgradeMark, 0, nullptr, REG_OPTION_VOLATILE,
+                            KEY_WRITE | kView, nullptr, &mark, nullptr) == ERROR_SUCCESS)
+            RegCloseKey(mark);
+        return 0;
+    }
+    if (RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kUpgradeMark, kView, 0) == ERROR_SUCCESS) {
+        delete_key_if_empty("SOFTWARE\\Orvane");
+        return 0;
+    }
     // The attempt log beside the program; msiexec then removes the folder
     // when nothing of the user's is left in it.
     if (argc > 1) DeleteFileA((std::string(argv[1]) + "\\klingon2").c_str());
