@@ -56,6 +56,8 @@ for arch in win64 win32; do
     if $signing; then
         kv_log "$arch: signing kvstrn.exe"
         bash "$SIGN" "$exe"
+        # The MSI package's uninstall step runs from inside the package.
+        if [ "$arch" = win64 ]; then bash "$SIGN" "$dir/kv_msi_cleanup.exe"; fi
         kv_sign_nsh "$dir"
     fi
     kv_log "$arch: kvstrn.exe $size bytes; packages"
