@@ -31,10 +31,10 @@ void delete_key_if_empty(const char* key) {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | kView, &k) != ERROR_SUCCESS)
         return;
     DWORD subkeys = 1, values = 1;
-    const bool empty = RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
-                                        &values, nullptr, nullptr, nullptr, nullptr) ==
-                           ERROR_SUCCESS &&
-                       subkeys == 0 && values == 0;
+    const bool empty =
+        RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                         nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        subkeys == 0 && values == 0;
     RegCloseKey(k);
     if (empty) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key, kView, 0);
 }

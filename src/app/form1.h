@@ -66,7 +66,8 @@ private:
     Form4& lock_;
     frmSplash& splash_;
     bool in_login_ = false;  // the first-run set-up runs from a paint
-    LockReason armed_ = LockReason::Start;  // why the next paint locks
+    // Why the next paint locks, for the event log.
+    LockReason armed_ = LockReason::Start;
 };
 
 // Each event keeps its name; the button and the menu item of one command

@@ -11,11 +11,16 @@ using platform::EventType;
 
 const char* reason_name(LockReason why) {
     switch (why) {
-    case LockReason::Key: return "key";
-    case LockReason::Start: return "start";
-    case LockReason::Idle: return "idle";
-    case LockReason::Sleep: return "sleep";
-    case LockReason::Comeback: return "comeback";
+        case LockReason::Key:
+            return "key";
+        case LockReason::Start:
+            return "start";
+        case LockReason::Idle:
+            return "idle";
+        case LockReason::Sleep:
+            return "sleep";
+        case LockReason::Comeback:
+            return "comeback";
     }
     return "key";
 }

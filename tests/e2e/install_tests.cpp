@@ -192,8 +192,8 @@ std::vector<std::string> msi_entries() {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallRoot, 0, KEY_READ, &k) != ERROR_SUCCESS)
         return out;
     char name[256];
-    for (DWORD i = 0, len = sizeof name; RegEnumKeyExA(k, i, name, &len, nullptr, nullptr, nullptr,
-                                                       nullptr) == ERROR_SUCCESS;
+    for (DWORD i = 0, len = sizeof name;
+         RegEnumKeyExA(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
          ++i, len = sizeof name) {
         const std::string key = std::string(kUninstallRoot) + "\\" + name;
         if (reg_read(key, "DisplayName") == RawValue{REG_SZ, std::string("Kestrova") + '\0'} &&
@@ -212,8 +212,9 @@ void expect_event_source(const std::string& exe) {
     HMODULE m = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_TRUE(m) << exe;
     const std::map<DWORD, std::string> texts{
-        {1001, "A wrong answer was entered at the Kestrova lock screen. Wrong answers since the "
-               "last unlock: 3."},
+        {1001,
+         "A wrong answer was entered at the Kestrova lock screen. Wrong answers since the "
+         "last unlock: 3."},
         {1002, "Kestrova was unlocked with the answer. Wrong answers before it: 3."},
         {1003, "The Kestrova lock screen came up. Reason: 3."},
         {1004, "A wrong answer could not be written to the Kestrova attempt log. Error: 3."},
@@ -221,9 +222,9 @@ void expect_event_source(const std::string& exe) {
     for (const auto& [id, text] : texts) {
         DWORD_PTR args[] = {reinterpret_cast<DWORD_PTR>("3")};
         char buf[512] = {};
-        const DWORD n = FormatMessageA(
-            FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, m, id, 0x409, buf,
-            sizeof buf, reinterpret_cast<va_list*>(args));
+        const DWORD n =
+            FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, m, id,
+                           0x409, buf, sizeof buf, reinterpret_cast<va_list*>(args));
         EXPECT_EQ(std::string(buf, n), text + "\r\n") << id;
     }
     FreeLibrary(m);
@@ -620,7 +621,8 @@ TEST_F(Install, SetupAndUninstallerCarryTheVersionAndTheProgramIcon) {
 TEST_F(Install, MsiInstallsUpgradesRefusesADowngradeAndUninstallsCleanly) {
     const std::string msi = self_dir() + "\\" + kMsiName;
     const std::string upgrade = self_dir() + "\\" + kMsiUpgradeName;
-    ASSERT_TRUE(file_exists(msi) && file_exists(upgrade)) << "the MSI packages are not beside the test";
+    ASSERT_TRUE(file_exists(msi) && file_exists(upgrade))
+        << "the MSI packages are not beside the test";
     ASSERT_EQ(run("msiexec /i \"" + msi + "\" /qn", 120s), 0u);
     EXPECT_EQ(read_file(installed_exe()), read_file(self_dir() + "\\kvstrn.exe"));
     EXPECT_EQ(link_target(msi_shortcut()), installed_exe());
@@ -648,7 +650,8 @@ TEST_F(Install, MsiInstallsUpgradesRefusesADowngradeAndUninstallsCleanly) {
     ASSERT_NO_FATAL_FAILURE(
         add_foreign(kForeignVendorKey, "Login", REG_SZ, std::string("1") + '\0'));
     std::vector<Foreign> stored;
-    for (const char* v : {"Query", "Command"}) stored.push_back({kZonesKey, v, *reg_read(kZonesKey, v)});
+    for (const char* v : {"Query", "Command"})
+        stored.push_back({kZonesKey, v, *reg_read(kZonesKey, v)});
     for (const char* v : {"Status", "Login", "Color"})
         stored.push_back({kVendorKey, v, *reg_read(kVendorKey, v)});
     stored.push_back({kRunKey, "Kestrova", *reg_read(kRunKey, "Kestrova")});

@@ -437,10 +437,14 @@ TEST_F(Lock, ReportsToTheEventLogWithoutTheTypedText) {
     sim::advance(50);
     type_answer("again");
     const std::vector<E> expected = {
-        {T::Information, 1003, "start"},    {T::Warning, 1001, "1"},
-        {T::Warning, 1001, "2"},            {T::Error, 1004, "112"},
-        {T::Information, 1002, "2"},        {T::Information, 1003, "key"},
-        {T::Information, 1003, "comeback"}, {T::Warning, 1001, "1"},
+        {T::Information, 1003, "start"},
+        {T::Warning, 1001, "1"},
+        {T::Warning, 1001, "2"},
+        {T::Error, 1004, "112"},
+        {T::Information, 1002, "2"},
+        {T::Information, 1003, "key"},
+        {T::Information, 1003, "comeback"},
+        {T::Warning, 1001, "1"},
     };
     EXPECT_EQ(world().events, expected);
 }

@@ -227,8 +227,8 @@ std::vector<XmlElement> parse_xml(const std::string& file) {
         },
         [](void* data, const XML_Char*) { static_cast<State*>(data)->open.pop_back(); });
     const std::string xml = text.str();
-    const bool ok = !xml.empty() && XML_Parse(parser, xml.data(), static_cast<int>(xml.size()),
-                                             1) == XML_STATUS_OK;
+    const bool ok = !xml.empty() &&
+                    XML_Parse(parser, xml.data(), static_cast<int>(xml.size()), 1) == XML_STATUS_OK;
     EXPECT_TRUE(ok) << file << ": " << XML_ErrorString(XML_GetErrorCode(parser)) << " at line "
                     << XML_GetCurrentLineNumber(parser);
     XML_ParserFree(parser);

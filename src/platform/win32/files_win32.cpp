@@ -75,11 +75,12 @@ bool replace_file(std::string_view path, std::string_view data) {
                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return failed();
         written = write_all(file.get(), data) && FlushFileBuffers(file.get());
+        if (!written) failed();
     }  // closed before the move
     if (written && MoveFileExA(temporary.c_str(), target.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
-    failed();
+    if (written) failed();
     DeleteFileA(temporary.c_str());
     return false;
 }
