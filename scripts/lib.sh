@@ -188,13 +188,15 @@ kv_make_msi() {
     # folder from ending in a backslash. Wine removes the older product of
     # an upgrade without setting UPGRADINGPRODUCTCODE there, so the newer
     # package first tells the clean-up step, through a volatile registry
-    # key, that the removal to come is an upgrade's.
+    # key, that the removal to come is an upgrade's; the step runs at every
+    # full removal, so that it also takes that key away where Windows sets
+    # the property.
     msibuild "$stage/kestrova.msi" \
         -q "UPDATE Shortcut SET Target='[#kvstrn.exe]' WHERE Shortcut='StartMenu'" \
         -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SetInstallLocation', 51, 'ARPINSTALLLOCATION', '[INSTALLDIR]')" \
         -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetInstallLocation', 1001)" \
         -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('RemoveTraces', 3138, 'Cleanup', '\"[INSTALLDIR].\"')" \
-        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RemoveTraces', 'REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE', 3400)" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RemoveTraces', 'REMOVE~=\"ALL\"', 3400)" \
         -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('MarkUpgrade', 66, 'Cleanup', '/upgrading')" \
         -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('MarkUpgrade', 'WIX_UPGRADE_DETECTED', 1300)" ||
         return 1
