@@ -4,10 +4,16 @@
 #                  script (packaging/NSIS.template.in); its uninstaller
 #   cpack -G ZIP   Kestrova-2.0-win64.zip        the program in a folder
 # "win32" instead of "win64" in an i686 build. scripts/release.sh makes both
-# architectures.
+# architectures, and the 64-bit MSI package from Kestrova.wxs (kv_make_msi in
+# scripts/lib.sh) with kv_msi_cleanup.exe, its uninstall step for the
+# program's own stored traces.
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(kv_arch win64)
+    add_executable(kv_msi_cleanup ${CMAKE_CURRENT_LIST_DIR}/packaging/msi_cleanup.cpp)
+    target_include_directories(kv_msi_cleanup PRIVATE ${PROJECT_SOURCE_DIR}/src)
+    target_compile_definitions(kv_msi_cleanup PRIVATE WIN32_LEAN_AND_MEAN)
+    target_link_options(kv_msi_cleanup PRIVATE -static -s)
     # A 64-bit setup program, which installs into the 64-bit Program Files
     # and sees the registry as the 64-bit program does.
     set(CPACK_KV_NSIS_TARGET amd64-unicode)
@@ -31,6 +37,8 @@ set(CPACK_KV_VERSION4 "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0.0")
 set(CPACK_PACKAGE_FILE_NAME "Kestrova-${CPACK_PACKAGE_VERSION}-${kv_arch}")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Kestrova)
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Kestrova)
+# Written by scripts/release.sh when it signs (see NSIS.template.in).
+set(CPACK_KV_SIGN_NSH ${CMAKE_BINARY_DIR}/sign.nsh)
 set(CPACK_KV_ICON ${PROJECT_SOURCE_DIR}/src/platform/win32/program.ico)
 set(CPACK_NSIS_UNINSTALL_NAME Uninstall)
 set(CPACK_GENERATOR NSIS ZIP)

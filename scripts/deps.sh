@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     # native build and unit tests
     g++ cmake ninja-build libgtest-dev googletest
+    # the policy templates' test parses them
+    libexpat1-dev
     # libFuzzer targets (clang with its fuzzer and sanitizer runtimes)
     clang libclang-rt-14-dev
     # cross compilers for the Windows program
@@ -16,6 +18,8 @@ packages=(
     fonts-wine fonts-liberation
     # the setup program (makensis) and a look inside it and the archives
     nsis p7zip-full
+    # the MSI package (wixl, msibuild, msiinfo) and signing the release
+    msitools osslsigncode openssl
 )
 
 missing=()

@@ -182,3 +182,51 @@ kv_wine_prefix() {
     cp -a "$KV_BUILD/wine-template" "$dest"
     rm -f "$dest/.kv-template"
 }
+
+# --- MSI package ----------------------------------------------------------------
+
+# kv_make_msi BUILD_DIR VERSION OUT: the MSI package of a 64-bit build
+# (cmake/packaging/Kestrova.wxs) with the program of BUILD_DIR as VERSION
+# (major.minor.build). wixl builds it; msibuild then adds what wixl cannot
+# express: a shortcut that is not advertised, InstallLocation in the
+# uninstall entry, and the custom action that removes the program's own
+# stored traces at a full uninstall, never at an upgrade.
+kv_make_msi() {
+    local dir=$1 version=$2 out=$3 stage
+    stage="$dir/msi-stage"
+    rm -rf "$stage"
+    mkdir -p "$stage"
+    # wixl takes the sources' paths relative to the folder it runs in.
+    cp "$(kv_find_exe "$dir")" "$dir/kv_msi_cleanup.exe" "$KV_ROOT/src/platform/win32/program.ico" \
+        "$KV_ROOT/cmake/packaging/Kestrova.wxs" "$stage/" || return 1
+    (cd "$stage" && wixl -a x64 -D Version="$version" -D Exe=kvstrn.exe -D Icon=program.ico \
+        -D Cleanup=kv_msi_cleanup.exe -o kestrova.msi Kestrova.wxs) || return 1
+    # Custom action types: 51 sets a property; 3138 runs an EXE of the Binary
+    # table (2), deferred (0x400), as the system (0x800), its exit code
+    # ignored (0x40); 66 runs it at once. The trailing "." keeps the quoted
+    # folder from ending in a backslash. Wine removes the older product of
+    # an upgrade without setting UPGRADINGPRODUCTCODE there, so the newer
+    # package first tells the clean-up step, through a volatile registry
+    # key, that the removal to come is an upgrade's; the step runs at every
+    # full removal, so that it also takes that key away where Windows sets
+    # the property.
+    msibuild "$stage/kestrova.msi" \
+        -q "UPDATE Shortcut SET Target='[#kvstrn.exe]' WHERE Shortcut='StartMenu'" \
+        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SetInstallLocation', 51, 'ARPINSTALLLOCATION', '[INSTALLDIR]')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetInstallLocation', 1001)" \
+        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('RemoveTraces', 3138, 'Cleanup', '\"[INSTALLDIR].\"')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RemoveTraces', 'REMOVE~=\"ALL\"', 3400)" \
+        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('MarkUpgrade', 66, 'Cleanup', '/upgrading')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('MarkUpgrade', 'WIX_UPGRADE_DETECTED', 1300)" ||
+        return 1
+    mv "$stage/kestrova.msi" "$out"
+}
+
+# kv_sign_nsh BUILD_DIR: the commands by which makensis signs the setup
+# program and the uninstaller as it writes them (scripts/sign.sh, its
+# certificate from the environment), in the file that the setup program's
+# script takes in (cmake/packaging/NSIS.template.in).
+kv_sign_nsh() {
+    printf '!finalize `bash "%s" "%%1"` = 0\n!uninstfinalize `bash "%s" "%%1"` = 0\n' \
+        "$KV_ROOT/scripts/sign.sh" "$KV_ROOT/scripts/sign.sh" >"$1/sign.nsh"
+}

@@ -4,9 +4,17 @@
 # dropped, stripped) and writes to build/release/:
 #   Kestrova-2.0-win64-setup.exe  Kestrova-2.0-win32-setup.exe
 #   Kestrova-2.0-win64.zip        Kestrova-2.0-win32.zip
+#   Kestrova-2.0-win64.msi        the MSI package (64-bit)
+#   Kestrova.admx, en-US/Kestrova.adml   the Group Policy templates
 #   SHA256SUMS
 # Each architecture is built afresh in build/release/<arch>, without the test
 # programs. Fails when a kvstrn.exe is larger than the limit in lib.sh.
+#
+# Signing (scripts/sign.sh, osslsigncode): with KV_SIGN_PKCS12 (and
+# KV_SIGN_PASSWORD) or KV_SIGN_PKCS11_MODULE set, each kvstrn.exe is signed
+# before it is packed, NSIS signs the uninstaller and the setup program as
+# it writes them, and the MSI is signed once built; SHA256SUMS comes after.
+# Without a certificate the release is unsigned, and its last line says so.
 set -euo pipefail
 
 # shellcheck source=scripts/lib.sh
@@ -19,7 +27,13 @@ kv_log "dependencies"
 kv_deps
 
 mkdir -p "$OUT"
-rm -f "$OUT"/Kestrova-* "$OUT/SHA256SUMS"
+rm -rf "$OUT"/Kestrova-* "$OUT/SHA256SUMS" "$OUT/Kestrova.admx" "$OUT/en-US"
+
+SIGN="$KV_ROOT/scripts/sign.sh"
+signing=false
+if [ -n "${KV_SIGN_PKCS12:-}" ] || [ -n "${KV_SIGN_PKCS11_MODULE:-}" ]; then signing=true; fi
+# major.minor of the project; the MSI's version has three parts.
+version=$(sed -n 's/^project(Kestrova VERSION \([0-9.]*\).*/\1/p' "$KV_ROOT/CMakeLists.txt")
 
 for arch in win64 win32; do
     dir="$OUT/$arch"
@@ -33,11 +47,33 @@ for arch in win64 win32; do
         kv_warn "$arch: kvstrn.exe is $size bytes, more than $KV_MAX_EXE_BYTES"
         exit 1
     fi
+    if $signing; then
+        kv_log "$arch: signing kvstrn.exe"
+        bash "$SIGN" "$exe"
+        # The MSI package's uninstall step runs from inside the package.
+        if [ "$arch" = win64 ]; then bash "$SIGN" "$dir/kv_msi_cleanup.exe"; fi
+        kv_sign_nsh "$dir"
+    fi
     kv_log "$arch: kvstrn.exe $size bytes; packages"
     (cd "$dir" && cpack -G "NSIS;ZIP")
     cp "$dir"/Kestrova-*-"$arch"-setup.exe "$dir"/Kestrova-*-"$arch".zip "$OUT/"
+    if [ "$arch" = win64 ]; then
+        kv_log "$arch: MSI package"
+        kv_make_msi "$dir" "$version.0" "$OUT/Kestrova-$version-win64.msi"
+        if $signing; then bash "$SIGN" "$OUT/Kestrova-$version-win64.msi"; fi
+    fi
 done
 
-(cd "$OUT" && sha256sum Kestrova-*-setup.exe Kestrova-*.zip >SHA256SUMS)
+cp "$KV_ROOT/policies/Kestrova.admx" "$OUT/"
+mkdir -p "$OUT/en-US"
+cp "$KV_ROOT/policies/en-US/Kestrova.adml" "$OUT/en-US/"
+
+(cd "$OUT" && sha256sum Kestrova-*-setup.exe Kestrova-*.zip Kestrova-*.msi Kestrova.admx \
+    en-US/Kestrova.adml >SHA256SUMS)
 kv_log "release in $OUT"
-(cd "$OUT" && ls -l Kestrova-* SHA256SUMS)
+(cd "$OUT" && ls -l Kestrova-* Kestrova.admx en-US/Kestrova.adml SHA256SUMS)
+if $signing; then
+    echo "release signed: kvstrn.exe, the uninstallers, the setup programs and the MSI"
+else
+    echo "release UNSIGNED: no certificate (set KV_SIGN_PKCS12 or KV_SIGN_PKCS11_MODULE to sign)"
+fi

@@ -6,8 +6,10 @@
 #   mingw64  the Windows program and its test programs (x86_64), in the
 #            shipped configuration, and its packages: size and contents
 #   wine     store_wine_tests.exe and e2e_tests.exe under Wine in a private
-#            Xvfb, then install_tests.exe with the setup program in a prefix
-#            of its own
+#            Xvfb (with the events the program reported to the event log),
+#            then install_tests.exe with the setup program and the MSI
+#            package in a prefix of its own
+#   signing  a copy of the packages signed with a throwaway certificate
 #   mingw32  the Windows program (i686) and its packages, built and looked
 #            into, not run
 # Ends with a summary whose last line reads "N passed, M failed" and exits
@@ -135,10 +137,12 @@ run_wine_program() {
     local filter=()
     [ -n "${KV_GTEST_FILTER:-}" ] && filter=(--gtest_filter="$KV_GTEST_FILTER")
     kv_log "wine: $name.exe"
+    # The whole output, Wine's debug channels included, is kept in
+    # results/NAME.log; the console shows it without the event log's lines.
     (cd "$prefix/drive_c/$folder" &&
         WINEPREFIX="$prefix" KV_SHOT_DIR="$win\\shots" timeout -k 10 "$WINE_TIMEOUT" \
             wine "$win\\$name.exe" --gtest_output="xml:$win\\results\\$name.xml" "${filter[@]}" 2>&1 |
-        tr -d '\r') || rc=$?
+        tr -d '\r' | tee "$RESULTS/$name.log" | grep -v -e ':eventlog:' -e ':advapi:') || rc=$?
     [ "$rc" -eq 124 ] && kv_warn "$name.exe timed out after ${WINE_TIMEOUT}s"
     cp "$prefix/drive_c/$folder/results/$name.xml" "$RESULTS/$name.xml" 2>/dev/null
     tally "wine $name" "$RESULTS/$name.xml" "$rc"
@@ -173,7 +177,14 @@ wine_suite() {
     for t in store_wine_tests e2e_tests; do
         if [ -f "$e2e/$t.exe" ]; then
             cp "$e2e/$t.exe" "$dir/"
-            run_wine_program "$t"
+            # Wine's ReportEventW prints the event's id (advapi) and its
+            # strings (eventlog) on the standard error of the programs.
+            if [ "$t" = e2e_tests ]; then
+                WINEDEBUG=-all,+eventlog,fixme+advapi run_wine_program "$t"
+                eventlog_suite "$RESULTS/$t.log"
+            else
+                run_wine_program "$t"
+            fi
         else
             record "wine $t" FAILED "$t.exe was not built"
             FAILED=$((FAILED + 1))
@@ -193,6 +204,44 @@ wine_suite() {
     trap - EXIT
 }
 
+# The events kvstrn.exe reported under Wine, test by test, as "ID/TYPE=TEXT"
+# (TYPE 1 error, 2 warning, 4 information), from the output of e2e_tests.exe:
+# the tests below report these first (a test may end before the program
+# reports its last lock), and no event of any test carries anything but a
+# count, an error number or a reason.
+eventlog_suite() {
+    local log=$1 events
+    events=$(awk '
+        function hex(s,    i, n) {  # mawk has no strtonum
+            n = 0; s = tolower(s); sub(/^0x/, "", s)
+            for (i = 1; i <= length(s); i++) n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
+            return n
+        }
+        /^\[ RUN      \] / { test = $4 }
+        /:fixme:advapi:ReportEventW / { split($0, a, ","); id = hex(a[4]); type = hex(a[2]) }
+        /:eventlog:ReportEventW / {
+            text = $0; sub(/.*ReportEventW L"/, "", text); sub(/"$/, "", text)
+            seq[test] = seq[test] (seq[test] == "" ? "" : ",") id "/" type "=" text }
+        END { for (t in seq) print t, seq[t] }' "$log")
+    PKG_PASSED=0 PKG_FAILED=0
+    local expected=(
+        "QuickKeys.F9MinimisesAndPauseBringsTheLockScreenBack 1003/4=start,1002/4=0,1003/4=key,1002/4=0"
+        "Lock.ALogHeldByAnotherProgramLosesNoEarlierRecord 1003/4=start,1001/2=1,1004/1=32,1001/2=2"
+        "Lock.AHugeWrongAnswerIsLoggedAsOneRecordAndTheLockGoesOn 1003/4=start,1001/2=1,1002/4=1"
+        "Lock.ClosedFromOutsideItComesBack 1003/4=start,1003/4=comeback"
+    )
+    local e
+    for e in "${expected[@]}"; do
+        # Only for the tests that ran (KV_GTEST_FILTER may leave some out).
+        grep -qF "[ RUN      ] ${e%% *}" "$log" || continue
+        pkg_check "events of ${e%% *}: ${e#* }" grep -qF "$e" <<<"$events"
+    done
+    pkg_check "no event carries typed text" \
+        bash -c '! grep ":eventlog:ReportEventW" "$1" | grep -vE "L\"([0-9]+|key|start|idle|sleep|comeback)\"$"' _ "$log"
+    printf '%s\n' "$events" >"$RESULTS/events.txt"
+    pkg_tally "wine event log"
+}
+
 # The setup program of build/mingw64, run by install_tests.exe in a fresh
 # prefix of its own, so that nothing the other programs stored gets in the way
 # of what the uninstaller must leave behind.
@@ -208,7 +257,7 @@ install_suite() {
     local dir="$WINE_INSTALL/drive_c/kestrova-setup"
     mkdir -p "$dir/results" "$dir/shots"
     cp "$setup" "$e2e/install_tests.exe" "$(kv_find_exe)" \
-        "$KV_ROOT/src/platform/win32/program.ico" "$dir/"
+        "$KV_ROOT/src/platform/win32/program.ico" "$KV_BUILD"/mingw64/Kestrova-*-win64.msi "$dir/"
     run_wine_program install_tests "$WINE_INSTALL" kestrova-setup
     kv_wine_stop "$WINE_INSTALL"
 }
@@ -226,12 +275,32 @@ pkg_check() {  # pkg_check DESCRIPTION COMMAND...
     fi
 }
 
+# pkg_tally NAME [NOTE]: adds the checks made since PKG_PASSED and
+# PKG_FAILED were reset to the totals and records them as the stage NAME.
+pkg_tally() {
+    PASSED=$((PASSED + PKG_PASSED))
+    FAILED=$((FAILED + PKG_FAILED))
+    if [ "$PKG_FAILED" -eq 0 ]; then
+        record "$1" ok "$PKG_PASSED checks${2:+, $2}"
+    else
+        record "$1" FAILED "$PKG_PASSED passed, $PKG_FAILED failed"
+    fi
+}
+
 at_most() { [ "$(stat -c %s "$1")" -le "$2" ]; }
 # 7z's technical listing of an archive holds the line "KEY = VALUE".
 listing_has() { 7z l -slt "$1" | tr -d '\r' | grep -qxF "$2"; }
 # A member of an archive is byte for byte the file given.
 member_is() { 7z x -so "$1" "$2" 2>/dev/null | cmp -s - "$3"; }
 pe_format_is() { "$1-objdump" -f "$2" | grep -q "file format $3\$"; }
+msi_holds() {  # msi_holds MSI FILE: the package installs FILE byte for byte
+    local tmp rc=1
+    tmp=$(mktemp -d)
+    msiextract -C "$tmp" "$1" >/dev/null && cmp -s "$tmp/Kestrova/$(basename "$2")" "$2" &&
+        rc=0
+    rm -rf "$tmp"
+    return $rc
+}
 
 # package_suite NAME DIR ARCH TOOL-PREFIX PE-FORMAT: makes the setup program and
 # the ZIP archive of a Windows build and looks into them.
@@ -259,13 +328,74 @@ package_suite() {
     pkg_check "the archive was made" test -n "$zip"
     pkg_check "the archive holds kvstrn.exe as built" \
         member_is "$zip" "$(basename "$zip" .zip)/kvstrn.exe" "$exe"
-    PASSED=$((PASSED + PKG_PASSED))
-    FAILED=$((FAILED + PKG_FAILED))
-    if [ "$PKG_FAILED" -eq 0 ]; then
-        record "$name packages" ok "$PKG_PASSED checks, kvstrn.exe $(stat -c %s "$exe") bytes"
-    else
-        record "$name packages" FAILED "$PKG_PASSED passed, $PKG_FAILED failed"
+    if [ "$arch" = win64 ]; then
+        # The MSI package, and a 2.0.1 of it for install_tests.exe to upgrade to.
+        rm -f "$dir"/Kestrova-*.msi
+        pkg_check "the MSI package was made" kv_make_msi "$dir" 2.0.0 "$dir/Kestrova-2.0-win64.msi"
+        pkg_check "the MSI package holds kvstrn.exe as built" msi_holds "$dir/Kestrova-2.0-win64.msi" "$exe"
+        pkg_check "the 2.0.1 MSI package was made" \
+            kv_make_msi "$dir" 2.0.1 "$dir/Kestrova-2.0.1-win64.msi"
     fi
+    pkg_tally "$name packages" "kvstrn.exe $(stat -c %s "$exe") bytes"
+}
+
+# --- signing -------------------------------------------------------------------
+
+# Signs copies of the x86_64 program, its setup program (makensis signs it
+# and its uninstaller through the hooks release.sh uses) and the MSI package
+# with a self-signed certificate made here, then checks each signature
+# against that certificate, and that it fails once one byte is changed.
+signing_suite() {
+    local dir="$KV_BUILD/mingw64" work="$KV_BUILD/signing"
+    kv_log "signing: a copy of the packages"
+    rm -rf "$work"
+    mkdir -p "$work/pkg"
+    PKG_PASSED=0 PKG_FAILED=0
+    if ! openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Kestrova test signing" \
+        -addext "extendedKeyUsage=codeSigning" -keyout "$work/key.pem" -out "$work/cert.pem" \
+        >/dev/null 2>&1 ||
+        ! openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" \
+            -passout pass:throwaway -out "$work/test.p12" >/dev/null 2>&1; then
+        build_failed "signing certificate"
+        return
+    fi
+    export KV_SIGN_PKCS12="$work/test.p12" KV_SIGN_PASSWORD=throwaway
+    cp "$(kv_find_exe "$dir")" "$dir/Kestrova-2.0-win64.msi" "$work/"
+    # The setup program once more, with the signing hooks, into the copy.
+    kv_sign_nsh "$dir"
+    (cd "$dir" && cpack -G NSIS -B "$work/pkg" >"$work/cpack.log" 2>&1)
+    rm -f "$dir/sign.nsh"
+    local setup
+    setup=$(compgen -G "$work/pkg/Kestrova-*-win64-setup.exe" | head -n1)
+    pkg_check "makensis signed the setup program" test -n "$setup"
+    bash "$KV_ROOT/scripts/sign.sh" "$work/kvstrn.exe" "$work/Kestrova-2.0-win64.msi" >/dev/null
+    # The uninstaller, as the signed setup program installs it.
+    7z x -o"$work/un" "$setup" Uninstall.exe >/dev/null 2>&1
+    unset KV_SIGN_PKCS12 KV_SIGN_PASSWORD
+    local f
+    for f in "$work/kvstrn.exe" "$setup" "$work/un/Uninstall.exe" "$work/Kestrova-2.0-win64.msi"; do
+        pkg_check "$(basename "$f") is signed" signature_holds "$f" "$work/cert.pem"
+        # One byte in the middle of the file, where the signed content is.
+        flip_byte "$f" "$f.changed" $(($(stat -c %s "$f") / 2))
+        pkg_check "$(basename "$f") changed by one byte fails" \
+            bash -c '! osslsigncode verify -CAfile "$2" -in "$1" >/dev/null 2>&1' _ "$f.changed" "$work/cert.pem"
+    done
+    pkg_tally signing
+}
+
+flip_byte() {  # flip_byte FILE COPY OFFSET: a copy with the lowest bit of one byte flipped
+    local b
+    cp "$1" "$2"
+    b=$(od -An -tu1 -j "$3" -N1 "$1" | tr -d ' ')
+    printf "\\$(printf '%03o' $((b ^ 1)))" | dd of="$2" bs=1 seek="$3" conv=notrunc status=none
+}
+
+# osslsigncode accepts the file's Authenticode signature (SHA-256) against
+# the certificate given.
+signature_holds() {
+    local out
+    out=$(osslsigncode verify -CAfile "$2" -in "$1" 2>&1) || return 1
+    grep -q "Signature verification: ok" <<<"$out" && grep -qi "sha256" <<<"$out"
 }
 
 # --- main ------------------------------------------------------------------------------
@@ -288,6 +418,7 @@ kv_log "mingw64: build"
 if kv_build_mingw64; then
     record "mingw64 build" ok
     package_suite mingw64 "$KV_BUILD/mingw64" win64 x86_64-w64-mingw32 pei-x86-64
+    signing_suite
     wine_suite
 else
     build_failed "mingw64 build"

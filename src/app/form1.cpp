@@ -62,7 +62,7 @@ void Form1::Form_Paint(platform::Painter& p) {
     paint_background(p);
     if (program_.main_unlocked == 0) {
         program_.main_unlocked = 1;
-        show_lock();
+        show_lock(armed_);
         load_list3();
     }
 }
@@ -105,14 +105,17 @@ void Form1::show_after_lock() {
     }
 }
 
-void Form1::show_lock() {
-    lock_.Show();
+void Form1::show_lock(LockReason why) {
+    lock_.show_for(why);
     if (lock_.loaded()) return;
     Hide();
     set_timer("timerz", true);
 }
 
+void Form1::lock_now() { show_lock(LockReason::Key); }
+
 void Form1::show_with_lock_armed(platform::WindowState state) {
+    armed_ = LockReason::Start;
     program_.main_unlocked = 1;
     Show();
     program_.main_unlocked = 0;
@@ -121,10 +124,11 @@ void Form1::show_with_lock_armed(platform::WindowState state) {
 
 void Form1::timerz_Timer() {
     set_timer("timerz", false);
-    show_lock();
+    show_lock(LockReason::Comeback);
 }
 
 void Form1::lock_and_hide() {
+    armed_ = LockReason::Key;
     program_.main_unlocked = 0;
     set_window_state(platform::WindowState::Minimized);
 }

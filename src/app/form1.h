@@ -45,8 +45,9 @@ public:
 
     // What the lock screen asks of it.
     void show_after_lock() override;
-    void record_attempt(std::string_view when, std::string_view typed) override {
+    bool record_attempt(std::string_view when, std::string_view typed) override {
         log_.record_attempt(when, typed);
+        return !log_.log_unsaved();
     }
     void show_log() override { viewer_.show_log(); }
     void reapply_colour() override { colours_.load_color(); }
@@ -54,7 +55,9 @@ public:
 
     // Shows the lock screen. One whose window cannot be created fails
     // closed: this window hides and timerz tries again 50 ms later.
-    void show_lock();
+    void show_lock(LockReason why);
+    // F12, "&Lock" and its button.
+    void lock_now();
     // The start-up's hand-over: shows this window in `state` with the lock
     // armed. The show itself does not raise the lock screen (main_unlocked is
     // 1 while it runs); the next paint after it does (it is 0 afterwards).
@@ -91,6 +94,8 @@ private:
     HelpMenu help_;
     Credentials credentials_;
     bool in_login_ = false;  // the first-run set-up runs from a paint
+    // Why the next paint locks, for the event log.
+    LockReason armed_ = LockReason::Start;
 };
 
 // Each event keeps its name; the button and the menu item of one command
@@ -98,7 +103,7 @@ private:
 template <>
 struct Routes<Form1> : NoRoutes<Form1> {
     static constexpr Form1::Click clicks[] = {
-        {"Command9", -1, run<&Form1::show_lock>},
+        {"Command9", -1, run<&Form1::lock_now>},
         {"ExitButton", 2, run<&Form1::lock_and_hide>},
         {"Command1", -1, run<&Form1::quit>},
         {"Command3", -1, run<&Form1::change_question>},
@@ -120,7 +125,7 @@ struct Routes<Form1> : NoRoutes<Form1> {
 
     static constexpr auto menus = join(
         std::to_array<Form1::Choice>({
-            {"mnuLock", run<&Form1::show_lock>},
+            {"mnuLock", run<&Form1::lock_now>},
             {"mnulockup", run<&Form1::lock_and_hide>},
             {"mnuQuit", run<&Form1::quit>},
             {"chgquestion", run<&Form1::change_question>},

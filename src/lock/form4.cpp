@@ -19,6 +19,11 @@ constexpr platform::Rgb kRed{255, 0, 0};
 
 std::string lock_caption() { return title_with_version() + "  (Kestrova is Activated)"; }
 
+void Form4::show_for(LockReason why) {
+    reason_ = why;
+    Show();
+}
+
 void Form4::Form_Load() {
     program_.lock_released = false;
     window_.set_caption(lock_caption());
@@ -42,6 +47,7 @@ void Form4::Form_Load() {
     home_rect_ = window_.outer_rect();
     window_.show();
     Timer2_Timer();
+    events_.locked(reason_);
 }
 
 void Form4::Form_Paint(platform::Painter& p) {
@@ -150,6 +156,7 @@ void Form4::release() {
     platform::clip_cursor(platform::desktop_rect());
     task_keys_.reset();
     access_keys_.reset();
+    events_.unlocked();
     if (store::check_alert()) program_.alert_pending = true;
     if (program_.alert_pending) {
         program_.alert_pending = false;
@@ -172,7 +179,7 @@ void Form4::refuse(const std::string& typed) {
     program_.alert_pending = true;
     store::set_alert();
 
-    host_.record_attempt(platform::date_text() + " " + platform::time_text(), typed);
+    events_.wrong_answer(host_.record_attempt(platform::date_text() + " " + platform::time_text(), typed));
 
     ctl("Command1").set_enabled(false);
     ctl("Textnew").set_visible(false);

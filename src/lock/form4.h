@@ -8,6 +8,7 @@
 
 #include <string_view>
 
+#include "log/events.h"
 #include "platform/system.h"
 #include "ui/form_base.h"
 #include "ui/layouts.h"
@@ -20,8 +21,8 @@ public:
     // As it unloads: with lock_released the main window shows again;
     // otherwise it hides, and the lock screen comes back 50 ms later.
     virtual void show_after_lock() = 0;
-    // A wrong answer, to the attempt log.
-    virtual void record_attempt(std::string_view when, std::string_view typed) = 0;
+    // A wrong answer, to the attempt log; false when the file did not take it.
+    virtual bool record_attempt(std::string_view when, std::string_view typed) = 0;
     // The log viewer, for the security alert's Yes.
     virtual void show_log() = 0;
     // After the right answer: the background colour as stored.
@@ -36,6 +37,9 @@ protected:
 class Form4 : public RoutedForm<Form4, layout::kForm4> {
 public:
     Form4(ProgramState& state, LockHost& host) : RoutedForm(state), host_(host) {}
+
+    // Shows the lock screen; `why` goes to the event log as it comes up.
+    void show_for(LockReason why);
 
     void Command1_Click();
     void Timer1_Timer();
@@ -83,6 +87,8 @@ private:
     platform::Rect home_rect_;
     std::optional<platform::TaskKeyBlock> task_keys_;
     std::optional<platform::AccessHotkeysOff> access_keys_;
+    LockReason reason_ = LockReason::Key;
+    LockEvents events_;
     int keyboard_checks_ = 0;  // ticks that take the keyboard once more
 };
 

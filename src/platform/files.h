@@ -1,6 +1,7 @@
 // Whole-file access for the small data files the program keeps.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,5 +20,7 @@ bool replace_file(std::string_view path, std::string_view data);
 // proportion to the record, not to the file; a failure, or a write torn
 // short, leaves every earlier record whole.
 bool append_record(std::string_view path, std::string_view record);
+// The Win32 error number of the latest of these calls that failed.
+std::uint32_t last_file_error();
 
 }  // namespace kv::platform

@@ -22,5 +22,6 @@ inline constexpr const char* kInactivityTimeoutPolicy = "InactivityTimeoutSecs";
 inline constexpr const char* kLockBeforeSleepPolicy = "LockBeforeSleep";
 inline constexpr const char* kCoverScreenPolicy = "CoverScreen";
 inline constexpr std::uint32_t kMaxInactivitySecs = 86400;
+inline constexpr std::uint32_t kPolicyType = 4;  // REG_DWORD
 
 }  // namespace kv::store

@@ -43,6 +43,7 @@ bool file_exists(const std::string& path);
 struct RawValue {
     DWORD type = 0;
     std::string bytes;  // exactly what RegQueryValueExA returned, NULs included
+    friend bool operator==(const RawValue&, const RawValue&) = default;
 };
 std::optional<RawValue> reg_read(const std::string& key, const std::string& name,
                                  HKEY root = HKEY_LOCAL_MACHINE);

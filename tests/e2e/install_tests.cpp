@@ -2,9 +2,10 @@
 // silent install and what it leaves on the machine, the installed program's
 // first start, a silent uninstall that takes away every trace of the setup
 // and of the program and nothing else, the refusal while the program runs and
-// the uninstaller's confirmation page. Beside this program lie the setup
-// program, kvstrn.exe as built and the program's icon (scripts/test.sh copies
-// them there).
+// the uninstaller's confirmation page; the MSI package's install, upgrade,
+// refused downgrade and uninstall. Beside this program lie the setup
+// program, the MSI packages (2.0 and a 2.0.1 to upgrade to), kvstrn.exe as
+// built and the program's icon (scripts/test.sh copies them there).
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
@@ -35,6 +36,14 @@ constexpr const char* kSetupName = "Kestrova-2.0-win64-setup.exe";
 constexpr const char* kUninstKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrova";
 constexpr const char* kForeignVendorKey = "SOFTWARE\\Orvane\\Dulcimet";
+constexpr const char* kUninstallRoot = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr const char* kEventKey =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Kestrova";
+constexpr const char* kMsiName = "Kestrova-2.0-win64.msi";
+constexpr const char* kMsiUpgradeName = "Kestrova-2.0.1-win64.msi";
+// msiexec's exit code when a launch condition (here: a newer version is
+// installed) stops the install.
+constexpr DWORD kMsiInstallFailure = 1603;
 // Exit codes of the setup program and the uninstaller.
 constexpr DWORD kCancelled = 1;
 constexpr DWORD kRefused = 2;
@@ -58,6 +67,8 @@ std::string installed_exe() { return install_dir() + "\\kvstrn.exe"; }
 std::string uninstaller() { return install_dir() + "\\Uninstall.exe"; }
 std::string shortcut() { return folder(CSIDL_COMMON_PROGRAMS) + "\\Kestrova.lnk"; }
 std::string attempt_log() { return install_dir() + "\\klingon2"; }
+// Wine puts an all-users shortcut of an MSI package in the user's Start menu.
+std::string msi_shortcut() { return folder(CSIDL_PROGRAMS) + "\\Kestrova.lnk"; }
 
 // Starts a command line; the process, or nothing when it could not start.
 struct Started {
@@ -171,6 +182,52 @@ std::optional<DWORD> as_dword(const std::optional<RawValue>& v) {
     DWORD d = 0;
     std::memcpy(&d, v->bytes.data(), sizeof d);
     return d;
+}
+
+// The uninstall entries of Kestrova that Windows Installer made, by their
+// key names (the product codes).
+std::vector<std::string> msi_entries() {
+    std::vector<std::string> out;
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallRoot, 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return out;
+    char name[256];
+    for (DWORD i = 0, len = sizeof name;
+         RegEnumKeyExA(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, len = sizeof name) {
+        const std::string key = std::string(kUninstallRoot) + "\\" + name;
+        if (reg_read(key, "DisplayName") == RawValue{REG_SZ, std::string("Kestrova") + '\0'} &&
+            as_dword(reg_read(key, "WindowsInstaller")) == 1u)
+            out.push_back(name);
+    }
+    RegCloseKey(k);
+    return out;
+}
+
+// The event source's key names the program as its message file, and the
+// program's message table holds each event's text with its insertion string.
+void expect_event_source(const std::string& exe) {
+    EXPECT_EQ(reg_read(kEventKey, "EventMessageFile"), sz(exe));
+    EXPECT_EQ(as_dword(reg_read(kEventKey, "TypesSupported")), 7u);
+    HMODULE m = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(m) << exe;
+    const std::map<DWORD, std::string> texts{
+        {1001,
+         "A wrong answer was entered at the Kestrova lock screen. Wrong answers since the "
+         "last unlock: 3."},
+        {1002, "Kestrova was unlocked with the answer. Wrong answers before it: 3."},
+        {1003, "The Kestrova lock screen came up. Reason: 3."},
+        {1004, "A wrong answer could not be written to the Kestrova attempt log. Error: 3."},
+    };
+    for (const auto& [id, text] : texts) {
+        DWORD_PTR args[] = {reinterpret_cast<DWORD_PTR>("3")};
+        char buf[512] = {};
+        const DWORD n =
+            FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, m, id,
+                           0x409, buf, sizeof buf, reinterpret_cast<va_list*>(args));
+        EXPECT_EQ(std::string(buf, n), text + "\r\n") << id;
+    }
+    FreeLibrary(m);
 }
 
 unsigned long long file_size(const std::string& path) {
@@ -307,6 +364,9 @@ protected:
     // Leaves the prefix as the template had it, whatever a test left behind.
     void remove_everything() {
         if (file_exists(uninstaller())) uninstall_and_wait("\"" + uninstaller() + "\" /S");
+        for (const auto& code : msi_entries()) run("msiexec /x " + code + " /qn");
+        DeleteFileA(msi_shortcut().c_str());
+        reg_delete_tree(kEventKey);
         for (const char* f : {"kvstrn.exe", "klingon2", "Uninstall.exe", "notes.txt"})
             DeleteFileA((install_dir() + "\\" + f).c_str());
         RemoveDirectoryA(install_dir().c_str());
@@ -355,6 +415,7 @@ protected:
         EXPECT_FALSE(reg_key_exists(kVendorKey));
         EXPECT_FALSE(reg_read(kZonesKey, "Query"));
         EXPECT_FALSE(reg_read(kZonesKey, "Command"));
+        EXPECT_FALSE(reg_key_exists(kEventKey));
     }
 
     void expect_foreign_intact() {
@@ -405,6 +466,7 @@ TEST_F(Install, SilentSetupPlacesTheProgramTheShortcutAndTheUninstallEntry) {
     EXPECT_GE(*kb + 1, bytes / 1024);
     EXPECT_LE(*kb, bytes / 1024 + 1);
     EXPECT_EQ(values.size(), expected.size() + 1) << "values beside the expected ones";
+    expect_event_source(installed_exe());
 }
 
 TEST_F(Install, TheInstalledProgramWelcomesTheUserOnItsFirstStart) {
@@ -550,6 +612,74 @@ TEST_F(Install, SetupAndUninstallerCarryTheVersionAndTheProgramIcon) {
                                << " bytes)";
         }
     }
+}
+
+// The MSI package: a quiet install places what the setup program places; an
+// upgrade to 2.0.1 keeps one uninstall entry and every stored value; a
+// downgrade is refused; the uninstall removes what the NSIS uninstaller
+// removes and nothing foreign.
+TEST_F(Install, MsiInstallsUpgradesRefusesADowngradeAndUninstallsCleanly) {
+    const std::string msi = self_dir() + "\\" + kMsiName;
+    const std::string upgrade = self_dir() + "\\" + kMsiUpgradeName;
+    ASSERT_TRUE(file_exists(msi) && file_exists(upgrade))
+        << "the MSI packages are not beside the test";
+    ASSERT_EQ(run("msiexec /i \"" + msi + "\" /qn", 120s), 0u);
+    EXPECT_EQ(read_file(installed_exe()), read_file(self_dir() + "\\kvstrn.exe"));
+    EXPECT_EQ(link_target(msi_shortcut()), installed_exe());
+    auto entries = msi_entries();
+    ASSERT_EQ(entries.size(), 1u);
+    const std::string entry = std::string(kUninstallRoot) + "\\" + entries[0];
+    const std::map<std::string, RawValue> expected{
+        {"DisplayName", sz("Kestrova")},
+        {"Publisher", sz("Orvane Software")},
+        {"InstallLocation", sz(install_dir() + "\\")},
+        {"QuietUninstallString", sz("MsiExec.exe /x " + entries[0] + " /qn")},
+        {"DisplayIcon", sz(installed_exe())},
+        {"NoModify", dword(1)},
+        {"NoRepair", dword(1)},
+    };
+    for (const auto& [name, want] : expected) EXPECT_EQ(reg_read(entry, name), want) << name;
+    expect_event_source(installed_exe());
+
+    ASSERT_NO_FATAL_FAILURE(store_program_data());
+    ASSERT_NO_FATAL_FAILURE(
+        add_foreign(kRunKey, "Dulcimet", REG_SZ,
+                    std::string("C:\\Program Files\\Dulcimet\\dulcimet.exe") + '\0'));
+    ASSERT_NO_FATAL_FAILURE(
+        add_foreign(kZonesKey, "Cartographer", REG_BINARY, std::string("\x01\x00\xfe\x7f", 4)));
+    ASSERT_NO_FATAL_FAILURE(
+        add_foreign(kForeignVendorKey, "Login", REG_SZ, std::string("1") + '\0'));
+    std::vector<Foreign> stored;
+    for (const char* v : {"Query", "Command"})
+        stored.push_back({kZonesKey, v, *reg_read(kZonesKey, v)});
+    for (const char* v : {"Status", "Login", "Color"})
+        stored.push_back({kVendorKey, v, *reg_read(kVendorKey, v)});
+    stored.push_back({kRunKey, "Kestrova", *reg_read(kRunKey, "Kestrova")});
+    const auto log = read_file(attempt_log());
+
+    // The upgrade replaces the product in place and keeps the user's data.
+    ASSERT_EQ(run("msiexec /i \"" + upgrade + "\" /qn", 120s), 0u);
+    entries = msi_entries();
+    ASSERT_EQ(entries.size(), 1u) << "one uninstall entry after the upgrade";
+    EXPECT_NE(std::string(kUninstallRoot) + "\\" + entries[0], entry);
+    EXPECT_TRUE(file_exists(installed_exe()));
+    for (const auto& v : stored) EXPECT_EQ(reg_read(v.key, v.name), v.value) << v.name;
+    EXPECT_EQ(read_file(attempt_log()), log);
+    expect_event_source(installed_exe());
+
+    // The older package refuses to go over the newer one.
+    EXPECT_EQ(run("msiexec /i \"" + msi + "\" /qn", 120s), kMsiInstallFailure);
+    EXPECT_EQ(msi_entries(), entries);
+
+    ASSERT_EQ(run("msiexec /x " + entries[0] + " /qn", 120s), 0u);
+    EXPECT_TRUE(msi_entries().empty());
+    expect_program_traces_gone();
+    EXPECT_FALSE(file_exists(msi_shortcut()));
+    EXPECT_FALSE(file_exists(install_dir())) << "the empty program folder is left";
+    // Another product of the vendor and another value of AddZones keep their keys.
+    EXPECT_TRUE(reg_key_exists(kVendorParent));
+    EXPECT_TRUE(reg_key_exists(kZonesKey));
+    expect_foreign_intact();
 }
 
 }  // namespace

@@ -511,5 +511,55 @@ TEST_F(Lock, HugeAndUnstorableEntriesAreLoggedSafely) {
     EXPECT_EQ(line_answer(list.list_item(1)), std::string(20, 'x'));
 }
 
+// The event log hears why the lock came up, each wrong answer with the count
+// since the last unlock, the unlock with the count before it, and a wrong
+// answer the attempt log could not take, with the file error; never what was
+// typed.
+TEST_F(Lock, ReportsToTheEventLogWithoutTheTypedText) {
+    using T = platform::EventType;
+    using E = sim::ReportedEvent;
+    start_locked();
+    type_answer("guess");
+    sim::advance(4000);
+    sim::fail(sim::Call::AppendFile, 112);  // the disk is full
+    sim::fail(sim::Call::ReplaceFile, 112);
+    type_answer("guess");
+    sim::advance(4000);
+    world().box_answers = {kNo};
+    type_answer("Rex");
+    sim::click(*form("Form1"), "Command9");
+    p().form4().Unload();  // gone some other way: back 50 ms later
+    sim::advance(50);
+    type_answer("again");
+    const std::vector<E> expected = {
+        {T::Information, 1003, "start"},
+        {T::Warning, 1001, "1"},
+        {T::Warning, 1001, "2"},
+        {T::Error, 1004, "112"},
+        {T::Information, 1002, "2"},
+        {T::Information, 1003, "key"},
+        {T::Information, 1003, "comeback"},
+        {T::Warning, 1001, "1"},
+    };
+    EXPECT_EQ(world().events, expected);
+}
+
+// An event log that takes nothing changes nothing else: the attempt is
+// logged, no box shows, the lock holds until the answer.
+TEST_F(Lock, AnEventLogThatFailsChangesNothingElse) {
+    world().event_log_fails = true;
+    start_locked();
+    type_answer("guess");
+    EXPECT_TRUE(shown("Form4"));
+    EXPECT_EQ(world().files[log_file_path()].size(), 40u);
+    EXPECT_TRUE(world().boxes.empty());
+    sim::advance(4000);
+    world().box_answers = {kNo};
+    type_answer("Rex");
+    EXPECT_EQ(form("Form4"), nullptr);
+    EXPECT_EQ(world().boxes.size(), 1u);
+    EXPECT_TRUE(world().events.empty());
+}
+
 }  // namespace
 }  // namespace kv::test

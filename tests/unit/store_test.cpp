@@ -1,9 +1,18 @@
+#include <expat.h>
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <vector>
 
 #include "platform/registry.h"
 #include "sim_fixture.h"
 #include "store/scrambler.h"
 #include "store/secrets.h"
+#include "store/policy_names.h"
 #include "store/settings.h"
 #include "store/text.h"
 
@@ -185,6 +194,117 @@ TEST_F(Settings, AFailedWriteLeavesTheStoreUnchanged) {
 }
 
 // --- question and answer -------------------------------------------------
+
+// An element of a policy template, with its attributes and the path of
+// element names from the root.
+struct XmlElement {
+    std::string path;
+    std::map<std::string, std::string> attrs;
+};
+
+// Parses a whole file with expat; empty with a failure when it is not
+// well-formed XML.
+std::vector<XmlElement> parse_xml(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    struct State {
+        std::vector<XmlElement> elements;
+        std::vector<std::string> open;
+    } state;
+    XML_Parser parser = XML_ParserCreateNS(nullptr, '|');
+    XML_SetUserData(parser, &state);
+    XML_SetElementHandler(
+        parser,
+        [](void* data, const XML_Char* name, const XML_Char** attrs) {
+            auto& st = *static_cast<State*>(data);
+            std::string local = name;
+            local = local.substr(local.rfind('|') + 1);
+            st.open.push_back(st.open.empty() ? local : st.open.back() + "/" + local);
+            XmlElement e{st.open.back(), {}};
+            for (int i = 0; attrs[i] != nullptr; i += 2) e.attrs[attrs[i]] = attrs[i + 1];
+            st.elements.push_back(std::move(e));
+        },
+        [](void* data, const XML_Char*) { static_cast<State*>(data)->open.pop_back(); });
+    const std::string xml = text.str();
+    const bool ok = !xml.empty() &&
+                    XML_Parse(parser, xml.data(), static_cast<int>(xml.size()), 1) == XML_STATUS_OK;
+    EXPECT_TRUE(ok) << file << ": " << XML_ErrorString(XML_GetErrorCode(parser)) << " at line "
+                    << XML_GetCurrentLineNumber(parser);
+    XML_ParserFree(parser);
+    return ok ? state.elements : std::vector<XmlElement>{};
+}
+
+// The Group Policy templates shipped for administrators: well-formed, every
+// text and presentation they use defined in the English resources, and each
+// policy the key, value name, type and range the program reads.
+TEST_F(Settings, PolicyTemplatesNameWhatTheProgramReads) {
+    const std::string dir = KV_POLICY_DIR;
+    const auto admx = parse_xml(dir + "/Kestrova.admx");
+    const auto adml = parse_xml(dir + "/en-US/Kestrova.adml");
+    ASSERT_FALSE(admx.empty());
+    ASSERT_FALSE(adml.empty());
+
+    std::set<std::string> strings, presentations;
+    for (const auto& e : adml) {
+        if (e.path.ends_with("stringTable/string")) strings.insert(e.attrs.at("id"));
+        if (e.path.ends_with("presentationTable/presentation"))
+            presentations.insert(e.attrs.at("id"));
+    }
+    const std::regex ref(R"(\$\((string|presentation)\.([^)]*)\))");
+    int refs = 0;
+    // Each policy's key, value name (its own or its element's), DWORD type
+    // (a decimal element or decimal switch values) and range.
+    struct Policy {
+        std::string key, value;
+        bool dword = false;
+        std::string max;
+    };
+    std::map<std::string, Policy> policies;
+    std::string current;
+    for (const auto& e : admx) {
+        for (const auto& [name, value] : e.attrs) {
+            for (std::sregex_iterator m(value.begin(), value.end(), ref), end; m != end; ++m) {
+                ++refs;
+                const auto& ids = (*m)[1] == "string" ? strings : presentations;
+                EXPECT_TRUE(ids.count((*m)[2])) << (*m)[0] << " is not defined in the ADML";
+            }
+        }
+        if (e.path.ends_with("policies/policy")) {
+            current = e.attrs.at("name");
+            EXPECT_EQ(e.attrs.at("class"), "Machine") << current;
+            policies[current].key = e.attrs.at("key");
+            if (e.attrs.count("valueName")) policies[current].value = e.attrs.at("valueName");
+        } else if (e.path.ends_with("policy/elements/decimal")) {
+            EXPECT_FALSE(e.attrs.count("storeAsText")) << current;
+            policies[current].value = e.attrs.at("valueName");
+            policies[current].dword = true;
+            policies[current].max = e.attrs.at("maxValue");
+        } else if (e.path.ends_with("policy/enabledValue/decimal")) {
+            policies[current].dword = true;
+        } else if (std::regex_search(e.path, std::regex("abledValue/[^/]+$")) &&
+                   !e.path.ends_with("/decimal")) {
+            ADD_FAILURE() << current << ": a value other than a decimal: " << e.path;
+        }
+    }
+    EXPECT_GE(refs, 9);
+    // What the program reads: REG_DWORD values under the policy key.
+    static_assert(store::kPolicyType == platform::kRegDword);
+    const std::map<std::string, std::string> expected = {
+        {store::kInactivityTimeoutPolicy, std::to_string(store::kMaxInactivitySecs)},
+        {store::kLockBeforeSleepPolicy, ""},
+        {store::kCoverScreenPolicy, ""},
+    };
+    ASSERT_EQ(policies.size(), expected.size());
+    for (const auto& [name, max] : expected) {
+        ASSERT_TRUE(policies.count(name)) << name;
+        const auto& p = policies.at(name);
+        EXPECT_EQ(p.key, store::kPolicyKey) << name;
+        EXPECT_EQ(p.value, name);
+        EXPECT_TRUE(p.dword) << name;
+        EXPECT_EQ(p.max, max) << name;
+    }
+}
 
 class Secrets : public SimTest {};
 

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/event_log.h"
 #include "platform/system.h"
 #include "platform/ui.h"
 
@@ -50,6 +51,13 @@ struct InputBoxCall {
     std::string title;
 };
 
+struct ReportedEvent {
+    platform::EventType type{};
+    std::uint32_t id = 0;
+    std::string text;
+    friend bool operator==(const ReportedEvent&, const ReportedEvent&) = default;
+};
+
 struct World {
     // Registry: key path (upper-cased, no trailing backslash) -> values
     // (upper-cased name -> value). Keys exist while they are in the map.
@@ -72,6 +80,10 @@ struct World {
     std::optional<Call> failed_call;  // the kind of call that was failed
 
     std::map<std::string, std::string> files;
+    std::uint32_t file_error = 0;  // the code of the latest file call failed
+
+    std::vector<ReportedEvent> events;  // every event reported to the event log
+    bool event_log_fails = false;       // reporting fails, and nothing is recorded
 
     bool previous_instance = false;
     std::string program_dir = "C:\\Program Files\\Kestrova";

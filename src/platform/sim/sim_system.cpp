@@ -171,8 +171,16 @@ std::string time_text() { return world().time; }
 
 // --- files ---------------------------------------------------------------
 
+namespace {
+bool file_fault(sim::Call call) {
+    const auto code = sim::take_fault(call);
+    if (code) world().file_error = static_cast<std::uint32_t>(*code);
+    return code.has_value();
+}
+}  // namespace
+
 bool read_file(std::string_view path, std::string& data) {
-    if (sim::take_fault(sim::Call::ReadFile)) return false;
+    if (file_fault(sim::Call::ReadFile)) return false;
     const auto f = world().files.find(std::string(path));
     if (f == world().files.end()) return false;
     data = f->second;
@@ -180,14 +188,14 @@ bool read_file(std::string_view path, std::string& data) {
 }
 
 bool ensure_file(std::string_view path) {
-    if (sim::take_fault(sim::Call::EnsureFile)) return false;
+    if (file_fault(sim::Call::EnsureFile)) return false;
     world().files.try_emplace(std::string(path));
     return true;
 }
 
 bool replace_file(std::string_view path, std::string_view data) {
     world().trace.push_back("file replace " + std::string(path));
-    if (sim::take_fault(sim::Call::ReplaceFile)) return false;
+    if (file_fault(sim::Call::ReplaceFile)) return false;
     world().files[std::string(path)] = std::string(data);
     return true;
 }
@@ -196,11 +204,19 @@ bool append_record(std::string_view path, std::string_view record) {
     world().trace.push_back("file append " + std::string(path));
     std::string& file = world().files[std::string(path)];
     file.resize(file.size() - file.size() % record.size());
-    if (sim::take_fault(sim::Call::AppendFile)) {
+    if (file_fault(sim::Call::AppendFile)) {
         file += record.substr(0, record.size() / 2);  // torn short
         return false;
     }
     file += record;
+    return true;
+}
+
+std::uint32_t last_file_error() { return world().file_error; }
+
+bool report_event(EventType type, std::uint32_t id, std::string_view text) {
+    if (world().event_log_fails) return false;
+    world().events.push_back({type, id, std::string(text)});
     return true;
 }
 

@@ -85,6 +85,9 @@ struct FileTraits : Traits<HANDLE, HandleKind::Kernel, &CloseHandle> {
     static HANDLE none() { return INVALID_HANDLE_VALUE; }
 };
 
+// An event source of the event log.
+using EventSourceTraits = Traits<HANDLE, HandleKind::Kernel, &DeregisterEventSource>;
+
 using Font = Unique<GdiTraits<HFONT>>;
 using Brush = Unique<GdiTraits<HBRUSH>>;
 using Pen = Unique<GdiTraits<HPEN>>;
@@ -94,6 +97,7 @@ using Menu = Unique<MenuTraits>;
 using Accelerators = Unique<AccelTraits>;
 using KernelHandle = Unique<KernelTraits>;
 using FileHandle = Unique<FileTraits>;
+using EventSource = Unique<EventSourceTraits>;
 
 // The scoped owners below hold a device context, or a change to one, for
 // the length of a block: they are neither copied nor moved.

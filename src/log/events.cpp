@@ -1,0 +1,47 @@
+#include "log/events.h"
+
+#include <string>
+
+#include "platform/event_log.h"
+#include "platform/files.h"
+
+namespace kv {
+
+using platform::EventType;
+
+const char* reason_name(LockReason why) {
+    switch (why) {
+        case LockReason::Key:
+            return "key";
+        case LockReason::Start:
+            return "start";
+        case LockReason::Idle:
+            return "idle";
+        case LockReason::Sleep:
+            return "sleep";
+        case LockReason::Comeback:
+            return "comeback";
+    }
+    return "key";
+}
+
+void LockEvents::locked(LockReason why) {
+    platform::report_event(EventType::Information, kEventLocked, reason_name(why));
+}
+
+void LockEvents::wrong_answer(bool logged) {
+    ++wrong_since_unlock_;
+    platform::report_event(EventType::Warning, kEventWrongAnswer,
+                           std::to_string(wrong_since_unlock_));
+    if (!logged)
+        platform::report_event(EventType::Error, kEventLogFailed,
+                               std::to_string(platform::last_file_error()));
+}
+
+void LockEvents::unlocked() {
+    platform::report_event(EventType::Information, kEventUnlocked,
+                           std::to_string(wrong_since_unlock_));
+    wrong_since_unlock_ = 0;
+}
+
+}  // namespace kv

@@ -1,0 +1,37 @@
+// What the lock reports to the system's Application log, for administrators
+// who collect the events of many machines. An event never carries what was
+// typed (every user of the machine can read the log), and a report that
+// fails changes nothing else.
+#pragma once
+
+#include <cstdint>
+
+namespace kv {
+
+// Why the lock screen came up.
+enum class LockReason { Key, Start, Idle, Sleep, Comeback };
+
+// The event ids, as in the message table of kvstrn.exe.
+inline constexpr std::uint32_t kEventWrongAnswer = 1001;  // Warning
+inline constexpr std::uint32_t kEventUnlocked = 1002;     // Information
+inline constexpr std::uint32_t kEventLocked = 1003;       // Information
+inline constexpr std::uint32_t kEventLogFailed = 1004;    // Error
+
+// The reason as the event names it: "key", "start", "idle", "sleep" or
+// "comeback".
+const char* reason_name(LockReason why);
+
+// The lock's events, with the count of wrong answers since the last unlock.
+class LockEvents {
+public:
+    void locked(LockReason why);
+    // A wrong answer, with whether the attempt log took it; when it did not,
+    // also the error of the failed file call.
+    void wrong_answer(bool logged);
+    void unlocked();
+
+private:
+    std::uint32_t wrong_since_unlock_ = 0;
+};
+
+}  // namespace kv
