@@ -167,6 +167,7 @@ void Form4::refuse(const std::string& typed) {
     saved_caption = label.text();
     label.set_fore_color(kRed);
     label.set_text(kWrongAnswer);
+    label.set_alert(true);
     ctl("Textnew").set_text("");
     platform::system_parameters_info(kSpiSetScreenSaverRunning, -1);
     set_timer("Timer1", true);
@@ -176,6 +177,7 @@ void Form4::refuse(const std::string& typed) {
 void Form4::Timer1_Timer() {
     auto label = ctl("Labelnew");
     label.set_fore_color(kCyan);
+    label.set_alert(false);
     label.set_text(saved_caption);
     ctl("Command1").set_enabled(true);
     ctl("Textnew").set_visible(true);

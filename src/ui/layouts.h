@@ -174,7 +174,7 @@ inline constexpr ControlSpec kForm4Controls[] = {
     // The question; the lock screen puts it here when it loads.
     {.name = "Labelnew", .kind = ControlKind::Label,
      .left = 1920, .top = 720, .width = 3255, .height = 1335, .tab = 3, .flags = kWrap,
-     .font = kBold, .fore = kCyan, .back = kBlack},
+     .font = kBold, .fore = kCyan, .back = kBlack, .label_for = "Textnew"},
     // The dark-grey panel behind the question.
     {.name = "Shapenew", .kind = ControlKind::Shape,
      .left = 1800, .top = 600, .width = 3495, .height = 1575, .flags = kFilled, .back = kDarkGrey},

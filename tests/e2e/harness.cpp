@@ -1,5 +1,6 @@
 #include "harness.h"
 
+#include <oleacc.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -330,6 +331,56 @@ int screen_dpi() {
 }
 
 int twips_to_px(int twips) { return MulDiv(twips, screen_dpi(), 1440); }
+
+namespace {
+
+// MinGW's import library lacks it.
+constexpr GUID kIidAccessible{0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+std::string narrow(BSTR b) {
+    if (!b) return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, b, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_ACP, 0, b, -1, out.data(), n, nullptr, nullptr);
+    SysFreeString(b);
+    return out;
+}
+
+}  // namespace
+
+std::optional<Accessible> accessible(HWND w) {
+    static const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    (void)com;
+    IAccessible* acc = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(w, static_cast<DWORD>(OBJID_CLIENT), kIidAccessible,
+                                          reinterpret_cast<void**>(&acc))) ||
+        !acc)
+        return std::nullopt;
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    Accessible out;
+    BSTR name = nullptr;
+    if (acc->get_accName(self, &name) == S_OK) out.name = narrow(name);
+    VARIANT v{};
+    if (acc->get_accRole(self, &v) == S_OK && v.vt == VT_I4) out.role = v.lVal;
+    VariantClear(&v);
+    if (acc->get_accState(self, &v) == S_OK && v.vt == VT_I4) out.state = v.lVal;
+    VariantClear(&v);
+    BSTR value = nullptr;
+    if (acc->get_accValue(self, &value) == S_OK) {
+        out.value = narrow(value);
+        out.value_read = true;
+    }
+    acc->Release();
+    return out;
+}
+
+std::string system_class(HWND w) {
+    char name[64] = {};
+    RealGetWindowClassA(w, name, sizeof name);
+    return name;
+}
 
 bool save_screenshot(HWND w, const std::string& name) {
     const std::string dir = env("KV_SHOT_DIR");

@@ -20,6 +20,8 @@ struct ControlState {
     bool visible = true;
     bool enabled = true;
     Rgb fore{};
+    std::optional<Rgb> fore_set;
+    bool alert = false;
     std::vector<std::string> items;
     int index = -1;
 };
@@ -242,7 +244,11 @@ void Control::set_visible(bool on) { state_of(form_, id_).visible = on; }
 bool Control::visible() const { return state_of(form_, id_).visible; }
 void Control::set_enabled(bool on) { state_of(form_, id_).enabled = on; }
 bool Control::enabled() const { return state_of(form_, id_).enabled; }
-void Control::set_fore_color(Rgb c) { state_of(form_, id_).fore = c; }
+void Control::set_fore_color(Rgb c) {
+    state_of(form_, id_).fore = c;
+    state_of(form_, id_).fore_set = c;
+}
+void Control::set_alert(bool on) { state_of(form_, id_).alert = on; }
 Rgb Control::fore_color() const { return state_of(form_, id_).fore; }
 
 void Control::set_focus() {
@@ -323,6 +329,8 @@ bool Timer::enabled() const {
 }
 
 int run_message_loop() { return 0; }
+
+SystemColours system_colours() { return sim::world().colours; }
 
 NativeWindow foreground_window() { return sim::world().foreground; }
 
@@ -515,6 +523,21 @@ void right_click(Form& f, std::string_view control) {
 }
 
 const std::vector<Fill>& last_paint(const Form& f) { return f.impl().last_fill; }
+
+platform::DrawColours drawn(Form& f, std::string_view control, int index) {
+    std::size_t pos = 0;
+    const auto& cs = f.spec().controls;
+    while (pos < cs.size() && (control != cs[pos].name || index != cs[pos].index)) ++pos;
+    const auto& s = f.impl().controls.at(pos);
+    return platform::draw_colours(f.spec().controls[pos], s.fore_set, s.alert, {0, 0, 0},
+                                  world().colours);
+}
+
+void change_colours(const platform::SystemColours& colours) {
+    world().colours = colours;
+    for (Form* f : platform::all_forms()) platform::request_paint(f->impl());
+    pump();
+}
 
 void set_client_size(Form& f, int width, int height) { f.impl().client = {width, height}; }
 

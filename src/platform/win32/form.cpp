@@ -107,7 +107,8 @@ void Form::Impl::create() {
     timers_on.assign(spec.timers.size(), false);
     pending_minimized = false;
     saved_focus = nullptr;
-    if (spec.back) form_brush.reset(CreateSolidBrush(win32::to_colorref(*spec.back)));
+    if (spec.back && !system_colours().high_contrast)
+        form_brush.reset(CreateSolidBrush(win32::to_colorref(*spec.back)));
 
     win32::Menu bar = build_menus();
     const int client_w = twips_to_px_x(spec.client_width);
@@ -336,6 +337,12 @@ LRESULT Form::Impl::handle_message(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORLISTBOX:
             return on_control_color(msg, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            // High contrast turned on or off, or other colours: at once.
+            win32::refresh_system_colours();
+            repaint_all();
+            return default_handling(msg, wp, lp);
         case DM_GETDEFID:
             return on_get_default_id();
         case DM_SETDEFID:
@@ -443,6 +450,9 @@ LRESULT Form::Impl::on_control_color(UINT msg, HDC dc, HWND from) {
         return default_handling(msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(from));
     const ControlSpec& c = control_spec(pos);
     const ControlState& s = controls[pos];
+    // In high contrast the system's own colours.
+    if (system_colours().high_contrast && c.kind != ControlKind::Label)
+        return default_handling(msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(from));
     const std::optional<Rgb> fore = s.fore ? s.fore : c.fore;
     switch (c.kind) {
         case ControlKind::Button:
@@ -511,7 +521,8 @@ Rgb Form::Impl::default_fore(ControlKind kind) const {
 }
 
 HBRUSH Form::Impl::back_brush() const {
-    return form_brush ? form_brush.get() : GetSysColorBrush(COLOR_BTNFACE);
+    if (form_brush) return form_brush.get();
+    return GetSysColorBrush(system_colours().high_contrast ? COLOR_WINDOW : COLOR_BTNFACE);
 }
 
 }  // namespace kv::platform

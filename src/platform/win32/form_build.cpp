@@ -40,10 +40,6 @@ HFONT Form::Impl::font_for(const FontSpec& f) {
 
 namespace {
 
-bool focusable(ControlKind k) {
-    return k == ControlKind::Button || k == ControlKind::TextBox || k == ControlKind::ListBox;
-}
-
 struct ChildClass {
     const char* cls;
     DWORD style;
@@ -67,38 +63,23 @@ ChildClass child_class(const ControlSpec& c) {
                     static_cast<DWORD>(WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_HASSTRINGS |
                                        LBS_NOINTEGRALHEIGHT | ((c.flags & kSorted) ? LBS_SORT : 0)),
                     WS_EX_CLIENTEDGE};
-        default: {
-            DWORD align = SS_LEFT;
-            if (c.align == Align::Center)
-                align = SS_CENTER;
-            else if (c.align == Align::Right)
-                align = SS_RIGHT;
-            else if (!(c.flags & kWrap))
-                align = SS_LEFTNOWORDWRAP;
-            return {win32::kLabelClass, align, 0};
-        }
+        default:
+            // A static control, so that screen readers read it and name the
+            // control after it by it; the form draws it (paint_label).
+            return {"STATIC", SS_OWNERDRAW, 0};
     }
 }
 
 }  // namespace
 
 void Form::Impl::create_children() {
-    win32::register_label_class();
     default_button = -1;
     cancel_button = -1;
 
-    // Focusable controls first and in tab order, so that the dialog keys walk
-    // them by tab index; they lie above the labels, as the layout has it.
-    // Labels follow from front to back.
-    std::vector<int> order;
-    for (std::size_t i = 0; i < spec.controls.size(); ++i)
-        if (focusable(spec.controls[i].kind)) order.push_back(static_cast<int>(i));
-    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
-        const auto rank = [](int tab) { return tab < 0 ? 1 << 30 : tab; };
-        return rank(spec.controls[a].tab) < rank(spec.controls[b].tab);
-    });
-    for (std::size_t i = 0; i < spec.controls.size(); ++i)
-        if (spec.controls[i].kind == ControlKind::Label) order.push_back(static_cast<int>(i));
+    // Focusable controls lie above the labels, as the layout has it, and in
+    // tab order, so that the dialog keys walk them by tab index; a label
+    // that names one goes just before it.
+    const std::vector<int> order = window_order(spec);
 
     HWND previous = HWND_TOP;
     for (std::size_t i = 0; i < spec.controls.size(); ++i) {
@@ -150,6 +131,9 @@ void Form::Impl::create_children() {
                 break;
             case ControlKind::Button:
                 win32::subclass(s.hwnd, &win32::button_proc);
+                break;
+            case ControlKind::Label:
+                win32::subclass(s.hwnd, &win32::label_proc);
                 break;
             default:
                 break;
@@ -376,17 +360,14 @@ Form::Impl* form_of(HWND w) { return dynamic_cast<Form::Impl*>(Window::from(GetP
 
 }  // namespace
 
-// Labels are windows of our own class that draw themselves entirely (see
-// paint_label); setting a text only stores it and asks for a repaint. Like
-// static text they let the pointer through to the form and take no focus.
-// (The system's static control would load the common controls, which the
-// splash does not otherwise need, before the first window shows.)
+// Labels draw themselves entirely (see paint_label); setting a text stores
+// it, tells screen readers that the name changed and asks for a repaint.
+// Like static text they let the pointer through to the form and take no
+// focus.
 LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
     switch (msg) {
         case WM_NCHITTEST:
             return HTTRANSPARENT;
-        case WM_GETDLGCODE:
-            return DLGC_STATIC;
         case WM_ERASEBKGND:
             return 1;
         case WM_PAINT: {
@@ -399,8 +380,9 @@ LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
                 form->paint_label(form->position_of(w), reinterpret_cast<HDC>(wp));
             return 0;
         case WM_SETTEXT: {
-            const LRESULT r = DefWindowProcA(w, msg, wp, lp);
+            const LRESULT r = pass_on(w, msg, wp, lp);
             InvalidateRect(w, nullptr, FALSE);
+            NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, w, OBJID_WINDOW, CHILDID_SELF);
             return r;
         }
         case WM_ENABLE:
@@ -412,21 +394,8 @@ LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
             return pos >= 0 ? reinterpret_cast<LRESULT>(form->controls[pos].font) : 0;
         }
         default:
-            return DefWindowProcA(w, msg, wp, lp);
+            return pass_on(w, msg, wp, lp);
     }
-}
-
-void register_label_class() {
-    static const bool registered = [] {
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = &label_proc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-        wc.lpszClassName = kLabelClass;
-        return RegisterClassExA(&wc) != 0;
-    }();
-    (void)registered;
 }
 
 // The right button reports a mouse-down and leaves the selection alone.

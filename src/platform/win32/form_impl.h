@@ -27,6 +27,7 @@ struct Form::Impl final : win32::Window {
         std::optional<Rgb> fore;  // text (or line) colour set at run time
         HFONT font = nullptr;     // one of Impl::fonts
         win32::Brush back_brush;  // list and text boxes with a back colour
+        bool alert = false;       // labels: see Control::set_alert
     };
     // Where a menu item lives: its menu and position there.
     struct MenuState {
@@ -62,6 +63,10 @@ struct Form::Impl final : win32::Window {
     void refresh_label(int pos);
     void invalidate_drawn(int pos);
     HBRUSH back_brush() const;
+    // The colours control `pos` is drawn with now.
+    DrawColours colours(int pos) const;
+    // The system's colours or high contrast changed: every part repaints.
+    void repaint_all();
 
     // --- helpers ---
     int position_of(HWND child) const;
@@ -135,10 +140,13 @@ void subclass(HWND w, WNDPROC proc);
 LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept;
 LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept;
 
-// The window class of labels, and its procedure (form_build.cpp).
-inline constexpr const char* kLabelClass = "KvLabel";
-void register_label_class();
+// The procedure put in front of labels, which are system static controls
+// that the form draws (form_build.cpp).
 LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept;
+
+// The system's colours and high-contrast state, read once and again after
+// each change of the settings (refresh_system_colours, form_paint.cpp).
+void refresh_system_colours();
 
 // A function of a system library loaded when first needed, which stays
 // loaded for the rest of the process; nullptr when either is missing
