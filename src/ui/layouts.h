@@ -104,7 +104,7 @@ inline constexpr ControlSpec kForm1Controls[] = {
     // Column headings of the log list.
     {.name = "Label4", .index = 0, .kind = ControlKind::Label, .text = "Date/Time",
      .left = 360, .top = 240, .width = 1695, .height = 255, .flags = kHidden | kTransparent,
-     .font = kBold, .fore = kBlack},
+     .font = kBold, .fore = kBlack, .label_for = "List2"},
     {.name = "Label4", .index = 1, .kind = ControlKind::Label, .text = "Answer Attempted",
      .left = 2040, .top = 240, .width = 2295, .height = 255, .flags = kHidden | kTransparent,
      .align = Align::Right, .font = kBold, .fore = kBlack},

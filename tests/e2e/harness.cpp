@@ -382,6 +382,60 @@ std::string system_class(HWND w) {
     return name;
 }
 
+namespace {
+
+// The text a button or label shows: "&&" as "&", a single "&" left out.
+std::string visible_text(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size()) ++i;
+        out += text[i];
+    }
+    return out;
+}
+
+BOOL CALLBACK collect_child(HWND w, LPARAM p) noexcept {
+    reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+    return TRUE;
+}
+
+}  // namespace
+
+std::string screen_reader_faults(HWND form) {
+    std::vector<HWND> children;
+    EnumChildWindows(form, &collect_child, reinterpret_cast<LPARAM>(&children));
+    std::string faults;
+    for (HWND w : children) {
+        if (GetParent(w) != form) continue;
+        const std::string cls = system_class(w);
+        const auto acc = accessible(w);
+        const std::string id = class_name(form) + " #" + std::to_string(GetDlgCtrlID(w)) + " " + cls;
+        if (!acc) {
+            faults += id + ": no accessible object\n";
+            continue;
+        }
+        std::printf("screen reader: %s name \"%s\" role %ld state 0x%lx\n", id.c_str(),
+                    acc->name.c_str(), acc->role, acc->state);
+        if (cls == "Button" || cls == "Static") {
+            std::string shown = visible_text(window_text(w));
+            shown.erase(shown.find_last_not_of(' ') + 1);
+            std::string name = acc->name;
+            name.erase(name.find_last_not_of(' ') + 1);
+            // Wine's oleacc drops the first "&" only, and reads "&Lock && Hide"
+            // as "Lock && Hide"; Windows' as shown.
+            std::string wine = window_text(w);
+            if (const auto amp = wine.find('&'); amp != std::string::npos) wine.erase(amp, 1);
+            wine.erase(wine.find_last_not_of(' ') + 1);
+            if (name != shown && name != wine) faults += id + ": named \"" + name + "\", shows \"" + shown + "\"\n";
+        } else if (cls == "Edit" || cls == "ListBox") {
+            if (is_visible(w) && acc->name.empty()) faults += id + ": no name\n";
+        } else if (cls != "tooltips_class32") {
+            faults += id + ": not a system control\n";
+        }
+    }
+    return faults;
+}
+
 bool save_screenshot(HWND w, const std::string& name) {
     const std::string dir = env("KV_SHOT_DIR");
     if (dir.empty()) return true;

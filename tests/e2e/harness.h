@@ -160,6 +160,12 @@ std::optional<Accessible> accessible(HWND w);
 // reports ROLE_SYSTEM_CLIENT for both, and a role of its own for edits only.
 std::string system_class(HWND w);
 
+// Checks what a screen reader reads of each child window of `form`: a
+// button's or label's name is its visible text (the access-key marker "&"
+// dropped), the class a system one. Returns one line per child that fails,
+// empty when all pass; writes what it read to the test's output.
+std::string screen_reader_faults(HWND form);
+
 // Saves the window's area of the screen as a 24-bit BMP named `name`.bmp in
 // the folder KV_SHOT_DIR. Does nothing (and returns true) when KV_SHOT_DIR is
 // not set.

@@ -225,17 +225,8 @@ TEST_F(Lock, ScreenReadersReadTheQuestionAsTheAnswerBoxNameAndHearAWrongAnswer) 
     ASSERT_TRUE(question);
     EXPECT_EQ(kv::rtrim(question->name), kQuestion);
     EXPECT_EQ(system_class(label_), "Static");
-    const auto enter = accessible(enter_);
-    ASSERT_TRUE(enter);
-    EXPECT_EQ(enter->name, "Enter");
     EXPECT_EQ(system_class(enter_), "Button");
-    for (const char* name : {"Label1", "Label2"}) {
-        const auto label = accessible(part(name));
-        ASSERT_TRUE(label) << name;
-        EXPECT_EQ(label->name, window_text(part(name))) << name;
-        EXPECT_FALSE(label->name.empty()) << name;
-        EXPECT_EQ(system_class(part(name)), "Static") << name;
-    }
+    EXPECT_EQ(screen_reader_faults(lock_), "");
 
     WinEvents events(program_.pid(), EVENT_SYSTEM_ALERT, EVENT_OBJECT_NAMECHANGE);
     ASSERT_TRUE(events.installed());

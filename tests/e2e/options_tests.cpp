@@ -342,6 +342,61 @@ TEST_F(Options, AboutShowsNameAndVersionAndOkClosesIt) {
     EXPECT_TRUE(wait_for([&] { return IsWindowEnabled(main); })) << "the main window stays off";
 }
 
+// --- keyboard alone and screen readers -----------------------------------------------
+
+// The focus of the thread that owns `w`.
+HWND focus_in(HWND w) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+// Tab walks the main window's buttons in their order and wraps; Alt and the
+// access keys open its menus; the log viewer's and the About window's
+// commands are reached the same way. A screen reader reads every button,
+// label and list by its text.
+TEST_F(Options, KeyboardAloneReachesEveryCommandAndScreenReadersReadEachControl) {
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == main; }));
+    EXPECT_EQ(screen_reader_faults(main), "");
+
+    const char* order[] = {"Command2", "Command3", "Command4",   "Command5",
+                           "Command9", "ExitButton", "Command1", "Command2"};
+    ASSERT_TRUE(wait_for([&] { return focus_in(main) == main_part(main, "Command2", -1); }))
+        << "the first button has no focus";
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        const int index = std::string(order[i]) == "ExitButton" ? 2 : -1;
+        HWND next = main_part(main, order[i], index);
+        ASSERT_TRUE(press_keys("Tab"));
+        ASSERT_TRUE(wait_for([&] { return focus_in(main) == next; }))
+            << "Tab did not reach " << order[i];
+    }
+    save_screenshot(main, "main_focus");
+
+    // The log viewer: Alt+O, V (View Log) shows the list and its buttons;
+    // with no attempt logged it says so first, and Enter closes that box.
+    ASSERT_TRUE(press_keys("alt+o v"));
+    const auto none = wait_message_box(program_.pid());
+    ASSERT_TRUE(none) << "Alt+O, V did not view the log";
+    ASSERT_TRUE(press_keys("Return"));
+    ASSERT_TRUE(wait_for([&] { return !IsWindow(none->hwnd); })) << "Enter left the box open";
+    HWND list = main_part(main, "List2");
+    ASSERT_TRUE(wait_for([&] { return is_visible(list); })) << "the log is not shown";
+    EXPECT_EQ(screen_reader_faults(main), "");
+    ASSERT_TRUE(press_keys("alt+h"));  // "&Hide Log"
+    EXPECT_TRUE(wait_for([&] { return !is_visible(list); })) << "Alt+H did not hide the log";
+
+    // About: F10, then the Help menu, its last item, closed with Enter on OK.
+    ASSERT_TRUE(press_keys("F10 Right Down Up Return"));
+    HWND box = program_.wait_window(kAboutClass);
+    ASSERT_TRUE(box) << "the keys did not open About";
+    EXPECT_EQ(screen_reader_faults(box), "");
+    ASSERT_TRUE(wait_for([&] { return focus_in(box) == about_part(box, "cmdOK"); }));
+    ASSERT_TRUE(press_keys("Return"));
+    EXPECT_TRUE(wait_for([&] { return !is_visible(box); })) << "Enter did not close About";
+}
+
 // --- the Help menu's links ----------------------------------------------------------------
 
 class HelpLinks : public Options {

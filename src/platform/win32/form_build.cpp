@@ -96,6 +96,7 @@ void Form::Impl::create_children() {
         }
         s.visible = (c.flags & kHidden) == 0;
         s.fore.reset();
+        s.alert = false;
         s.font = font_for(c.font);
         if (c.back && (c.kind == ControlKind::ListBox || c.kind == ControlKind::TextBox))
             s.back_brush.reset(CreateSolidBrush(win32::to_colorref(*c.back)));
@@ -105,14 +106,35 @@ void Form::Impl::create_children() {
             cancel_button = static_cast<int>(i);
     }
 
+    // A label that names a control lies above it in the window order: it
+    // ends where the control begins, so as not to paint over its edge.
+    for (int pos : order) {
+        const ControlSpec& c = spec.controls[pos];
+        if (c.kind != ControlKind::Label || !c.label_for) continue;
+        for (std::size_t t = 0; t < spec.controls.size(); ++t) {
+            const RECT& named = controls[t].rect;
+            RECT& r = controls[pos].rect;
+            if (std::string_view(spec.controls[t].name) == c.label_for && named.top > r.top &&
+                named.top < r.bottom)
+                r.bottom = named.top;
+        }
+    }
+
     for (int pos : order) {
         const ControlSpec& c = spec.controls[pos];
         ControlState& s = controls[pos];
         const ChildClass k = child_class(c);
+        // A list shows no text of its own: it takes that of the label that
+        // names it, for the screen readers that look for its name there.
+        const char* text = c.text;
+        for (const ControlSpec& label : spec.controls)
+            if (c.kind == ControlKind::ListBox && label.label_for &&
+                std::string_view(label.label_for) == c.name)
+                text = label.text;
         const DWORD style =
             WS_CHILD | WS_CLIPSIBLINGS | k.style | ((c.flags & kHidden) ? 0 : WS_VISIBLE);
         s.hwnd =
-            CreateWindowExA(k.ex_style, k.cls, c.text, style, s.rect.left, s.rect.top,
+            CreateWindowExA(k.ex_style, k.cls, text, style, s.rect.left, s.rect.top,
                             s.rect.right - s.rect.left, s.rect.bottom - s.rect.top, hwnd(),
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + pos)),
                             GetModuleHandleA(nullptr), nullptr);
