@@ -103,6 +103,14 @@ bool Form4::on_sys_command(platform::SysCommand c) {
     return !holding() || c == platform::SysCommand::Restore;
 }
 
+// On a screen of another DPI the window keeps its size in inches: the guard
+// centres it again and puts the pointer back on "&Enter" at once.
+void Form4::on_dpi_changed() {
+    if (!holding()) return;
+    home_rect_ = {};
+    Timer2_Timer();
+}
+
 void Form4::on_deactivate() {
     if (holding()) take_keyboard();
 }

@@ -54,6 +54,7 @@ protected:
 
     bool on_sys_command(platform::SysCommand c) override;
     void on_deactivate() override;
+    void on_dpi_changed() override;
 
 private:
     void release();

@@ -146,6 +146,9 @@ public:
     // The form lost the keyboard: another window, of this program or another,
     // became the active one or took the window system's keyboard focus.
     virtual void on_deactivate() {}
+    // The window moved to a screen of another DPI and was laid out again
+    // from its twips.
+    virtual void on_dpi_changed() {}
 };
 
 // --- forms ---------------------------------------------------------------

@@ -397,6 +397,68 @@ TEST_F(Options, KeyboardAloneReachesEveryCommandAndScreenReadersReadEachControl)
     EXPECT_TRUE(wait_for([&] { return !is_visible(box); })) << "Enter did not close About";
 }
 
+// --- 144 DPI -----------------------------------------------------------------------------
+
+// Wine's screen DPI (HKCU\Control Panel\Desktop "LogPixels") for the
+// programs started while the object lives; the value goes again after.
+class ScreenDpi {
+public:
+    explicit ScreenDpi(DWORD dpi) {
+        reg_write_raw(kKey, "LogPixels", REG_DWORD,
+                      std::string(reinterpret_cast<const char*>(&dpi), sizeof dpi),
+                      HKEY_CURRENT_USER);
+    }
+    ~ScreenDpi() { reg_delete_value(kKey, "LogPixels", HKEY_CURRENT_USER); }
+    ScreenDpi(const ScreenDpi&) = delete;
+    ScreenDpi& operator=(const ScreenDpi&) = delete;
+
+private:
+    static constexpr const char* kKey = "Control Panel\\Desktop";
+};
+
+int px_at(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
+
+// At 144 DPI every window is laid out half as large again from its twips,
+// fonts too (the screenshots *_144dpi show that no text is cut); told of a
+// screen of another DPI, the lock takes its size there, centred, holding the
+// pointer on "&Enter".
+TEST_F(Options, At144DpiEveryWindowScalesAndTheLockFollowsADpiChange) {
+    ScreenDpi dpi(144);
+    ASSERT_TRUE(program_.start());
+    HWND splash = program_.wait_window("KvfrmSplash");
+    ASSERT_TRUE(splash);
+    save_screenshot(splash, "splash_144dpi");
+    ASSERT_NO_FATAL_FAILURE(wait_lock(20s));
+    ASSERT_TRUE(wait_for([&] { return same_rect(clip_rect(), window_rect(enter_)); }));
+    save_screenshot(lock_, "form4_144dpi");
+    RECT r = window_rect(lock_);
+    EXPECT_EQ(r.right - r.left, px_at(7215, 144)) << rect_text(r);
+    EXPECT_EQ(r.bottom - r.top, px_at(4905, 144)) << rect_text(r);
+
+    RECT suggested{};
+    SendMessageA(lock_, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_TRUE(wait_for([&] {
+        r = window_rect(lock_);
+        return r.right - r.left == px_at(7215, 96) && r.bottom - r.top == px_at(4905, 96);
+    })) << rect_text(r);
+    const RECT s = screen_rect();
+    EXPECT_LE(std::abs((r.left + r.right) - (s.left + s.right)), 2) << rect_text(r);
+    EXPECT_LE(std::abs((r.top + r.bottom) - (s.top + s.bottom)), 2) << rect_text(r);
+    EXPECT_EQ(window_rect(enter_).right - window_rect(enter_).left, px_at(3495, 96));
+    EXPECT_TRUE(wait_for([&] { return same_rect(clip_rect(), window_rect(enter_)); }))
+        << rect_text(clip_rect());
+    SendMessageA(lock_, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+
+    answer(kAnswer);
+    HWND main = program_.wait_window(kMainClass, kMainCaption);
+    ASSERT_TRUE(main);
+    save_screenshot(main, "main_144dpi");
+    choose(main, "abtDulcimet");
+    HWND box = program_.wait_window(kAboutClass);
+    ASSERT_TRUE(box);
+    save_screenshot(box, "about_144dpi");
+}
+
 // --- the Help menu's links ----------------------------------------------------------------
 
 class HelpLinks : public Options {

@@ -349,6 +349,27 @@ TEST_F(Lock, HighContrastPaintsTheSystemColours) {
     EXPECT_EQ(sim::drawn(*f4, "Label1").fore, (platform::Rgb{255, 255, 0}));
 }
 
+// On a screen of 144 DPI the lock keeps its size in inches, centred, with
+// the pointer held on "&Enter" at once.
+TEST_F(Lock, OnAScreenOfAnotherDpiItIsLaidOutAgainCentredHoldingThePointer) {
+    start_locked();
+    auto* f4 = form("Form4");
+    world().clip.reset();
+    sim::change_dpi(*f4, 144);
+    const auto r = f4->outer_rect();
+    EXPECT_EQ(r.right - r.left, (7215 * 144 + 720) / 1440);
+    EXPECT_EQ(r.bottom - r.top, (4905 * 144 + 720) / 1440);
+    EXPECT_LE(std::abs((r.left + r.right) - world().desktop.right), 1);
+    EXPECT_LE(std::abs((r.top + r.bottom) - world().desktop.bottom), 1);
+    const auto enter = p().form4().ctl("Command1").screen_rect();
+    EXPECT_EQ(enter.right - enter.left, (3495 * 144 + 720) / 1440);
+    ASSERT_TRUE(world().clip.has_value());
+    EXPECT_EQ(*world().clip, enter);
+    // The guard keeps it there.
+    sim::advance(300);
+    EXPECT_EQ(f4->outer_rect(), r);
+}
+
 // Screen readers name a box by the static label just before it in the window
 // order: the answer box by the question.
 TEST(WindowOrder, EachLabelGoesJustBeforeTheControlItNames) {

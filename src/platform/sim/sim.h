@@ -149,6 +149,8 @@ struct Fill {
 const std::vector<Fill>& last_paint(const platform::Form& f);
 // The colours a control of the form is drawn with now.
 platform::DrawColours drawn(platform::Form& f, std::string_view control, int index = -1);
+// The form's window moved to a screen of `dpi` pixels per inch (96 at first).
+void change_dpi(platform::Form& f, int dpi);
 // The system's colours change (high contrast on or off): every form repaints.
 void change_colours(const platform::SystemColours& colours);
 // A form's client size in pixels may be set to test painting.

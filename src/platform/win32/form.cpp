@@ -39,7 +39,8 @@ std::string Form::caption() const {
 
 void Form::set_outer_size_twips(int width, int height) {
     if (!impl_->exists()) return;
-    SetWindowPos(impl_->hwnd(), nullptr, 0, 0, twips_to_px_x(width), twips_to_px_y(height),
+    impl_->outer_twips = SIZE{width, height};
+    SetWindowPos(impl_->hwnd(), nullptr, 0, 0, impl_->px_x(width), impl_->px_y(height),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -110,9 +111,12 @@ void Form::Impl::create() {
     if (spec.back && !system_colours().high_contrast)
         form_brush.reset(CreateSolidBrush(win32::to_colorref(*spec.back)));
 
+    outer_twips.reset();
+    dpi_x = win32::screen_dpi().x;
+    dpi_y = win32::screen_dpi().y;
     win32::Menu bar = build_menus();
-    const int client_w = twips_to_px_x(spec.client_width);
-    const int client_h = twips_to_px_y(spec.client_height);
+    const int client_w = px_x(spec.client_width);
+    const int client_h = px_y(spec.client_height);
     RECT r{0, 0, client_w, client_h};
     AdjustWindowRectEx(&r, style, bar ? TRUE : FALSE, ex_style);
     int w = r.right - r.left, h = r.bottom - r.top;
@@ -139,6 +143,8 @@ void Form::Impl::create() {
 
     create_children();
     create_tool_tips();
+    // Shown on a screen of another DPI than the system's.
+    if (const int dpi = win32::window_dpi(hwnd()); dpi > 0 && dpi != dpi_y) change_dpi(dpi);
 }
 
 void Form::Impl::destroy() {
@@ -337,6 +343,11 @@ LRESULT Form::Impl::handle_message(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORLISTBOX:
             return on_control_color(msg, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+        case WM_DPICHANGED:
+            // The suggested rectangle is not used: the window keeps its
+            // centre and takes its size from its twips.
+            change_dpi(HIWORD(wp));
+            return 0;
         case WM_SETTINGCHANGE:
         case WM_SYSCOLORCHANGE:
             // High contrast turned on or off, or other colours: at once.

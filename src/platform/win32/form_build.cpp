@@ -16,8 +16,9 @@ namespace kv::platform {
 
 namespace win32 {
 
-Font create_font(const FontSpec& f) {
-    const int height = -static_cast<int>(std::lround(f.points * screen_dpi().y / 72.0));
+Font create_font(const FontSpec& f, int dpi) {
+    const int height =
+        -static_cast<int>(std::lround(f.points * (dpi > 0 ? dpi : screen_dpi().y) / 72.0));
     return Font(CreateFontA(height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic ? TRUE : FALSE,
                             FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
@@ -34,7 +35,7 @@ HFONT Form::Impl::font_for(const FontSpec& f) {
                   f.italic ? 1 : 0);
     for (const auto& [k, font] : fonts)
         if (k == key) return font.get();
-    fonts.emplace_back(key, win32::create_font(f));
+    fonts.emplace_back(key, win32::create_font(f, dpi_y));
     return fonts.back().second.get();
 }
 
@@ -72,43 +73,23 @@ ChildClass child_class(const ControlSpec& c) {
 
 }  // namespace
 
-void Form::Impl::create_children() {
-    default_button = -1;
-    cancel_button = -1;
-
-    // Focusable controls lie above the labels, as the layout has it, and in
-    // tab order, so that the dialog keys walk them by tab index; a label
-    // that names one goes just before it.
-    const std::vector<int> order = window_order(spec);
-
-    HWND previous = HWND_TOP;
+void Form::Impl::layout_children() {
     for (std::size_t i = 0; i < spec.controls.size(); ++i) {
         const ControlSpec& c = spec.controls[i];
         ControlState& s = controls[i];
         if (c.kind == ControlKind::Line) {
-            s.rect = {twips_to_px_x(c.left), twips_to_px_y(c.top), twips_to_px_x(c.width),
-                      twips_to_px_y(c.height)};
+            s.rect = {px_x(c.left), px_y(c.top), px_x(c.width), px_y(c.height)};
         } else {
-            s.rect.left = twips_to_px_x(c.left);
-            s.rect.top = twips_to_px_y(c.top);
-            s.rect.right = s.rect.left + twips_to_px_x(c.width);
-            s.rect.bottom = s.rect.top + twips_to_px_y(c.height);
+            s.rect.left = px_x(c.left);
+            s.rect.top = px_y(c.top);
+            s.rect.right = s.rect.left + px_x(c.width);
+            s.rect.bottom = s.rect.top + px_y(c.height);
         }
-        s.visible = (c.flags & kHidden) == 0;
-        s.fore.reset();
-        s.alert = false;
         s.font = font_for(c.font);
-        if (c.back && (c.kind == ControlKind::ListBox || c.kind == ControlKind::TextBox))
-            s.back_brush.reset(CreateSolidBrush(win32::to_colorref(*c.back)));
-        if (c.kind == ControlKind::Button && (c.flags & kDefault) && default_button < 0)
-            default_button = static_cast<int>(i);
-        if (c.kind == ControlKind::Button && (c.flags & kCancel) && cancel_button < 0)
-            cancel_button = static_cast<int>(i);
     }
-
     // A label that names a control lies above it in the window order: it
     // ends where the control begins, so as not to paint over its edge.
-    for (int pos : order) {
+    for (std::size_t pos = 0; pos < spec.controls.size(); ++pos) {
         const ControlSpec& c = spec.controls[pos];
         if (c.kind != ControlKind::Label || !c.label_for) continue;
         for (std::size_t t = 0; t < spec.controls.size(); ++t) {
@@ -118,6 +99,32 @@ void Form::Impl::create_children() {
                 named.top < r.bottom)
                 r.bottom = named.top;
         }
+    }
+}
+
+void Form::Impl::create_children() {
+    default_button = -1;
+    cancel_button = -1;
+
+    // Focusable controls lie above the labels, as the layout has it, and in
+    // tab order, so that the dialog keys walk them by tab index; a label
+    // that names one goes just before it.
+    const std::vector<int> order = window_order(spec);
+
+    layout_children();
+    HWND previous = HWND_TOP;
+    for (std::size_t i = 0; i < spec.controls.size(); ++i) {
+        const ControlSpec& c = spec.controls[i];
+        ControlState& s = controls[i];
+        s.visible = (c.flags & kHidden) == 0;
+        s.fore.reset();
+        s.alert = false;
+        if (c.back && (c.kind == ControlKind::ListBox || c.kind == ControlKind::TextBox))
+            s.back_brush.reset(CreateSolidBrush(win32::to_colorref(*c.back)));
+        if (c.kind == ControlKind::Button && (c.flags & kDefault) && default_button < 0)
+            default_button = static_cast<int>(i);
+        if (c.kind == ControlKind::Button && (c.flags & kCancel) && cancel_button < 0)
+            cancel_button = static_cast<int>(i);
     }
 
     for (int pos : order) {
@@ -161,6 +168,36 @@ void Form::Impl::create_children() {
                 break;
         }
     }
+}
+
+void Form::Impl::change_dpi(int dpi) {
+    if (!exists() || dpi <= 0 || (dpi == dpi_x && dpi == dpi_y)) return;
+    const int old_y = dpi_y;
+    dpi_x = dpi_y = dpi;
+    // The old fonts stay until every control has its new one.
+    auto old_fonts = std::move(fonts);
+    fonts.clear();
+    layout_children();
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const ControlState& s = controls[i];
+        if (!s.hwnd) continue;
+        SendMessageA(s.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(s.font), FALSE);
+        SetWindowPos(s.hwnd, nullptr, s.rect.left, s.rect.top, s.rect.right - s.rect.left,
+                     s.rect.bottom - s.rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        fit_label_to_text(static_cast<int>(i));
+    }
+    RECT r{};
+    GetWindowRect(hwnd(), &r);
+    int w = MulDiv(r.right - r.left, dpi, old_y), h = MulDiv(r.bottom - r.top, dpi, old_y);
+    if (outer_twips) {
+        w = px_x(outer_twips->cx);
+        h = px_y(outer_twips->cy);
+    }
+    SetWindowPos(hwnd(), nullptr, (r.left + r.right - w) / 2, (r.top + r.bottom - h) / 2, w, h,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    background.reset();
+    RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    events.on_dpi_changed();
 }
 
 void Form::Impl::create_tool_tips() {

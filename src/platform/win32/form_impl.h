@@ -49,7 +49,16 @@ struct Form::Impl final : win32::Window {
 
     // --- children, menus, fonts (form_build.cpp) ---
     HFONT font_for(const FontSpec& f);
+    // Pixels for twips at the window's DPI.
+    int px_x(int twips) const { return MulDiv(twips, dpi_x, 1440); }
+    int px_y(int twips) const { return MulDiv(twips, dpi_y, 1440); }
+    // Every control's place and font from its twips at the window's DPI.
+    void layout_children();
     void create_children();
+    // The window moved to a screen of another DPI: it and its controls are
+    // laid out again from their twips, at the same size in inches and about
+    // the same centre.
+    void change_dpi(int dpi);
     void create_tool_tips();
     // Builds the menu bar (nullptr when the form has none), the pop-up menus
     // outside the bar and the accelerator table.
@@ -99,6 +108,8 @@ struct Form::Impl final : win32::Window {
     std::vector<HWND> disabled_by_modal;
     HWND active_before_modal = nullptr;
     unsigned paint_count = 0;
+    int dpi_x = 96, dpi_y = 96;
+    std::optional<SIZE> outer_twips;  // the last size set in twips
 
 private:
     LRESULT handle_message(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -161,8 +172,12 @@ struct ScreenDpi {
 };
 const ScreenDpi& screen_dpi();
 
-// Fonts: "MS Sans Serif" 8.25 pt unless the layout names a face.
-Font create_font(const FontSpec& f);
+// Fonts: "MS Sans Serif" 8.25 pt unless the layout names a face, at the
+// screen's DPI unless one is given.
+Font create_font(const FontSpec& f, int dpi = 0);
+// The DPI of the screen a window is on (GetDpiForWindow where the system
+// has it), or 0.
+int window_dpi(HWND w);
 
 }  // namespace win32
 
