@@ -241,6 +241,47 @@ TEST_F(Lock, ScreenReadersReadTheQuestionAsTheAnswerBoxNameAndHearAWrongAnswer) 
         << "the box did not get the keyboard back";
 }
 
+COLORREF screen_pixel(int x, int y) {
+    HDC dc = GetDC(nullptr);
+    const COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(nullptr, dc);
+    return c;
+}
+
+// In high contrast (forced for the test: Wine cannot turn it on) the lock
+// paints the system's window colour instead of its gradient, and the
+// wrong-answer message on the highlight colour.
+TEST_F(Lock, InHighContrastItPaintsTheSystemColours) {
+    SetEnvironmentVariableA("KV_TEST_HIGH_CONTRAST", "1");
+    const bool started = program_.start();
+    SetEnvironmentVariableA("KV_TEST_HIGH_CONTRAST", nullptr);
+    ASSERT_TRUE(started);
+    ASSERT_NO_FATAL_FAILURE(wait_lock(20s));
+    const COLORREF window = GetSysColor(COLOR_WINDOW);
+    POINT corner{4, 4};
+    ClientToScreen(lock_, &corner);
+    const RECT client = [&] {
+        RECT r{};
+        GetClientRect(lock_, &r);
+        MapWindowPoints(lock_, nullptr, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }();
+    EXPECT_TRUE(wait_for([&] {
+        return screen_pixel(corner.x, corner.y) == window &&
+               screen_pixel(client.left + 4, client.bottom - 4) == window;
+    })) << std::hex << screen_pixel(client.left + 4, client.bottom - 4);
+    const RECT label = window_rect(label_);
+    EXPECT_TRUE(wait_for([&] { return screen_pixel(label.right - 3, label.bottom - 3) == window; }));
+    save_screenshot(lock_, "form4_high_contrast");
+
+    answer("wrong");
+    ASSERT_TRUE(wait_for([&] { return shows_wrong_answer(); }));
+    EXPECT_TRUE(wait_for([&] {
+        return screen_pixel(label.right - 3, label.bottom - 3) == GetSysColor(COLOR_HIGHLIGHT);
+    })) << std::hex << screen_pixel(label.right - 3, label.bottom - 3);
+    save_screenshot(lock_, "form4_high_contrast_wrong");
+}
+
 TEST_F(Lock, AHugeWrongAnswerIsLoggedAsOneRecordAndTheLockGoesOn) {
     start_locked();
     const std::string huge(10000, 'x');
