@@ -430,6 +430,14 @@ TEST_F(Options, At144DpiEveryWindowScalesAndTheLockFollowsADpiChange) {
     save_screenshot(splash, "splash_144dpi");
     ASSERT_NO_FATAL_FAILURE(wait_lock(20s));
     ASSERT_TRUE(wait_for([&] { return same_rect(clip_rect(), window_rect(enter_)); }));
+    // Painted before the picture is taken: "&Enter" is not black.
+    const RECT e = window_rect(enter_);
+    EXPECT_TRUE(wait_for([&] {
+        HDC dc = GetDC(nullptr);
+        const COLORREF c = GetPixel(dc, (e.left + e.right) / 2, e.top + 3);
+        ReleaseDC(nullptr, dc);
+        return c != RGB(0, 0, 0);
+    }));
     save_screenshot(lock_, "form4_144dpi");
     RECT r = window_rect(lock_);
     EXPECT_EQ(r.right - r.left, px_at(7215, 144)) << rect_text(r);
