@@ -122,6 +122,14 @@ std::string_view Form4::end_session_refusal() {
     return holding() ? "Kestrova is locked." : std::string_view{};
 }
 
+// On a screen of another DPI the window keeps its size in inches: the guard
+// centres it again and puts the pointer back on "&Enter" at once.
+void Form4::on_dpi_changed() {
+    if (!holding()) return;
+    home_rect_ = {};
+    Timer2_Timer();
+}
+
 void Form4::on_deactivate() {
     if (holding()) take_keyboard();
 }
@@ -187,6 +195,7 @@ void Form4::refuse(const std::string& typed) {
     saved_caption = label.text();
     label.set_fore_color(kRed);
     label.set_text(kWrongAnswer);
+    label.set_alert(true);
     ctl("Textnew").set_text("");
     platform::system_parameters_info(kSpiSetScreenSaverRunning, -1);
     set_timer("Timer1", true);
@@ -196,6 +205,7 @@ void Form4::refuse(const std::string& typed) {
 void Form4::Timer1_Timer() {
     auto label = ctl("Labelnew");
     label.set_fore_color(kCyan);
+    label.set_alert(false);
     label.set_text(saved_caption);
     ctl("Command1").set_enabled(true);
     ctl("Textnew").set_visible(true);

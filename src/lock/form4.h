@@ -63,6 +63,7 @@ protected:
     void on_deactivate() override;
     void on_close() override;
     std::string_view end_session_refusal() override;
+    void on_dpi_changed() override;
 
 private:
     void release();

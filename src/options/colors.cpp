@@ -26,6 +26,12 @@ platform::Rgb band_color(std::string_view name, int m) {
 
 void paint_gradient(platform::Painter& painter, std::string_view color) {
     const platform::Point size = painter.client_size();
+    // In high contrast the system's window colour, which its text colours
+    // are chosen to be read on.
+    if (const auto sys = platform::system_colours(); sys.high_contrast) {
+        painter.fill_rect({0, 0, size.x, size.y}, sys.window);
+        return;
+    }
     // The client area is 256 units high; band m runs from unit m to m + 1.
     // Later bands are painted over earlier ones where rounding overlaps them.
     for (int m = 0; m < 256; ++m) {

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/system.h"
 
@@ -71,6 +72,9 @@ struct ControlSpec {
     int line_width = 1;         // lines and shapes, pixels
     Icon picture = Icon::None;  // pictures
     int max_length = 0;         // text boxes: the most characters typed or pasted, 0 any
+    // Labels: the control this label names for screen readers. It goes just
+    // before that control in the window order, where they look for its name.
+    const char* label_for = nullptr;
 };
 
 enum class Key { None, F9, F11, F12 };
@@ -149,6 +153,9 @@ public:
     // The form lost the keyboard: another window, of this program or another,
     // became the active one or took the window system's keyboard focus.
     virtual void on_deactivate() {}
+    // The window moved to a screen of another DPI and was laid out again
+    // from its twips.
+    virtual void on_dpi_changed() {}
 };
 
 // --- forms ---------------------------------------------------------------
@@ -170,6 +177,10 @@ public:
     void set_focus();
     Rect screen_rect() const;  // GetWindowRect
     NativeWindow handle() const;
+    // Labels: the text is an alert (the lock's wrong-answer message). Screen
+    // readers are told when it is turned on; in high contrast it shows in
+    // the highlight colours.
+    void set_alert(bool on);
 
     // List boxes. Sorted lists keep their items in ascending text order
     // (list_order); list_insert puts an item at an index, sorted or not.
@@ -271,6 +282,39 @@ private:
 // The order of a sorted list box: negative when `a` comes before `b`, 0 when
 // they compare equal (case is ignored), positive after.
 int list_order(std::string_view a, std::string_view b);
+
+// --- shared by both back ends (ui_common.cpp) -------------------------------
+
+// The order of a form's controls in its native window order (positions in
+// FormSpec::controls; drawn controls left out): the focusable ones in tab
+// order, each preceded by the label that names it, then the other labels
+// from front to back. Dialog keys walk this order, and screen readers name a
+// box or list by the label just before it.
+std::vector<int> window_order(const FormSpec& form);
+
+// The system's colours, and whether the user turned high contrast on: then
+// every form paints with these instead of its gradients and fixed colours.
+struct SystemColours {
+    bool high_contrast = false;
+    Rgb window{255, 255, 255};          // COLOR_WINDOW
+    Rgb window_text{0, 0, 0};           // COLOR_WINDOWTEXT
+    Rgb highlight{0, 120, 215};         // COLOR_HIGHLIGHT
+    Rgb highlight_text{255, 255, 255};  // COLOR_HIGHLIGHTTEXT
+};
+SystemColours system_colours();
+
+// What a control is drawn with: its text (or line) colour and, unless it is
+// transparent or left to the system (nullopt), its back colour.
+struct DrawColours {
+    Rgb fore;
+    std::optional<Rgb> back;
+};
+// `set_fore` is the colour set at run time, `standard` the system's default
+// text colour for the control. In high contrast the system's window colours
+// replace the layout's, and an alert (the lock's wrong-answer message) shows
+// in the highlight colours.
+DrawColours draw_colours(const ControlSpec& c, const std::optional<Rgb>& set_fore, bool alert,
+                         Rgb standard, const SystemColours& sys);
 
 // Runs the message loop until the process ends.
 int run_message_loop();

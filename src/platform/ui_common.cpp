@@ -1,7 +1,9 @@
-// Name lookups in the layout tables and the lock's key rules, shared by both
-// back ends.
+// Name lookups in the layout tables, the lock's key rules, the window order
+// and the colours controls are drawn with, shared by both back ends.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/ui.h"
 
@@ -85,6 +87,57 @@ AccessHotkeysOff::AccessHotkeysOff() {
 AccessHotkeysOff::~AccessHotkeysOff() {
     for (int i = 0; i < kAccessFeatures; ++i)
         if (before_[i]) set_access_flags(static_cast<AccessFeature>(i), *before_[i]);
+}
+
+namespace {
+bool focusable(ControlKind k) {
+    return k == ControlKind::Button || k == ControlKind::TextBox || k == ControlKind::ListBox;
+}
+}  // namespace
+
+std::vector<int> window_order(const FormSpec& form) {
+    const auto& cs = form.controls;
+    const auto n = static_cast<int>(cs.size());
+    std::vector<int> focus;
+    for (int i = 0; i < n; ++i)
+        if (focusable(cs[i].kind)) focus.push_back(i);
+    std::stable_sort(focus.begin(), focus.end(), [&cs](int a, int b) {
+        const auto rank = [](int tab) { return tab < 0 ? 1 << 30 : tab; };
+        return rank(cs[a].tab) < rank(cs[b].tab);
+    });
+    const auto names = [&cs](int label, int target) {
+        return cs[label].kind == ControlKind::Label && cs[label].label_for &&
+               std::string_view(cs[label].label_for) == cs[target].name;
+    };
+    std::vector<int> order;
+    for (int f : focus) {
+        for (int i = 0; i < n; ++i)
+            if (names(i, f)) order.push_back(i);
+        order.push_back(f);
+    }
+    for (int i = 0; i < n; ++i)
+        if (cs[i].kind == ControlKind::Label &&
+            std::find(order.begin(), order.end(), i) == order.end())
+            order.push_back(i);
+    return order;
+}
+
+DrawColours draw_colours(const ControlSpec& c, const std::optional<Rgb>& set_fore, bool alert,
+                         Rgb standard, const SystemColours& sys) {
+    const bool transparent = c.kind == ControlKind::Label && (c.flags & kTransparent);
+    if (!sys.high_contrast) {
+        const bool filled = c.kind != ControlKind::Shape || (c.flags & kFilled);
+        return {set_fore.value_or(c.fore.value_or(standard)),
+                transparent || !filled ? std::nullopt : c.back};
+    }
+    if (alert) return {sys.highlight_text, sys.highlight};
+    // Boxes and lists keep the system's own colours; filled shapes and
+    // labels that are not transparent fill with the window colour.
+    if (c.kind == ControlKind::TextBox || c.kind == ControlKind::ListBox)
+        return {sys.window_text, std::nullopt};
+    const bool filled = c.kind == ControlKind::Shape ? (c.flags & kFilled) != 0
+                                                     : c.kind == ControlKind::Label && !transparent;
+    return {sys.window_text, filled ? std::optional<Rgb>(sys.window) : std::nullopt};
 }
 
 Control Form::control(std::string_view name, int index) {

@@ -104,7 +104,7 @@ inline constexpr ControlSpec kForm1Controls[] = {
     // Column headings of the log list.
     {.name = "Label4", .index = 0, .kind = ControlKind::Label, .text = "Date/Time",
      .left = 360, .top = 240, .width = 1695, .height = 255, .flags = kHidden | kTransparent,
-     .font = kBold, .fore = kBlack},
+     .font = kBold, .fore = kBlack, .label_for = "List2"},
     {.name = "Label4", .index = 1, .kind = ControlKind::Label, .text = "Answer Attempted",
      .left = 2040, .top = 240, .width = 2295, .height = 255, .flags = kHidden | kTransparent,
      .align = Align::Right, .font = kBold, .fore = kBlack},
@@ -175,7 +175,7 @@ inline constexpr ControlSpec kForm4Controls[] = {
     // The question; the lock screen puts it here when it loads.
     {.name = "Labelnew", .kind = ControlKind::Label,
      .left = 1920, .top = 720, .width = 3255, .height = 1335, .tab = 3, .flags = kWrap,
-     .font = kBold, .fore = kCyan, .back = kBlack},
+     .font = kBold, .fore = kCyan, .back = kBlack, .label_for = "Textnew"},
     // The dark-grey panel behind the question.
     {.name = "Shapenew", .kind = ControlKind::Shape,
      .left = 1800, .top = 600, .width = 3495, .height = 1575, .flags = kFilled, .back = kDarkGrey},

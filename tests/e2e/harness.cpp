@@ -1,5 +1,6 @@
 #include "harness.h"
 
+#include <oleacc.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -330,6 +331,110 @@ int screen_dpi() {
 }
 
 int twips_to_px(int twips) { return MulDiv(twips, screen_dpi(), 1440); }
+
+namespace {
+
+// MinGW's import library lacks it.
+constexpr GUID kIidAccessible{0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+std::string narrow(BSTR b) {
+    if (!b) return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, b, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_ACP, 0, b, -1, out.data(), n, nullptr, nullptr);
+    SysFreeString(b);
+    return out;
+}
+
+}  // namespace
+
+std::optional<Accessible> accessible(HWND w) {
+    static const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    (void)com;
+    IAccessible* acc = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(w, static_cast<DWORD>(OBJID_CLIENT), kIidAccessible,
+                                          reinterpret_cast<void**>(&acc))) ||
+        !acc)
+        return std::nullopt;
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    Accessible out;
+    BSTR name = nullptr;
+    if (acc->get_accName(self, &name) == S_OK) out.name = narrow(name);
+    VARIANT v{};
+    if (acc->get_accRole(self, &v) == S_OK && v.vt == VT_I4) out.role = v.lVal;
+    VariantClear(&v);
+    if (acc->get_accState(self, &v) == S_OK && v.vt == VT_I4) out.state = v.lVal;
+    VariantClear(&v);
+    BSTR value = nullptr;
+    if (acc->get_accValue(self, &value) == S_OK) {
+        out.value = narrow(value);
+        out.value_read = true;
+    }
+    acc->Release();
+    return out;
+}
+
+std::string system_class(HWND w) {
+    char name[64] = {};
+    RealGetWindowClassA(w, name, sizeof name);
+    return name;
+}
+
+namespace {
+
+// The text a button or label shows: "&&" as "&", a single "&" left out.
+std::string visible_text(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size()) ++i;
+        out += text[i];
+    }
+    return out;
+}
+
+BOOL CALLBACK collect_child(HWND w, LPARAM p) noexcept {
+    reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+    return TRUE;
+}
+
+}  // namespace
+
+std::string screen_reader_faults(HWND form) {
+    std::vector<HWND> children;
+    EnumChildWindows(form, &collect_child, reinterpret_cast<LPARAM>(&children));
+    std::string faults;
+    for (HWND w : children) {
+        if (GetParent(w) != form) continue;
+        const std::string cls = system_class(w);
+        const auto acc = accessible(w);
+        const std::string id = class_name(form) + " #" + std::to_string(GetDlgCtrlID(w)) + " " + cls;
+        if (!acc) {
+            faults += id + ": no accessible object\n";
+            continue;
+        }
+        std::printf("screen reader: %s name \"%s\" role %ld state 0x%lx\n", id.c_str(),
+                    acc->name.c_str(), acc->role, acc->state);
+        if (cls == "Button" || cls == "Static") {
+            std::string shown = visible_text(window_text(w));
+            shown.erase(shown.find_last_not_of(' ') + 1);
+            std::string name = acc->name;
+            name.erase(name.find_last_not_of(' ') + 1);
+            // Wine's oleacc drops the first "&" only, and reads "&Lock && Hide"
+            // as "Lock && Hide"; Windows' as shown.
+            std::string wine = window_text(w);
+            if (const auto amp = wine.find('&'); amp != std::string::npos) wine.erase(amp, 1);
+            wine.erase(wine.find_last_not_of(' ') + 1);
+            if (name != shown && name != wine) faults += id + ": named \"" + name + "\", shows \"" + shown + "\"\n";
+        } else if (cls == "Edit" || cls == "ListBox") {
+            if (is_visible(w) && acc->name.empty()) faults += id + ": no name\n";
+        } else if (cls != "tooltips_class32") {
+            faults += id + ": not a system control\n";
+        }
+    }
+    return faults;
+}
 
 bool save_screenshot(HWND w, const std::string& name) {
     const std::string dir = env("KV_SHOT_DIR");

@@ -145,6 +145,28 @@ HWND control(HWND form, int position);
 int screen_dpi();
 int twips_to_px(int twips);
 
+// What a screen reader reads of a window through Active Accessibility
+// (oleacc's standard object for the window's client area).
+struct Accessible {
+    std::string name;         // get_accName
+    long role = 0;            // get_accRole: ROLE_SYSTEM_TEXT, _PUSHBUTTON ...
+    long state = 0;           // get_accState: STATE_SYSTEM_PROTECTED ...
+    std::string value;        // get_accValue, when it gives one
+    bool value_read = false;  // ... and whether it did
+};
+std::optional<Accessible> accessible(HWND w);
+// The system class a window is of, as screen readers see it ("Button",
+// "Static", "Edit", "ListBox"): Windows gives a button's client object the
+// role of a push button and a static's that of static text by it; Wine
+// reports ROLE_SYSTEM_CLIENT for both, and a role of its own for edits only.
+std::string system_class(HWND w);
+
+// Checks what a screen reader reads of each child window of `form`: a
+// button's or label's name is its visible text (the access-key marker "&"
+// dropped), the class a system one. Returns one line per child that fails,
+// empty when all pass; writes what it read to the test's output.
+std::string screen_reader_faults(HWND form);
+
 // Saves the window's area of the screen as a 24-bit BMP named `name`.bmp in
 // the folder KV_SHOT_DIR. Does nothing (and returns true) when KV_SHOT_DIR is
 // not set.

@@ -8,8 +8,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <utility>
 #include <string>
 #include <vector>
+
+#include <oleacc.h>
 
 #include "lock_fixture.h"
 #include "log/attempt_log.h"
@@ -164,6 +168,121 @@ TEST_F(Lock, AWrongAnswerIsShownStoredAndLogged) {
     EXPECT_EQ(kv::rtrim(window_text(label_)), kQuestion);
     EXPECT_EQ(window_text(answer_), "");
     EXPECT_TRUE(same_rect(clip_rect(), window_rect(enter_))) << "the guard stopped";
+}
+
+// Window events of one process, heard on this thread while it pumps.
+class WinEvents {
+public:
+    WinEvents(DWORD pid, DWORD first, DWORD last)
+        : hook_(SetWinEventHook(first, last, nullptr, &proc, pid, 0, WINEVENT_OUTOFCONTEXT)) {
+        self_ = this;
+    }
+    ~WinEvents() {
+        if (hook_) UnhookWinEvent(hook_);
+        self_ = nullptr;
+    }
+    WinEvents(const WinEvents&) = delete;
+    WinEvents& operator=(const WinEvents&) = delete;
+    bool installed() const { return hook_ != nullptr; }
+    // Whether `event` was raised for the window `w` since the last clear.
+    bool heard(DWORD event, HWND w) {
+        OtherApplication::pump();
+        return seen_.count({event, w}) != 0;
+    }
+    void clear() { seen_.clear(); }
+
+private:
+    static void CALLBACK proc(HWINEVENTHOOK, DWORD event, HWND w, LONG, LONG, DWORD,
+                              DWORD) noexcept {
+        if (self_) self_->seen_.insert({event, w});
+    }
+    static inline WinEvents* self_ = nullptr;
+    HWINEVENTHOOK hook_;
+    std::set<std::pair<DWORD, HWND>> seen_;
+};
+
+HWND focus_of(HWND w) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+// What a screen reader reads: the answer box is a protected text field named
+// by the question, whose value it cannot read; the wrong-answer message is
+// announced when it takes the question's place, and the box has the keyboard
+// whenever an answer can be typed.
+TEST_F(Lock, ScreenReadersReadTheQuestionAsTheAnswerBoxNameAndHearAWrongAnswer) {
+    start_locked();
+    ASSERT_TRUE(wait_for([&] { return focus_of(lock_) == answer_; })) << "the box has no focus";
+    ASSERT_TRUE(set_window_text(answer_, "secret"));
+    const auto box = accessible(answer_);
+    ASSERT_TRUE(box) << "no accessible object for the answer box";
+    EXPECT_EQ(kv::rtrim(box->name), kQuestion);
+    EXPECT_EQ(box->role, ROLE_SYSTEM_TEXT);
+    EXPECT_TRUE(box->state & STATE_SYSTEM_PROTECTED) << std::hex << box->state;
+    EXPECT_EQ(box->value.find("secret"), std::string::npos) << box->value;
+    EXPECT_EQ(GetWindow(answer_, GW_HWNDPREV), label_);
+    ASSERT_TRUE(set_window_text(answer_, ""));
+
+    const auto question = accessible(label_);
+    ASSERT_TRUE(question);
+    EXPECT_EQ(kv::rtrim(question->name), kQuestion);
+    EXPECT_EQ(system_class(label_), "Static");
+    EXPECT_EQ(system_class(enter_), "Button");
+    EXPECT_EQ(screen_reader_faults(lock_), "");
+
+    WinEvents events(program_.pid(), EVENT_SYSTEM_ALERT, EVENT_OBJECT_NAMECHANGE);
+    ASSERT_TRUE(events.installed());
+    answer("wrong");
+    EXPECT_TRUE(wait_for([&] { return events.heard(EVENT_OBJECT_NAMECHANGE, label_); }))
+        << "no name change for the wrong-answer message";
+    EXPECT_TRUE(wait_for([&] { return events.heard(EVENT_SYSTEM_ALERT, label_); }))
+        << "no alert for the wrong-answer message";
+    EXPECT_EQ(accessible(label_)->name, kWrongMessage);
+    ASSERT_TRUE(wait_for([&] { return takes_answer(); }, 10s));
+    EXPECT_TRUE(wait_for([&] { return focus_of(lock_) == answer_; }))
+        << "the box did not get the keyboard back";
+}
+
+COLORREF screen_pixel(int x, int y) {
+    HDC dc = GetDC(nullptr);
+    const COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(nullptr, dc);
+    return c;
+}
+
+// In high contrast (forced for the test: Wine cannot turn it on) the lock
+// paints the system's window colour instead of its gradient, and the
+// wrong-answer message on the highlight colour.
+TEST_F(Lock, InHighContrastItPaintsTheSystemColours) {
+    SetEnvironmentVariableA("KV_TEST_HIGH_CONTRAST", "1");
+    const bool started = program_.start();
+    SetEnvironmentVariableA("KV_TEST_HIGH_CONTRAST", nullptr);
+    ASSERT_TRUE(started);
+    ASSERT_NO_FATAL_FAILURE(wait_lock(20s));
+    const COLORREF window = GetSysColor(COLOR_WINDOW);
+    POINT corner{4, 4};
+    ClientToScreen(lock_, &corner);
+    const RECT client = [&] {
+        RECT r{};
+        GetClientRect(lock_, &r);
+        MapWindowPoints(lock_, nullptr, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }();
+    EXPECT_TRUE(wait_for([&] {
+        return screen_pixel(corner.x, corner.y) == window &&
+               screen_pixel(client.left + 4, client.bottom - 4) == window;
+    })) << std::hex << screen_pixel(client.left + 4, client.bottom - 4);
+    const RECT label = window_rect(label_);
+    EXPECT_TRUE(wait_for([&] { return screen_pixel(label.right - 3, label.bottom - 3) == window; }));
+    save_screenshot(lock_, "form4_high_contrast");
+
+    answer("wrong");
+    ASSERT_TRUE(wait_for([&] { return shows_wrong_answer(); }));
+    EXPECT_TRUE(wait_for([&] {
+        return screen_pixel(label.right - 3, label.bottom - 3) == GetSysColor(COLOR_HIGHLIGHT);
+    })) << std::hex << screen_pixel(label.right - 3, label.bottom - 3);
+    save_screenshot(lock_, "form4_high_contrast_wrong");
 }
 
 TEST_F(Lock, AHugeWrongAnswerIsLoggedAsOneRecordAndTheLockGoesOn) {

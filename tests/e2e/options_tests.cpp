@@ -336,6 +336,131 @@ TEST_F(Options, AboutShowsNameAndVersionAndOkClosesIt) {
     EXPECT_TRUE(wait_for([&] { return IsWindowEnabled(main); })) << "the main window stays off";
 }
 
+// --- keyboard alone and screen readers -----------------------------------------------
+
+// The focus of the thread that owns `w`.
+HWND focus_in(HWND w) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+// Tab walks the main window's buttons in their order and wraps; Alt and the
+// access keys open its menus; the log viewer's and the About window's
+// commands are reached the same way. A screen reader reads every button,
+// label and list by its text.
+TEST_F(Options, KeyboardAloneReachesEveryCommandAndScreenReadersReadEachControl) {
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == main; }));
+    EXPECT_EQ(screen_reader_faults(main), "");
+
+    const char* order[] = {"Command2", "Command3", "Command4",   "Command5",
+                           "Command9", "ExitButton", "Command1", "Command2"};
+    ASSERT_TRUE(wait_for([&] { return focus_in(main) == main_part(main, "Command2", -1); }))
+        << "the first button has no focus";
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        const int index = std::string(order[i]) == "ExitButton" ? 2 : -1;
+        HWND next = main_part(main, order[i], index);
+        ASSERT_TRUE(press_keys("Tab"));
+        ASSERT_TRUE(wait_for([&] { return focus_in(main) == next; }))
+            << "Tab did not reach " << order[i];
+    }
+    save_screenshot(main, "main_focus");
+
+    // The log viewer: Alt+O, V (View Log) shows the list and its buttons;
+    // with no attempt logged it says so first, and Enter closes that box.
+    ASSERT_TRUE(press_keys("alt+o v"));
+    const auto none = wait_message_box(program_.pid());
+    ASSERT_TRUE(none) << "Alt+O, V did not view the log";
+    ASSERT_TRUE(press_keys("Return"));
+    ASSERT_TRUE(wait_for([&] { return !IsWindow(none->hwnd); })) << "Enter left the box open";
+    HWND list = main_part(main, "List2");
+    ASSERT_TRUE(wait_for([&] { return is_visible(list); })) << "the log is not shown";
+    EXPECT_EQ(screen_reader_faults(main), "");
+    ASSERT_TRUE(press_keys("alt+h"));  // "&Hide Log"
+    EXPECT_TRUE(wait_for([&] { return !is_visible(list); })) << "Alt+H did not hide the log";
+
+    // About: F10, then the Help menu, its last item, closed with Enter on OK.
+    ASSERT_TRUE(press_keys("F10 Right Down Up Return"));
+    HWND box = program_.wait_window(kAboutClass);
+    ASSERT_TRUE(box) << "the keys did not open About";
+    EXPECT_EQ(screen_reader_faults(box), "");
+    ASSERT_TRUE(wait_for([&] { return focus_in(box) == about_part(box, "cmdOK"); }));
+    ASSERT_TRUE(press_keys("Return"));
+    EXPECT_TRUE(wait_for([&] { return !is_visible(box); })) << "Enter did not close About";
+}
+
+// --- 144 DPI -----------------------------------------------------------------------------
+
+// Wine's screen DPI (HKCU\Control Panel\Desktop "LogPixels") for the
+// programs started while the object lives; the value goes again after.
+class ScreenDpi {
+public:
+    explicit ScreenDpi(DWORD dpi) {
+        reg_write_raw(kKey, "LogPixels", REG_DWORD,
+                      std::string(reinterpret_cast<const char*>(&dpi), sizeof dpi),
+                      HKEY_CURRENT_USER);
+    }
+    ~ScreenDpi() { reg_delete_value(kKey, "LogPixels", HKEY_CURRENT_USER); }
+    ScreenDpi(const ScreenDpi&) = delete;
+    ScreenDpi& operator=(const ScreenDpi&) = delete;
+
+private:
+    static constexpr const char* kKey = "Control Panel\\Desktop";
+};
+
+int px_at(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
+
+// At 144 DPI every window is laid out half as large again from its twips,
+// fonts too (the screenshots *_144dpi show that no text is cut); told of a
+// screen of another DPI, the lock takes its size there, centred, holding the
+// pointer on "&Enter".
+TEST_F(Options, At144DpiEveryWindowScalesAndTheLockFollowsADpiChange) {
+    ScreenDpi dpi(144);
+    ASSERT_TRUE(program_.start());
+    HWND splash = program_.wait_window("KvfrmSplash");
+    ASSERT_TRUE(splash);
+    save_screenshot(splash, "splash_144dpi");
+    ASSERT_NO_FATAL_FAILURE(wait_lock(20s));
+    ASSERT_TRUE(wait_for([&] { return same_rect(clip_rect(), window_rect(enter_)); }));
+    // Painted before the picture is taken: "&Enter" is not black.
+    const RECT e = window_rect(enter_);
+    EXPECT_TRUE(wait_for([&] {
+        HDC dc = GetDC(nullptr);
+        const COLORREF c = GetPixel(dc, (e.left + e.right) / 2, e.top + 3);
+        ReleaseDC(nullptr, dc);
+        return c != RGB(0, 0, 0);
+    }));
+    save_screenshot(lock_, "form4_144dpi");
+    RECT r = window_rect(lock_);
+    EXPECT_EQ(r.right - r.left, px_at(7215, 144)) << rect_text(r);
+    EXPECT_EQ(r.bottom - r.top, px_at(4905, 144)) << rect_text(r);
+
+    RECT suggested{};
+    SendMessageA(lock_, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_TRUE(wait_for([&] {
+        r = window_rect(lock_);
+        return r.right - r.left == px_at(7215, 96) && r.bottom - r.top == px_at(4905, 96);
+    })) << rect_text(r);
+    const RECT s = screen_rect();
+    EXPECT_LE(std::abs((r.left + r.right) - (s.left + s.right)), 2) << rect_text(r);
+    EXPECT_LE(std::abs((r.top + r.bottom) - (s.top + s.bottom)), 2) << rect_text(r);
+    EXPECT_EQ(window_rect(enter_).right - window_rect(enter_).left, px_at(3495, 96));
+    EXPECT_TRUE(wait_for([&] { return same_rect(clip_rect(), window_rect(enter_)); }))
+        << rect_text(clip_rect());
+    SendMessageA(lock_, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+
+    answer(kAnswer);
+    HWND main = program_.wait_window(kMainClass, kMainCaption);
+    ASSERT_TRUE(main);
+    save_screenshot(main, "main_144dpi");
+    choose(main, "abtDulcimet");
+    HWND box = program_.wait_window(kAboutClass);
+    ASSERT_TRUE(box);
+    save_screenshot(box, "about_144dpi");
+}
+
 // --- the Help menu's links ----------------------------------------------------------------
 
 class HelpLinks : public Options {

@@ -126,6 +126,7 @@ TEST_F(Startup, WithoutAQuestionTheSetUpBeginsAfterTheSplash) {
     HWND splash = program_.wait_window(kSplashClass);
     ASSERT_TRUE(splash) << "no splash";
     const auto splash_seen = Clock::now();
+    EXPECT_EQ(screen_reader_faults(splash), "");
 
     // The main window opens 1.5 s after the splash's first paint; its first
     // paint finds no question, hides it, unloads the splash and welcomes the

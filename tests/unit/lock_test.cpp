@@ -387,6 +387,89 @@ TEST_F(Lock, WrongAnswerIsRecordedAndShownForFourSeconds) {
     EXPECT_TRUE(f4.window().timer("Timer2").enabled());
 }
 
+// In high contrast the lock paints the system's window colours instead of
+// its gradient and fixed colours, the wrong-answer message the highlight
+// ones; a change of the setting repaints at once.
+TEST_F(Lock, HighContrastPaintsTheSystemColours) {
+    start_locked();
+    auto* f4 = form("Form4");
+    platform::SystemColours hc{true, {0, 0, 0}, {255, 255, 0}, {0, 128, 0}, {255, 255, 255}};
+    sim::change_colours(hc);
+    ASSERT_EQ(sim::last_paint(*f4).size(), 1u);
+    EXPECT_EQ(sim::last_paint(*f4).front().color, hc.window);
+    EXPECT_EQ(sim::last_paint(*f4).front().rect,
+              (platform::Rect{0, 0, sim::last_paint(*f4).front().rect.right,
+                              sim::last_paint(*f4).front().rect.bottom}));
+    const auto question = sim::drawn(*f4, "Labelnew");
+    EXPECT_EQ(question.fore, hc.window_text);
+    EXPECT_EQ(question.back, hc.window);
+    EXPECT_EQ(sim::drawn(*f4, "Label1").fore, hc.window_text);
+    EXPECT_FALSE(sim::drawn(*f4, "Label1").back);  // transparent
+    EXPECT_EQ(sim::drawn(*f4, "Shapenew").back, hc.window);
+    EXPECT_FALSE(sim::drawn(*f4, "Textnew").back);  // the system's own
+
+    type_answer("guess");
+    EXPECT_EQ(sim::drawn(*f4, "Labelnew").fore, hc.highlight_text);
+    EXPECT_EQ(sim::drawn(*f4, "Labelnew").back, hc.highlight);
+    sim::advance(4000);
+    EXPECT_EQ(sim::drawn(*f4, "Labelnew").fore, hc.window_text);
+
+    // Off again: the gradient and the layout's colours come back.
+    sim::change_colours({});
+    EXPECT_EQ(sim::last_paint(*f4).size(), 256u);
+    EXPECT_EQ(sim::drawn(*f4, "Labelnew").fore, (platform::Rgb{0, 255, 255}));
+    EXPECT_EQ(sim::drawn(*f4, "Labelnew").back, (platform::Rgb{0, 0, 0}));
+    EXPECT_EQ(sim::drawn(*f4, "Label1").fore, (platform::Rgb{255, 255, 0}));
+}
+
+// On a screen of 144 DPI the lock keeps its size in inches, centred, with
+// the pointer held on "&Enter" at once.
+TEST_F(Lock, OnAScreenOfAnotherDpiItIsLaidOutAgainCentredHoldingThePointer) {
+    start_locked();
+    auto* f4 = form("Form4");
+    world().clip.reset();
+    sim::change_dpi(*f4, 144);
+    const auto r = f4->outer_rect();
+    EXPECT_EQ(r.right - r.left, (7215 * 144 + 720) / 1440);
+    EXPECT_EQ(r.bottom - r.top, (4905 * 144 + 720) / 1440);
+    EXPECT_LE(std::abs((r.left + r.right) - world().desktop.right), 1);
+    EXPECT_LE(std::abs((r.top + r.bottom) - world().desktop.bottom), 1);
+    const auto enter = p().form4().ctl("Command1").screen_rect();
+    EXPECT_EQ(enter.right - enter.left, (3495 * 144 + 720) / 1440);
+    ASSERT_TRUE(world().clip.has_value());
+    EXPECT_EQ(*world().clip, enter);
+    // The guard keeps it there.
+    sim::advance(300);
+    EXPECT_EQ(f4->outer_rect(), r);
+}
+
+// Screen readers name a box by the static label just before it in the window
+// order: the answer box by the question.
+TEST(WindowOrder, EachLabelGoesJustBeforeTheControlItNames) {
+    const auto order = platform::window_order(layout::kForm4);
+    const int box = layout::control_position(layout::kForm4, "Textnew");
+    const auto at = std::find(order.begin(), order.end(), box);
+    ASSERT_NE(at, order.end());
+    ASSERT_NE(at, order.begin());
+    EXPECT_EQ(*(at - 1), layout::control_position(layout::kForm4, "Labelnew"));
+    // The dialog keys still walk the focusable controls in tab order.
+    std::vector<int> tabs;
+    for (int pos : order)
+        if (layout::kForm4.controls[pos].tab >= 0 &&
+            layout::kForm4.controls[pos].kind != platform::ControlKind::Label)
+            tabs.push_back(layout::kForm4.controls[pos].tab);
+    EXPECT_TRUE(std::is_sorted(tabs.begin(), tabs.end()));
+    for (const auto* spec : {&layout::kForm1, &layout::kForm4, &layout::kSplash, &layout::kAboutBox})
+        EXPECT_EQ(platform::window_order(*spec).size(),
+                  static_cast<std::size_t>(std::count_if(
+                      spec->controls.begin(), spec->controls.end(), [](const auto& c) {
+                          return c.kind != platform::ControlKind::Shape &&
+                                 c.kind != platform::ControlKind::Line &&
+                                 c.kind != platform::ControlKind::Picture;
+                      })))
+            << spec->name;
+}
+
 TEST_F(Lock, AlertAfterAttemptsAndAcrossARestart) {
     start_locked();
     type_answer("wrong");

@@ -117,6 +117,8 @@ struct World {
     std::string date = "12/7/2026";
     std::string time = "9:05:00 AM";
 
+    platform::SystemColours colours;  // high contrast off unless a test turns it on
+
     std::int64_t now_ms = 0;         // the virtual clock
     std::vector<std::string> trace;  // notable calls in order
 };
@@ -163,6 +165,12 @@ struct Fill {
     platform::Rgb color;
 };
 const std::vector<Fill>& last_paint(const platform::Form& f);
+// The colours a control of the form is drawn with now.
+platform::DrawColours drawn(platform::Form& f, std::string_view control, int index = -1);
+// The form's window moved to a screen of `dpi` pixels per inch (96 at first).
+void change_dpi(platform::Form& f, int dpi);
+// The system's colours change (high contrast on or off): every form repaints.
+void change_colours(const platform::SystemColours& colours);
 // A form's client size in pixels may be set to test painting.
 void set_client_size(platform::Form& f, int width, int height);
 

@@ -20,6 +20,8 @@ struct ControlState {
     bool visible = true;
     bool enabled = true;
     Rgb fore{};
+    std::optional<Rgb> fore_set;
+    bool alert = false;
     std::vector<std::string> items;
     int index = -1;
 };
@@ -50,9 +52,12 @@ struct Form::Impl {
     Point client{};
     std::vector<sim::Fill> last_fill;
     int focus = -1;
+    int dpi = 96;
 };
 
 namespace {
+
+int px(const Form::Impl& f, int twips) { return (twips * f.dpi + 720) / 1440; }
 
 std::vector<Form*>& all_forms() {
     static std::vector<Form*> forms;
@@ -185,8 +190,8 @@ std::string Form::caption() const { return impl_->caption; }
 
 void Form::set_outer_size_twips(int width, int height) {
     Rect& r = impl_->rect;
-    r.right = r.left + twips_to_px_x(width);
-    r.bottom = r.top + twips_to_px_y(height);
+    r.right = r.left + px(*impl_, width);
+    r.bottom = r.top + px(*impl_, height);
     impl_->client = {r.right - r.left - kFrameWidth, r.bottom - r.top - kFrameHeight};
 }
 
@@ -242,7 +247,11 @@ void Control::set_visible(bool on) { state_of(form_, id_).visible = on; }
 bool Control::visible() const { return state_of(form_, id_).visible; }
 void Control::set_enabled(bool on) { state_of(form_, id_).enabled = on; }
 bool Control::enabled() const { return state_of(form_, id_).enabled; }
-void Control::set_fore_color(Rgb c) { state_of(form_, id_).fore = c; }
+void Control::set_fore_color(Rgb c) {
+    state_of(form_, id_).fore = c;
+    state_of(form_, id_).fore_set = c;
+}
+void Control::set_alert(bool on) { state_of(form_, id_).alert = on; }
 Rgb Control::fore_color() const { return state_of(form_, id_).fore; }
 
 void Control::set_focus() {
@@ -252,10 +261,11 @@ void Control::set_focus() {
 
 Rect Control::screen_rect() const {
     const auto& spec = form_->spec().controls[id_];
-    const Rect& outer = form_->impl().rect;
-    const int x = outer.left + kFrameWidth / 2 + twips_to_px_x(spec.left);
-    const int y = outer.top + kFrameHeight - kFrameWidth / 2 + twips_to_px_y(spec.top);
-    return {x, y, x + twips_to_px_x(spec.width), y + twips_to_px_y(spec.height)};
+    const Form::Impl& f = form_->impl();
+    const Rect& outer = f.rect;
+    const int x = outer.left + kFrameWidth / 2 + px(f, spec.left);
+    const int y = outer.top + kFrameHeight - kFrameWidth / 2 + px(f, spec.top);
+    return {x, y, x + px(f, spec.width), y + px(f, spec.height)};
 }
 
 NativeWindow Control::handle() const { return form_->impl().handle + 1 + id_; }
@@ -335,6 +345,8 @@ bool Timer::enabled() const {
 }
 
 int run_message_loop() { return 0; }
+
+SystemColours system_colours() { return sim::world().colours; }
 
 NativeWindow foreground_window() { return sim::world().foreground; }
 
@@ -530,6 +542,36 @@ void right_click(Form& f, std::string_view control) {
 }
 
 const std::vector<Fill>& last_paint(const Form& f) { return f.impl().last_fill; }
+
+platform::DrawColours drawn(Form& f, std::string_view control, int index) {
+    std::size_t pos = 0;
+    const auto& cs = f.spec().controls;
+    while (pos < cs.size() && (control != cs[pos].name || index != cs[pos].index)) ++pos;
+    const auto& s = f.impl().controls.at(pos);
+    return platform::draw_colours(f.spec().controls[pos], s.fore_set, s.alert, {0, 0, 0},
+                                  world().colours);
+}
+
+void change_dpi(Form& f, int dpi) {
+    auto& impl = f.impl();
+    const platform::Rect r = impl.rect;
+    const int w = (r.right - r.left) * dpi / impl.dpi, h = (r.bottom - r.top) * dpi / impl.dpi;
+    impl.dpi = dpi;
+    // Where the system would put it: the same centre, scaled.
+    impl.rect = {(r.left + r.right - w) / 2, (r.top + r.bottom - h) / 2, 0, 0};
+    impl.rect.right = impl.rect.left + w;
+    impl.rect.bottom = impl.rect.top + h;
+    impl.client = {w - platform::kFrameWidth, h - platform::kFrameHeight};
+    impl.events->on_dpi_changed();
+    platform::request_paint(impl);
+    pump();
+}
+
+void change_colours(const platform::SystemColours& colours) {
+    world().colours = colours;
+    for (Form* f : platform::all_forms()) platform::request_paint(f->impl());
+    pump();
+}
 
 void set_client_size(Form& f, int width, int height) { f.impl().client = {width, height}; }
 

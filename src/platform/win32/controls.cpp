@@ -98,6 +98,15 @@ Rgb Control::fore_color() const {
     return c.fore.value_or(f.default_fore(c.kind));
 }
 
+void Control::set_alert(bool on) {
+    Form::Impl& f = form_->impl();
+    const HWND h = f.child(id_);
+    if (!h || !is_label(f, id_) || f.controls[id_].alert == on) return;
+    f.controls[id_].alert = on;
+    f.refresh_label(id_);
+    if (on) NotifyWinEvent(EVENT_SYSTEM_ALERT, h, OBJID_WINDOW, CHILDID_SELF);
+}
+
 void Control::set_focus() {
     if (const HWND h = form_->impl().child(id_)) SetFocus(h);
 }

@@ -39,7 +39,8 @@ std::string Form::caption() const {
 
 void Form::set_outer_size_twips(int width, int height) {
     if (!impl_->exists()) return;
-    SetWindowPos(impl_->hwnd(), nullptr, 0, 0, twips_to_px_x(width), twips_to_px_y(height),
+    impl_->outer_twips = SIZE{width, height};
+    SetWindowPos(impl_->hwnd(), nullptr, 0, 0, impl_->px_x(width), impl_->px_y(height),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -107,11 +108,15 @@ void Form::Impl::create() {
     timers_on.assign(spec.timers.size(), false);
     pending_minimized = false;
     saved_focus = nullptr;
-    if (spec.back) form_brush.reset(CreateSolidBrush(win32::to_colorref(*spec.back)));
+    if (spec.back && !system_colours().high_contrast)
+        form_brush.reset(CreateSolidBrush(win32::to_colorref(*spec.back)));
 
+    outer_twips.reset();
+    dpi_x = win32::screen_dpi().x;
+    dpi_y = win32::screen_dpi().y;
     win32::Menu bar = build_menus();
-    const int client_w = twips_to_px_x(spec.client_width);
-    const int client_h = twips_to_px_y(spec.client_height);
+    const int client_w = px_x(spec.client_width);
+    const int client_h = px_y(spec.client_height);
     RECT r{0, 0, client_w, client_h};
     AdjustWindowRectEx(&r, style, bar ? TRUE : FALSE, ex_style);
     int w = r.right - r.left, h = r.bottom - r.top;
@@ -138,6 +143,8 @@ void Form::Impl::create() {
 
     create_children();
     create_tool_tips();
+    // Shown on a screen of another DPI than the system's.
+    if (const int dpi = win32::window_dpi(hwnd()); dpi > 0 && dpi != dpi_y) change_dpi(dpi);
 }
 
 void Form::Impl::destroy() {
@@ -342,6 +349,17 @@ LRESULT Form::Impl::handle_message(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORLISTBOX:
             return on_control_color(msg, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+        case WM_DPICHANGED:
+            // The suggested rectangle is not used: the window keeps its
+            // centre and takes its size from its twips.
+            change_dpi(HIWORD(wp));
+            return 0;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            // High contrast turned on or off, or other colours: at once.
+            win32::refresh_system_colours();
+            repaint_all();
+            return default_handling(msg, wp, lp);
         case DM_GETDEFID:
             return on_get_default_id();
         case DM_SETDEFID:
@@ -461,6 +479,9 @@ LRESULT Form::Impl::on_control_color(UINT msg, HDC dc, HWND from) {
         return default_handling(msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(from));
     const ControlSpec& c = control_spec(pos);
     const ControlState& s = controls[pos];
+    // In high contrast the system's own colours.
+    if (system_colours().high_contrast && c.kind != ControlKind::Label)
+        return default_handling(msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(from));
     const std::optional<Rgb> fore = s.fore ? s.fore : c.fore;
     switch (c.kind) {
         case ControlKind::Button:
@@ -529,7 +550,8 @@ Rgb Form::Impl::default_fore(ControlKind kind) const {
 }
 
 HBRUSH Form::Impl::back_brush() const {
-    return form_brush ? form_brush.get() : GetSysColorBrush(COLOR_BTNFACE);
+    if (form_brush) return form_brush.get();
+    return GetSysColorBrush(system_colours().high_contrast ? COLOR_WINDOW : COLOR_BTNFACE);
 }
 
 }  // namespace kv::platform

@@ -16,8 +16,9 @@ namespace kv::platform {
 
 namespace win32 {
 
-Font create_font(const FontSpec& f) {
-    const int height = -static_cast<int>(std::lround(f.points * screen_dpi().y / 72.0));
+Font create_font(const FontSpec& f, int dpi) {
+    const int height =
+        -static_cast<int>(std::lround(f.points * (dpi > 0 ? dpi : screen_dpi().y) / 72.0));
     return Font(CreateFontA(height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic ? TRUE : FALSE,
                             FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
@@ -34,15 +35,11 @@ HFONT Form::Impl::font_for(const FontSpec& f) {
                   f.italic ? 1 : 0);
     for (const auto& [k, font] : fonts)
         if (k == key) return font.get();
-    fonts.emplace_back(key, win32::create_font(f));
+    fonts.emplace_back(key, win32::create_font(f, dpi_y));
     return fonts.back().second.get();
 }
 
 namespace {
-
-bool focusable(ControlKind k) {
-    return k == ControlKind::Button || k == ControlKind::TextBox || k == ControlKind::ListBox;
-}
 
 struct ChildClass {
     const char* cls;
@@ -67,55 +64,61 @@ ChildClass child_class(const ControlSpec& c) {
                     static_cast<DWORD>(WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_HASSTRINGS |
                                        LBS_NOINTEGRALHEIGHT | ((c.flags & kSorted) ? LBS_SORT : 0)),
                     WS_EX_CLIENTEDGE};
-        default: {
-            DWORD align = SS_LEFT;
-            if (c.align == Align::Center)
-                align = SS_CENTER;
-            else if (c.align == Align::Right)
-                align = SS_RIGHT;
-            else if (!(c.flags & kWrap))
-                align = SS_LEFTNOWORDWRAP;
-            return {win32::kLabelClass, align, 0};
-        }
+        default:
+            // A static control, so that screen readers read it and name the
+            // control after it by it; the form draws it (paint_label).
+            return {"STATIC", SS_OWNERDRAW, 0};
     }
 }
 
 }  // namespace
 
-void Form::Impl::create_children() {
-    win32::register_label_class();
-    default_button = -1;
-    cancel_button = -1;
-
-    // Focusable controls first and in tab order, so that the dialog keys walk
-    // them by tab index; they lie above the labels, as the layout has it.
-    // Labels follow from front to back.
-    std::vector<int> order;
-    for (std::size_t i = 0; i < spec.controls.size(); ++i)
-        if (focusable(spec.controls[i].kind)) order.push_back(static_cast<int>(i));
-    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
-        const auto rank = [](int tab) { return tab < 0 ? 1 << 30 : tab; };
-        return rank(spec.controls[a].tab) < rank(spec.controls[b].tab);
-    });
-    for (std::size_t i = 0; i < spec.controls.size(); ++i)
-        if (spec.controls[i].kind == ControlKind::Label) order.push_back(static_cast<int>(i));
-
-    HWND previous = HWND_TOP;
+void Form::Impl::layout_children() {
     for (std::size_t i = 0; i < spec.controls.size(); ++i) {
         const ControlSpec& c = spec.controls[i];
         ControlState& s = controls[i];
         if (c.kind == ControlKind::Line) {
-            s.rect = {twips_to_px_x(c.left), twips_to_px_y(c.top), twips_to_px_x(c.width),
-                      twips_to_px_y(c.height)};
+            s.rect = {px_x(c.left), px_y(c.top), px_x(c.width), px_y(c.height)};
         } else {
-            s.rect.left = twips_to_px_x(c.left);
-            s.rect.top = twips_to_px_y(c.top);
-            s.rect.right = s.rect.left + twips_to_px_x(c.width);
-            s.rect.bottom = s.rect.top + twips_to_px_y(c.height);
+            s.rect.left = px_x(c.left);
+            s.rect.top = px_y(c.top);
+            s.rect.right = s.rect.left + px_x(c.width);
+            s.rect.bottom = s.rect.top + px_y(c.height);
         }
+        s.font = font_for(c.font);
+    }
+    // A label that names a control lies above it in the window order: it
+    // ends where the control begins, so as not to paint over its edge.
+    for (std::size_t pos = 0; pos < spec.controls.size(); ++pos) {
+        const ControlSpec& c = spec.controls[pos];
+        if (c.kind != ControlKind::Label || !c.label_for) continue;
+        for (std::size_t t = 0; t < spec.controls.size(); ++t) {
+            const RECT& named = controls[t].rect;
+            RECT& r = controls[pos].rect;
+            if (std::string_view(spec.controls[t].name) == c.label_for && named.top > r.top &&
+                named.top < r.bottom)
+                r.bottom = named.top;
+        }
+    }
+}
+
+void Form::Impl::create_children() {
+    default_button = -1;
+    cancel_button = -1;
+
+    // Focusable controls lie above the labels, as the layout has it, and in
+    // tab order, so that the dialog keys walk them by tab index; a label
+    // that names one goes just before it.
+    const std::vector<int> order = window_order(spec);
+
+    layout_children();
+    HWND previous = HWND_TOP;
+    for (std::size_t i = 0; i < spec.controls.size(); ++i) {
+        const ControlSpec& c = spec.controls[i];
+        ControlState& s = controls[i];
         s.visible = (c.flags & kHidden) == 0;
         s.fore.reset();
-        s.font = font_for(c.font);
+        s.alert = false;
         if (c.back && (c.kind == ControlKind::ListBox || c.kind == ControlKind::TextBox))
             s.back_brush.reset(CreateSolidBrush(win32::to_colorref(*c.back)));
         if (c.kind == ControlKind::Button && (c.flags & kDefault) && default_button < 0)
@@ -128,10 +131,17 @@ void Form::Impl::create_children() {
         const ControlSpec& c = spec.controls[pos];
         ControlState& s = controls[pos];
         const ChildClass k = child_class(c);
+        // A list shows no text of its own: it takes that of the label that
+        // names it, for the screen readers that look for its name there.
+        const char* text = c.text;
+        for (const ControlSpec& label : spec.controls)
+            if (c.kind == ControlKind::ListBox && label.label_for &&
+                std::string_view(label.label_for) == c.name)
+                text = label.text;
         const DWORD style =
             WS_CHILD | WS_CLIPSIBLINGS | k.style | ((c.flags & kHidden) ? 0 : WS_VISIBLE);
         s.hwnd =
-            CreateWindowExA(k.ex_style, k.cls, c.text, style, s.rect.left, s.rect.top,
+            CreateWindowExA(k.ex_style, k.cls, text, style, s.rect.left, s.rect.top,
                             s.rect.right - s.rect.left, s.rect.bottom - s.rect.top, hwnd(),
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + pos)),
                             GetModuleHandleA(nullptr), nullptr);
@@ -151,10 +161,43 @@ void Form::Impl::create_children() {
             case ControlKind::Button:
                 win32::subclass(s.hwnd, &win32::button_proc);
                 break;
+            case ControlKind::Label:
+                win32::subclass(s.hwnd, &win32::label_proc);
+                break;
             default:
                 break;
         }
     }
+}
+
+void Form::Impl::change_dpi(int dpi) {
+    if (!exists() || dpi <= 0 || (dpi == dpi_x && dpi == dpi_y)) return;
+    const int old_y = dpi_y;
+    dpi_x = dpi_y = dpi;
+    // The old fonts stay until every control has its new one.
+    auto old_fonts = std::move(fonts);
+    fonts.clear();
+    layout_children();
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const ControlState& s = controls[i];
+        if (!s.hwnd) continue;
+        SendMessageA(s.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(s.font), FALSE);
+        SetWindowPos(s.hwnd, nullptr, s.rect.left, s.rect.top, s.rect.right - s.rect.left,
+                     s.rect.bottom - s.rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        fit_label_to_text(static_cast<int>(i));
+    }
+    RECT r{};
+    GetWindowRect(hwnd(), &r);
+    int w = MulDiv(r.right - r.left, dpi, old_y), h = MulDiv(r.bottom - r.top, dpi, old_y);
+    if (outer_twips) {
+        w = px_x(outer_twips->cx);
+        h = px_y(outer_twips->cy);
+    }
+    SetWindowPos(hwnd(), nullptr, (r.left + r.right - w) / 2, (r.top + r.bottom - h) / 2, w, h,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    background.reset();
+    RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    events.on_dpi_changed();
 }
 
 void Form::Impl::create_tool_tips() {
@@ -376,17 +419,14 @@ Form::Impl* form_of(HWND w) { return dynamic_cast<Form::Impl*>(Window::from(GetP
 
 }  // namespace
 
-// Labels are windows of our own class that draw themselves entirely (see
-// paint_label); setting a text only stores it and asks for a repaint. Like
-// static text they let the pointer through to the form and take no focus.
-// (The system's static control would load the common controls, which the
-// splash does not otherwise need, before the first window shows.)
+// Labels draw themselves entirely (see paint_label); setting a text stores
+// it, tells screen readers that the name changed and asks for a repaint.
+// Like static text they let the pointer through to the form and take no
+// focus.
 LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
     switch (msg) {
         case WM_NCHITTEST:
             return HTTRANSPARENT;
-        case WM_GETDLGCODE:
-            return DLGC_STATIC;
         case WM_ERASEBKGND:
             return 1;
         case WM_PAINT: {
@@ -399,8 +439,9 @@ LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
                 form->paint_label(form->position_of(w), reinterpret_cast<HDC>(wp));
             return 0;
         case WM_SETTEXT: {
-            const LRESULT r = DefWindowProcA(w, msg, wp, lp);
+            const LRESULT r = pass_on(w, msg, wp, lp);
             InvalidateRect(w, nullptr, FALSE);
+            NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, w, OBJID_WINDOW, CHILDID_SELF);
             return r;
         }
         case WM_ENABLE:
@@ -412,21 +453,8 @@ LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
             return pos >= 0 ? reinterpret_cast<LRESULT>(form->controls[pos].font) : 0;
         }
         default:
-            return DefWindowProcA(w, msg, wp, lp);
+            return pass_on(w, msg, wp, lp);
     }
-}
-
-void register_label_class() {
-    static const bool registered = [] {
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = &label_proc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-        wc.lpszClassName = kLabelClass;
-        return RegisterClassExA(&wc) != 0;
-    }();
-    (void)registered;
 }
 
 // The right button reports a mouse-down and leaves the selection alone.

@@ -27,6 +27,7 @@ struct Form::Impl final : win32::Window {
         std::optional<Rgb> fore;  // text (or line) colour set at run time
         HFONT font = nullptr;     // one of Impl::fonts
         win32::Brush back_brush;  // list and text boxes with a back colour
+        bool alert = false;       // labels: see Control::set_alert
     };
     // Where a menu item lives: its menu and position there.
     struct MenuState {
@@ -48,7 +49,16 @@ struct Form::Impl final : win32::Window {
 
     // --- children, menus, fonts (form_build.cpp) ---
     HFONT font_for(const FontSpec& f);
+    // Pixels for twips at the window's DPI.
+    int px_x(int twips) const { return MulDiv(twips, dpi_x, 1440); }
+    int px_y(int twips) const { return MulDiv(twips, dpi_y, 1440); }
+    // Every control's place and font from its twips at the window's DPI.
+    void layout_children();
     void create_children();
+    // The window moved to a screen of another DPI: it and its controls are
+    // laid out again from their twips, at the same size in inches and about
+    // the same centre.
+    void change_dpi(int dpi);
     void create_tool_tips();
     // Builds the menu bar (nullptr when the form has none), the pop-up menus
     // outside the bar and the accelerator table.
@@ -62,6 +72,10 @@ struct Form::Impl final : win32::Window {
     void refresh_label(int pos);
     void invalidate_drawn(int pos);
     HBRUSH back_brush() const;
+    // The colours control `pos` is drawn with now.
+    DrawColours colours(int pos) const;
+    // The system's colours or high contrast changed: every part repaints.
+    void repaint_all();
 
     // --- helpers ---
     int position_of(HWND child) const;
@@ -94,6 +108,8 @@ struct Form::Impl final : win32::Window {
     std::vector<HWND> disabled_by_modal;
     HWND active_before_modal = nullptr;
     unsigned paint_count = 0;
+    int dpi_x = 96, dpi_y = 96;
+    std::optional<SIZE> outer_twips;  // the last size set in twips
 
 private:
     LRESULT handle_message(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -136,10 +152,13 @@ void subclass(HWND w, WNDPROC proc);
 LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept;
 LRESULT CALLBACK button_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept;
 
-// The window class of labels, and its procedure (form_build.cpp).
-inline constexpr const char* kLabelClass = "KvLabel";
-void register_label_class();
+// The procedure put in front of labels, which are system static controls
+// that the form draws (form_build.cpp).
 LRESULT CALLBACK label_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept;
+
+// The system's colours and high-contrast state, read once and again after
+// each change of the settings (refresh_system_colours, form_paint.cpp).
+void refresh_system_colours();
 
 // A function of a system library loaded when first needed, which stays
 // loaded for the rest of the process; nullptr when either is missing
@@ -154,8 +173,12 @@ struct ScreenDpi {
 };
 const ScreenDpi& screen_dpi();
 
-// Fonts: "MS Sans Serif" 8.25 pt unless the layout names a face.
-Font create_font(const FontSpec& f);
+// Fonts: "MS Sans Serif" 8.25 pt unless the layout names a face, at the
+// screen's DPI unless one is given.
+Font create_font(const FontSpec& f, int dpi = 0);
+// The DPI of the screen a window is on (GetDpiForWindow where the system
+// has it), or 0.
+int window_dpi(HWND w);
 
 }  // namespace win32
 

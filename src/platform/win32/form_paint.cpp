@@ -86,14 +86,13 @@ void Form::Impl::paint_form() {
             const ControlSpec& c = spec.controls[i];
             const ControlState& s = controls[i];
             if (!s.visible) continue;
-            const COLORREF line = to_colorref(s.fore.value_or(
-                c.fore.value_or(win32::from_colorref(GetSysColor(COLOR_WINDOWTEXT)))));
+            const DrawColours drawn = colours(static_cast<int>(i));
+            const COLORREF line = to_colorref(drawn.fore);
             switch (c.kind) {
                 case ControlKind::Shape: {
                     win32::Pen pen(CreatePen(PS_INSIDEFRAME, c.line_width, line));
                     win32::Brush fill;
-                    if ((c.flags & kFilled) && c.back)
-                        fill.reset(CreateSolidBrush(to_colorref(*c.back)));
+                    if (drawn.back) fill.reset(CreateSolidBrush(to_colorref(*drawn.back)));
                     win32::Selected p(mem.get(), pen.get());
                     win32::Selected b(mem.get(), fill ? static_cast<HGDIOBJ>(fill.get())
                                                       : GetStockObject(NULL_BRUSH));
@@ -166,14 +165,14 @@ void Form::Impl::paint_label(int pos, HDC target) {
             const ControlState& s = controls[i];
             if (c.kind != ControlKind::Label || !s.hwnd) continue;
             if (i != pos && (!shown(s.hwnd) || !overlaps(s.rect, r))) continue;
+            const DrawColours drawn = colours(i);
             if (!(c.flags & kTransparent)) {
                 win32::Brush fill;
-                if (c.back) fill.reset(CreateSolidBrush(to_colorref(*c.back)));
+                if (drawn.back) fill.reset(CreateSolidBrush(to_colorref(*drawn.back)));
                 FillRect(mem.get(), &s.rect, fill ? fill.get() : GetSysColorBrush(COLOR_BTNFACE));
             }
-            const Rgb fore = s.fore.value_or(c.fore.value_or(default_fore(c.kind)));
-            SetTextColor(mem.get(),
-                         IsWindowEnabled(s.hwnd) ? to_colorref(fore) : GetSysColor(COLOR_GRAYTEXT));
+            SetTextColor(mem.get(), IsWindowEnabled(s.hwnd) ? to_colorref(drawn.fore)
+                                                            : GetSysColor(COLOR_GRAYTEXT));
             win32::Selected font(mem.get(), s.font);
             std::string text = win32::window_text(s.hwnd);
             // Blanks at the end are invisible, but would wrap onto lines of
@@ -185,6 +184,50 @@ void Form::Impl::paint_label(int pos, HDC target) {
         SetViewportOrgEx(mem.get(), 0, 0, nullptr);
         BitBlt(target, 0, 0, w, h, mem.get(), 0, 0, SRCCOPY);
     }
+}
+
+namespace {
+
+SystemColours read_system_colours() {
+    HIGHCONTRASTA hc{};
+    hc.cbSize = sizeof hc;
+    const bool on = SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) &&
+                    (hc.dwFlags & HCF_HIGHCONTRASTON);
+    // Wine cannot turn high contrast on: the end-to-end tests start the
+    // program with this variable to see it paint as it would. It changes
+    // colours only.
+    char forced[4]{};
+    const bool test = GetEnvironmentVariableA("KV_TEST_HIGH_CONTRAST", forced, sizeof forced) == 1 &&
+                      forced[0] == '1';
+    const auto sys = [](int index) { return win32::from_colorref(GetSysColor(index)); };
+    return {on || test, sys(COLOR_WINDOW), sys(COLOR_WINDOWTEXT), sys(COLOR_HIGHLIGHT),
+            sys(COLOR_HIGHLIGHTTEXT)};
+}
+
+SystemColours& cached_colours() {
+    static SystemColours colours = read_system_colours();
+    return colours;
+}
+
+}  // namespace
+
+SystemColours system_colours() { return cached_colours(); }
+
+void win32::refresh_system_colours() { cached_colours() = read_system_colours(); }
+
+DrawColours Form::Impl::colours(int pos) const {
+    const ControlState& s = controls[pos];
+    return draw_colours(spec.controls[pos], s.fore, s.alert, default_fore(spec.controls[pos].kind),
+                        cached_colours());
+}
+
+void Form::Impl::repaint_all() {
+    if (!exists()) return;
+    form_brush.reset();
+    if (spec.back && !cached_colours().high_contrast)
+        form_brush.reset(CreateSolidBrush(to_colorref(*spec.back)));
+    RedrawWindow(hwnd(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void Form::Impl::fit_label_to_text(int pos) {

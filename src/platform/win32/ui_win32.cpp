@@ -50,6 +50,13 @@ const ScreenDpi& screen_dpi() {
     return dpi;
 }
 
+int window_dpi(HWND w) {
+    using GetDpi = UINT(WINAPI*)(HWND);
+    static const auto get = reinterpret_cast<GetDpi>(
+        reinterpret_cast<void*>(library_function("user32.dll", "GetDpiForWindow")));
+    return get ? static_cast<int>(get(w)) : 0;
+}
+
 HWND hidden_owner() {
     static OwnerWindow owner;
     return owner.hwnd();
