@@ -20,6 +20,7 @@ Form1::Form1(ProgramState& state, Form4& lock, AboutBox& about, frmSplash& splas
       StartupMenu(static_cast<MainWindow&>(*this)),
       HelpMenu(*this, about),
       Credentials(*this, static_cast<StartupMenu&>(*this), static_cast<AttemptLog&>(*this)),
+      WalkAway(static_cast<MainWindow&>(*this), *this),
       lock_(lock),
       splash_(splash) {}
 
@@ -35,6 +36,7 @@ void Form1::Form_Load() {
     window_.center_on_screen();
     window_.set_caption(title_with_version());
     load_startup_checks();
+    load_away_checks();
     load_list3();
 }
 
@@ -96,7 +98,8 @@ void Form1::show_after_lock() {
     }
 }
 
-void Form1::show_lock() {
+void Form1::lock_for(LockReason why) {
+    lock_.set_reason(why);
     lock_.Show();
     if (lock_.loaded()) return;
     Hide();
@@ -112,12 +115,27 @@ void Form1::show_with_lock_armed(platform::WindowState state) {
 
 void Form1::timerz_Timer() {
     set_timer("timerz", false);
-    show_lock();
+    lock_for(LockReason::Comeback);
 }
 
 void Form1::lock_and_hide() {
     program_.main_unlocked = 0;
     set_window_state(platform::WindowState::Minimized);
+}
+
+// The menu reads what is stored as it opens: a policy set meanwhile shows.
+void Form1::on_menu_open(std::string_view item) {
+    if (item == "options" || item == "mnuAway" || item == "mnuIdle") load_away_checks();
+}
+
+bool Form1::may_lock_when_away() {
+    return loaded() && !in_login_ && !lock_.holding() && store::question_stored();
+}
+
+// A lock due back comes now instead.
+void Form1::lock_when_away(LockReason why) {
+    set_timer("timerz", false);
+    lock_for(why);
 }
 
 void Form1::quit() { platform::end_process(); }

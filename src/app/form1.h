@@ -12,6 +12,7 @@
 #include "log/log_viewer.h"
 #include "options/colors.h"
 #include "options/startup.h"
+#include "options/walk_away.h"
 #include "setup/credentials.h"
 #include "ui/form_base.h"
 #include "ui/layouts.h"
@@ -27,7 +28,9 @@ class Form1 : public RoutedForm<Form1, layout::kForm1>,
               public StartupMenu,
               public HelpMenu,
               public Credentials,
-              public LockHost {
+              public WalkAway,
+              public LockHost,
+              public AwayHost {
 public:
     Form1(ProgramState& state, Form4& lock, AboutBox& about, frmSplash& splash);
 
@@ -36,7 +39,8 @@ public:
     void show_after_lock() override;
     // Shows the lock screen. One whose window cannot be created fails
     // closed: this window hides and timerz tries again 50 ms later.
-    void show_lock();
+    void show_lock() { lock_for(LockReason::Key); }
+    void lock_for(LockReason why);
     // The start-up's hand-over: shows this window in `state` with the lock
     // armed. The show itself does not raise the lock screen (main_unlocked is
     // 1 while it runs); the next paint after it does (it is 0 afterwards).
@@ -51,6 +55,14 @@ public:
     void scrlock_Click();
 
     void on_mouse_down(std::string_view control, platform::MouseButton button) override;
+    void on_menu_open(std::string_view item) override;
+
+    // The walk-away part's locks and covers.
+    bool may_lock_when_away() override;
+    void lock_when_away(LockReason why) override;
+    void hold_under_lock() override { cover_under_lock(); }
+    void lock_answered() override { uncover(); }
+    void after_unlock() override { restore_main_window(); }
 
 protected:
     void Form_Load() override;
@@ -101,6 +113,14 @@ struct Routes<Form1> : NoRoutes<Form1> {
         {"autorun", run<&Form1::autorun_Click>},
         {"autorunatstart", run<&Form1::autorunatstart_Click>},
         {"noautorun", run<&Form1::noautorun_Click>},
+        {"mnuIdleNever", run<&Form1::mnuIdleNever_Click>},
+        {"mnuIdle1", run<&Form1::mnuIdle1_Click>},
+        {"mnuIdle5", run<&Form1::mnuIdle5_Click>},
+        {"mnuIdle10", run<&Form1::mnuIdle10_Click>},
+        {"mnuIdle15", run<&Form1::mnuIdle15_Click>},
+        {"mnuIdle30", run<&Form1::mnuIdle30_Click>},
+        {"mnuSleepLock", run<&Form1::mnuSleepLock_Click>},
+        {"mnuCover", run<&Form1::mnuCover_Click>},
         {"abtDulcimet", run<&Form1::abtDulcimet_Click>},
         {"mnuOnline", run<&Form1::mnuOnline_Click>},
         {"mnuEmail", run<&Form1::mnuEmail_Click>},

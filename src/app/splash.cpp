@@ -101,7 +101,7 @@ void frmSplash::start_handover() {
     } else {
         program_.main_unlocked = 1;
         main_.load_color();
-        main_.show_lock();
+        main_.lock_for(LockReason::Start);
     }
 }
 

@@ -55,6 +55,7 @@ void Form4::Form_Paint(platform::Painter& p) {
 // others, the pointer back onto "&Enter" and the keyboard back to the lock.
 void Form4::Timer2_Timer() {
     hold_window();
+    host_.hold_under_lock();
     // The keyboard first: a change of the foreground may free the pointer.
     if (platform::foreground_window() != window_.handle()) {
         take_keyboard();
@@ -131,6 +132,7 @@ void Form4::Command1_Click() {
 
 void Form4::release() {
     program_.lock_released = true;
+    host_.lock_answered();
     platform::system_parameters_info(kSpiSetScreenSaverRunning, 0);
     set_timer("Timer2", false);
     set_topmost(window_.handle(), kNotTopmost);
@@ -151,6 +153,7 @@ void Form4::release() {
         program_.main_unlocked = 1;
         colours_.load_color();
     }
+    host_.after_unlock();
 }
 
 void Form4::refuse(const std::string& typed) {

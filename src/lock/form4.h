@@ -12,6 +12,7 @@
 #include "platform/system.h"
 #include "ui/form_base.h"
 #include "ui/layouts.h"
+#include "ui/lock_reason.h"
 
 namespace kv {
 
@@ -21,6 +22,13 @@ public:
     // With lock_released the main window shows again; otherwise it hides,
     // and the lock screen comes back 50 ms later.
     virtual void show_after_lock() = 0;
+    // What else the lock holds, at its load and at each tick of its guard,
+    // before it raises itself (the covers).
+    virtual void hold_under_lock() = 0;
+    // The right answer, before the security alert.
+    virtual void lock_answered() = 0;
+    // After the lock screen unloaded with the right answer.
+    virtual void after_unlock() = 0;
 
 protected:
     ~LockHost() = default;
@@ -46,6 +54,11 @@ public:
     bool holding() const;
     // Brings the lock screen forward with the keyboard.
     void take_keyboard();
+    // Why the next lock comes; a lock that holds keeps its own.
+    void set_reason(LockReason why) {
+        if (!loaded()) reason_ = why;
+    }
+    LockReason reason() const { return reason_; }
 
 protected:
     void Form_Load() override;
@@ -81,6 +94,7 @@ private:
     platform::Rect home_rect_;
     std::optional<platform::TaskKeyBlock> task_keys_;
     int keyboard_checks_ = 0;  // ticks that take the keyboard once more
+    LockReason reason_ = LockReason::Key;
 };
 
 template <>

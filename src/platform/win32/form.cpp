@@ -305,6 +305,11 @@ LRESULT Form::Impl::handle_message(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_TIMER:
             on_timer(wp);
             return 0;
+        case WM_INITMENUPOPUP:
+            for (std::size_t i = 0; i < menus.size(); ++i)
+                if (menus[i].submenu == reinterpret_cast<HMENU>(wp))
+                    events.on_menu_open(spec.menus[i].name);
+            return 0;
         case WM_CLOSE:
             events.on_close();  // the handler decides whether the form goes
             return 0;
