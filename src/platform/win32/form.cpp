@@ -293,6 +293,11 @@ std::optional<SysCommand> sys_command_of(WPARAM wp) {
 }  // namespace
 
 LRESULT Form::Impl::handle_message(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == win32::menu_state_message() && msg != 0) {
+        if (wp >= menus.size() || !menus[wp].parent) return -1;
+        const UINT state = GetMenuState(menus[wp].parent, menus[wp].position, MF_BYPOSITION);
+        return state == static_cast<UINT>(-1) ? -1 : static_cast<LRESULT>(state);
+    }
     switch (msg) {
         case WM_ERASEBKGND:
             return on_erase_background(reinterpret_cast<HDC>(wp));
