@@ -56,17 +56,6 @@ protected:
         ASSERT_TRUE(reg_write_raw(kPolicyKey, name, REG_DWORD, dword(v)));
     }
 
-    // Starts locked, answers, and returns the main window.
-    HWND start_unlocked() {
-        start_locked();
-        if (HasFatalFailure()) return nullptr;
-        answer(kAnswer);
-        if (HasFatalFailure()) return nullptr;
-        HWND main = program_.wait_window(kMainClass, kMainCaption);
-        EXPECT_TRUE(main) << "the main window did not come up unlocked";
-        return main;
-    }
-
     // The hidden start: the main window minimised, waiting for Pause.
     HWND start_hidden() {
         kv::store::set_login_hidden();

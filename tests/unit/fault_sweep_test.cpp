@@ -140,11 +140,6 @@ protected:
         return *scramble(kScrambleKey, fixed(text, width)) + '\0';
     }
 
-    void open_unlocked() {
-        store_credentials();
-        p().main_unlocked = 1;
-        p().form1().Show();
-    }
     bool checked(const char* item) { return p().form1().window().menu(item).checked(); }
 
     std::vector<Flow> flows();

@@ -24,14 +24,6 @@ std::string dword(std::uint32_t v) {
 
 class Away : public ProgramTest {
 protected:
-    // Unlocked at the main window, as after the right answer.
-    void open_unlocked() {
-        store_credentials();
-        p().main_unlocked = 1;
-        p().form1().Show();
-        sim::pump();
-        ASSERT_TRUE(shown("Form1"));
-    }
     void put_policy(const char* name, std::uint32_t v) {
         sim::put_value(store::kPolicyKey, name, platform::kRegDword, dword(v));
     }
