@@ -71,19 +71,19 @@ void WalkAway::mnuCover_Click() {
 
 // Once a second. The time without input counts from the last answer at the
 // latest, whatever input the system saw.
+// While a lock holds nothing is read: the host says no first.
 void WalkAway::on_second() {
     std::uint32_t quiet = platform::input_idle_ms();
-    if (quiet < kShortestLimitMs) return;
     if (answered_at_) quiet = std::min(quiet, platform::tick_ms() - *answered_at_);
+    if (quiet < kShortestLimitMs || !host_.may_lock_when_away()) return;
     if (idle_limit_reached(quiet, store::idle_lock_secs().value)) lock_away(LockReason::Idle);
 }
 
 void WalkAway::on_suspend() {
-    if (store::sleep_lock().value) lock_away(LockReason::Sleep);
+    if (store::sleep_lock().value && host_.may_lock_when_away()) lock_away(LockReason::Sleep);
 }
 
 void WalkAway::lock_away(LockReason why) {
-    if (!host_.may_lock_when_away()) return;
     before_ = Before{main_.state().main_unlocked == 0 &&
                          main_.window().state() == platform::WindowState::Minimized,
                      main_.ctl("List2").visible()};
