@@ -22,7 +22,7 @@ struct SessionWatch::Impl {
     SessionEvents* events;
 };
 
-SessionWatch::SessionWatch(SessionEvents& events) : impl_(std::make_unique<Impl>(&events)) {
+SessionWatch::SessionWatch(SessionEvents& events) : impl_(std::make_unique<Impl>(Impl{&events})) {
     world().watch = &events;
     world().watch_due = world().now_ms + 1000;
 }
