@@ -71,8 +71,10 @@ void WalkAway::mnuCover_Click() {
 
 // Once a second. The time without input counts from the last answer at the
 // latest, whatever input the system saw.
-// While a lock holds nothing is read: the host says no first.
+// While a lock holds only the covers' setting is read (the host says no to
+// another lock first).
 void WalkAway::on_second() {
+    if (covers_wanted_) decide_covers();
     std::uint32_t quiet = platform::input_idle_ms();
     if (answered_at_) quiet = std::min(quiet, platform::tick_ms() - *answered_at_);
     if (quiet < kShortestLimitMs || !host_.may_lock_when_away()) return;
@@ -105,10 +107,15 @@ void WalkAway::restore_main_window() {
 
 // --- covers -------------------------------------------------------------------
 
+// On a touch or pen machine a finger reaches past the held pointer: there
+// the covers are always up.
+void WalkAway::decide_covers() {
+    covers_wanted_ = store::cover_screen().value || platform::touch_ready();
+    if (!*covers_wanted_) covers_.clear();
+}
+
 void WalkAway::cover_under_lock() {
-    // On a touch or pen machine a finger reaches past the held pointer:
-    // there the covers are always up.
-    if (!covers_wanted_) covers_wanted_ = store::cover_screen().value || platform::touch_ready();
+    if (!covers_wanted_) decide_covers();
     if (!*covers_wanted_) return;
     if (covers_.empty() || monitors_changed_) {
         covers_.clear();

@@ -69,6 +69,7 @@ private:
 
     void choose_idle(unsigned minutes);
     void lock_away(LockReason why);
+    void decide_covers();
 
     MainWindow& main_;
     AwayHost& host_;
@@ -79,7 +80,8 @@ private:
         bool log_shown = false;
     };
     std::optional<Before> before_;
-    // Whether this lock is covered, decided at its load.
+    // Whether this lock is covered: decided at its load and again each
+    // second while it holds; nothing while no lock is up.
     std::optional<bool> covers_wanted_;
     struct Placed {
         platform::Rect monitor;

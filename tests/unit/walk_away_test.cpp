@@ -450,6 +450,19 @@ TEST_F(Away, CoversComeBackWithTheLockAndAreRemadeByTheGuard) {
     EXPECT_EQ(world().covers.size(), 2u);
 }
 
+TEST_F(Away, ACoverPolicySetWhileLockedAppliesWithinASecond) {
+    open_unlocked();
+    sim::click(*form("Form1"), "Command9");
+    ASSERT_TRUE(sim::live_covers().empty());
+    put_policy(store::kCoverScreenPolicy, 1);
+    sim::advance(1100);
+    EXPECT_EQ(sim::live_covers().size(), 1u);
+    put_policy(store::kCoverScreenPolicy, 0);
+    sim::advance(1100);
+    EXPECT_TRUE(sim::live_covers().empty());
+    EXPECT_TRUE(locked());
+}
+
 TEST_F(Away, ACoverThatCannotBeMadeLeavesTheLockHolding) {
     open_unlocked();
     put_user(store::kCoverValue, "1");
