@@ -13,6 +13,10 @@
 //       lines, as the main window shows them, to the text file LINES
 //   driver f12 ROUNDS           F12 in the main window to a lock screen that
 //                               is painted, topmost and holds the pointer
+//   driver away ROUNDS          with a 2 s idle policy and the lock before
+//                               sleep: the last input to a holding lock
+//                               (minus the limit), and the suspend message
+//                               to a holding lock
 //   driver hold EXE CLASS       starts EXE and returns once its window holds
 //                               (topmost, pointer confined); prints the pid
 #include <windows.h>
@@ -374,6 +378,79 @@ int cmd_f12(int rounds) {
     return 0;
 }
 
+// --- when the user walks away ---------------------------------------------------------
+
+constexpr const char* kPolicyKey = "SOFTWARE\\Policies\\Orvane\\Kestrova";
+
+bool put_policy(const char* name, DWORD v) {
+    HKEY k = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPolicyKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    const bool ok = RegSetValueExA(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v),
+                                   sizeof v) == ERROR_SUCCESS;
+    RegCloseKey(k);
+    return ok;
+}
+
+// As the system's broadcast: every top-level window of the process.
+void post_suspend(DWORD pid) {
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid) PostMessageA(w, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    }
+}
+
+// The pointer one pixel there and back: input as a user's.
+void nudge() {
+    INPUT in[2]{};
+    for (int i = 0; i < 2; ++i) {
+        in[i].type = INPUT_MOUSE;
+        in[i].mi.dwFlags = MOUSEEVENTF_MOVE;
+        in[i].mi.dx = i == 0 ? 1 : -1;
+    }
+    SendInput(2, in, sizeof(INPUT));
+}
+
+int cmd_away(int rounds) {
+    constexpr int kLimitMs = 2000;
+    if (cmd_prepare_lock() != 0 || !put_policy("InactivityTimeoutSecs", kLimitMs / 1000) ||
+        !put_policy("LockBeforeSleep", 1))
+        return 1;
+    Process p;
+    int rc = p.start("kvstrn.exe") && poll([&] { return holds(p.pid); }, 30000) ? 0 : 1;
+    for (int r = 0; r < rounds && rc == 0; ++r) {
+        const auto main_back = [&] {
+            return unlock(p.pid) && poll([&] { return visible_window("KvForm1", p.pid); }, 10000);
+        };
+        if (!main_back()) {
+            rc = 1;
+            break;
+        }
+        auto t0 = Clock::now();
+        post_suspend(p.pid);
+        if (!poll([&] { return holds(p.pid); }, 10000) || !main_back()) {
+            std::fprintf(stderr, "the suspend message did not lock\n");
+            rc = 1;
+            break;
+        }
+        std::printf("suspend %.2f\n", ms_since(t0));
+        nudge();
+        t0 = Clock::now();
+        if (!poll([&] { return holds(p.pid); }, kLimitMs + 10000)) {
+            std::fprintf(stderr, "no idle lock\n");
+            rc = 1;
+            break;
+        }
+        std::printf("idle %.2f\n", ms_since(t0) - kLimitMs);
+        std::fflush(stdout);
+    }
+    p.kill();
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kPolicyKey);
+    return rc;
+}
+
 // --- a program left running for the CPU and memory figures -------------------
 
 int cmd_hold(const std::string& exe, const std::string& cls) {
@@ -411,6 +488,7 @@ int main(int argc, char** argv) {
     if (a[0] == "prepare-lock") return cmd_prepare_lock();
     if (a[0] == "prepare-log" && a.size() == 4) return cmd_prepare_log(num(1), a[2], a[3]);
     if (a[0] == "f12" && a.size() == 2) return cmd_f12(num(1));
+    if (a[0] == "away" && a.size() == 2) return cmd_away(num(1));
     if (a[0] == "hold" && a.size() == 3) return cmd_hold(a[1], a[2]);
     std::fprintf(stderr, "driver: unknown command\n");
     return 2;

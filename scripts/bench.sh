@@ -9,6 +9,8 @@
 #              30 s, read from /proc, against the guard floor
 #   log load   the time 10,000 log records add to the main window's load,
 #              against a sorted list box that takes the same lines
+#   away       the idle lock after its limit, and the suspend message to a
+#              lock screen that is painted, topmost and holds the pointer
 #   memory     resident set while locked, against the guard floor
 #   size       bytes of kvstrn.exe
 # kvstrn.exe is the shipped one: built as scripts/release.sh builds it, in
@@ -22,8 +24,9 @@
 # Environment: KV_BENCH_ROUNDS (start launches per program, 31),
 # KV_BENCH_F12 (F12 rounds, 20), KV_BENCH_CPU_SECONDS (30), KV_BENCH_CPU_ROUNDS
 # (2, each program in turn),
-# KV_BENCH_LOG_ROUNDS (log-load launches per case, 15), KV_BENCH_ONLY (a
-# blank-separated subset of: start f12 cpu log).
+# KV_BENCH_LOG_ROUNDS (log-load launches per case, 15), KV_BENCH_AWAY (idle
+# and suspend rounds, 10), KV_BENCH_ONLY (a blank-separated subset of: start
+# f12 away cpu log).
 set -uo pipefail
 
 # shellcheck source=scripts/lib.sh
@@ -36,7 +39,8 @@ CPU_SECONDS=${KV_BENCH_CPU_SECONDS:-30}
 CPU_ROUNDS=${KV_BENCH_CPU_ROUNDS:-3}
 LOG_ROUNDS=${KV_BENCH_LOG_ROUNDS:-15}
 LOG_RECORDS=10000
-ONLY=" ${KV_BENCH_ONLY:-start f12 cpu log} "
+AWAY_ROUNDS=${KV_BENCH_AWAY:-10}
+ONLY=" ${KV_BENCH_ONLY:-start f12 away cpu log} "
 BENCH="$KV_BUILD/bench-run"
 MAIN="$BENCH/prefix-main"
 FLOOR="$BENCH/prefix-floor"
@@ -223,6 +227,18 @@ if wanted f12; then
         "$fm ms ($fmin)" "—" "—" "≤ 50 ms"
     row "F12: of which to the lock painted / to topmost with the pointer held" \
         "$fpm ms ($fpmin) / $fgm ms ($fgmin)" "—" "—" "—"
+    kv_wine_stop "$MAIN"
+fi
+
+if wanted away; then
+    kv_log "walk-away locks: $AWAY_ROUNDS rounds of a suspend message and 2 s without input"
+    driver "$MAIN" away "$AWAY_ROUNDS" | tee -a "$RAW" | awk '{ printf "." } END { print "" }'
+    read -r im imin in <<<"$(stats "$RAW" idle)"
+    read -r sm smin sn <<<"$(stats "$RAW" suspend)"
+    row "Idle lock: from the limit (2 s after the last input) to a painted lock holding the pointer, median (min) of $in" \
+        "$im ms ($imin)" "—" "—" "≤ 1,500 ms"
+    row "Suspend message to a painted, topmost lock holding the pointer, median (min) of $sn" \
+        "$sm ms ($smin)" "—" "—" "as F12"
     kv_wine_stop "$MAIN"
 fi
 

@@ -19,7 +19,8 @@ Form1::Form1(ProgramState& state, Form4& lock, AboutBox& about, frmSplash& splas
       colours_(*this),
       startup_(*this),
       help_(*this, about),
-      credentials_(*this, startup_, log_) {}
+      credentials_(*this, startup_, log_),
+      away_(*this, *this, colours_) {}
 
 void Form1::Form_Load() {
     // Pause brings the main window forward from any application. Where the
@@ -33,6 +34,7 @@ void Form1::Form_Load() {
     window_.center_on_screen();
     window_.set_caption(title_with_version());
     startup_.load_startup_checks();
+    away_.load_away_checks();
     // Attempts recorded before this window loaded were written after a read
     // of the file: they show as they are, as if it had loaded first.
     viewer_.records_reset();
@@ -131,6 +133,21 @@ void Form1::lock_and_hide() {
     armed_ = LockReason::Key;
     program_.main_unlocked = 0;
     set_window_state(platform::WindowState::Minimized);
+}
+
+// The menu reads what is stored as it opens: a policy set meanwhile shows.
+void Form1::on_menu_open(std::string_view item) {
+    if (item == "options" || item == "mnuAway" || item == "mnuIdle") away_.load_away_checks();
+}
+
+bool Form1::may_lock_when_away() {
+    return loaded() && !in_login_ && !lock_.holding() && store::question_stored();
+}
+
+// A lock due back comes now instead.
+void Form1::lock_when_away(LockReason why) {
+    set_timer("timerz", false);
+    show_lock(why);
 }
 
 void Form1::quit() { platform::end_process(); }

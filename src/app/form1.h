@@ -14,6 +14,7 @@
 #include "log/log_viewer.h"
 #include "options/colors.h"
 #include "options/startup.h"
+#include "options/walk_away.h"
 #include "setup/credentials.h"
 #include "ui/form_base.h"
 #include "ui/layouts.h"
@@ -22,9 +23,9 @@ namespace kv {
 
 class frmSplash;
 
-// The main window carries its parts as members; the lock screen sees it
-// only as its host.
-class Form1 : public RoutedForm<Form1, layout::kForm1>, public LockHost {
+// The main window carries its parts as members; the lock screen and the
+// walk-away part see it only as their host.
+class Form1 : public RoutedForm<Form1, layout::kForm1>, public LockHost, public AwayHost {
 public:
     Form1(ProgramState& state, Form4& lock, AboutBox& about, frmSplash& splash);
 
@@ -52,6 +53,13 @@ public:
     void show_log() override { viewer_.show_log(); }
     void reapply_colour() override { colours_.load_color(); }
     void paint_background(platform::Painter& p) override;
+    void hold_under_lock() override { away_.cover_under_lock(); }
+    void lock_answered() override { away_.uncover(); }
+    void after_unlock() override { away_.restore_main_window(); }
+
+    // What the walk-away part asks of it.
+    bool may_lock_when_away() override;
+    void lock_when_away(LockReason why) override;
 
     // Shows the lock screen. One whose window cannot be created fails
     // closed: this window hides and timerz tries again 50 ms later.
@@ -72,6 +80,7 @@ public:
     void scrlock_Click();
 
     void on_mouse_down(std::string_view control, platform::MouseButton button) override;
+    void on_menu_open(std::string_view item) override;
 
 protected:
     void Form_Load() override;
@@ -93,6 +102,7 @@ private:
     StartupMenu startup_;
     HelpMenu help_;
     Credentials credentials_;
+    WalkAway away_;
     bool in_login_ = false;  // the first-run set-up runs from a paint
     // Why the next paint locks, for the event log.
     LockReason armed_ = LockReason::Start;
@@ -138,6 +148,14 @@ struct Routes<Form1> : NoRoutes<Form1> {
             {"autorun", on<&Form1::startup_, &StartupMenu::autorun_Click>},
             {"autorunatstart", on<&Form1::startup_, &StartupMenu::autorunatstart_Click>},
             {"noautorun", on<&Form1::startup_, &StartupMenu::noautorun_Click>},
+            {"mnuIdleNever", on<&Form1::away_, &WalkAway::mnuIdleNever_Click>},
+            {"mnuIdle1", on<&Form1::away_, &WalkAway::mnuIdle1_Click>},
+            {"mnuIdle5", on<&Form1::away_, &WalkAway::mnuIdle5_Click>},
+            {"mnuIdle10", on<&Form1::away_, &WalkAway::mnuIdle10_Click>},
+            {"mnuIdle15", on<&Form1::away_, &WalkAway::mnuIdle15_Click>},
+            {"mnuIdle30", on<&Form1::away_, &WalkAway::mnuIdle30_Click>},
+            {"mnuSleepLock", on<&Form1::away_, &WalkAway::mnuSleepLock_Click>},
+            {"mnuCover", on<&Form1::away_, &WalkAway::mnuCover_Click>},
             {"abtDulcimet", on<&Form1::help_, &HelpMenu::abtDulcimet_Click>},
             {"mnuOnline", on<&Form1::help_, &HelpMenu::mnuOnline_Click>},
             {"mnuEmail", on<&Form1::help_, &HelpMenu::mnuEmail_Click>},

@@ -19,8 +19,9 @@ constexpr platform::Rgb kRed{255, 0, 0};
 
 std::string lock_caption() { return title_with_version() + "  (Kestrova is Activated)"; }
 
+// A lock that holds keeps its own reason.
 void Form4::show_for(LockReason why) {
-    reason_ = why;
+    if (!loaded()) reason_ = why;
     Show();
 }
 
@@ -62,6 +63,7 @@ void Form4::Form_Paint(platform::Painter& p) {
 // others, the pointer back onto "&Enter" and the keyboard back to the lock.
 void Form4::Timer2_Timer() {
     hold_window();
+    host_.hold_under_lock();
     // The keyboard first: a change of the foreground may free the pointer.
     if (platform::foreground_window() != window_.handle()) {
         take_keyboard();
@@ -158,6 +160,7 @@ void Form4::Command1_Click() {
 
 void Form4::release() {
     program_.lock_released = true;
+    host_.lock_answered();
     platform::system_parameters_info(kSpiSetScreenSaverRunning, 0);
     set_timer("Timer2", false);
     set_topmost(window_.handle(), kNotTopmost);
@@ -180,6 +183,7 @@ void Form4::release() {
         program_.main_unlocked = 1;
         host_.reapply_colour();
     }
+    host_.after_unlock();
 }
 
 void Form4::refuse(const std::string& typed) {

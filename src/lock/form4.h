@@ -12,6 +12,7 @@
 #include "platform/system.h"
 #include "ui/form_base.h"
 #include "ui/layouts.h"
+#include "ui/lock_reason.h"
 
 namespace kv {
 
@@ -29,6 +30,13 @@ public:
     virtual void reapply_colour() = 0;
     // The background of a paint, in the current colour.
     virtual void paint_background(platform::Painter& p) = 0;
+    // What else the lock holds, at its load and at each tick of its guard,
+    // before it raises itself (the covers).
+    virtual void hold_under_lock() = 0;
+    // The right answer, before the security alert.
+    virtual void lock_answered() = 0;
+    // After the lock screen unloaded with the right answer.
+    virtual void after_unlock() = 0;
 
 protected:
     ~LockHost() = default;
@@ -53,6 +61,8 @@ public:
     bool holding() const;
     // Brings the lock screen forward with the keyboard.
     void take_keyboard();
+    // Why the lock that holds came.
+    LockReason reason() const { return reason_; }
 
 protected:
     void Form_Load() override;

@@ -9,24 +9,8 @@ namespace kv {
 
 using platform::EventType;
 
-const char* reason_name(LockReason why) {
-    switch (why) {
-        case LockReason::Key:
-            return "key";
-        case LockReason::Start:
-            return "start";
-        case LockReason::Idle:
-            return "idle";
-        case LockReason::Sleep:
-            return "sleep";
-        case LockReason::Comeback:
-            return "comeback";
-    }
-    return "key";
-}
-
 void LockEvents::locked(LockReason why) {
-    platform::report_event(EventType::Information, kEventLocked, reason_name(why));
+    platform::report_event(EventType::Information, kEventLocked, lock_reason_name(why));
 }
 
 void LockEvents::wrong_answer(bool logged) {

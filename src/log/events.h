@@ -6,20 +6,15 @@
 
 #include <cstdint>
 
-namespace kv {
+#include "ui/lock_reason.h"
 
-// Why the lock screen came up.
-enum class LockReason { Key, Start, Idle, Sleep, Comeback };
+namespace kv {
 
 // The event ids, as in the message table of kvstrn.exe.
 inline constexpr std::uint32_t kEventWrongAnswer = 1001;  // Warning
 inline constexpr std::uint32_t kEventUnlocked = 1002;     // Information
 inline constexpr std::uint32_t kEventLocked = 1003;       // Information
 inline constexpr std::uint32_t kEventLogFailed = 1004;    // Error
-
-// The reason as the event names it: "key", "start", "idle", "sleep" or
-// "comeback".
-const char* reason_name(LockReason why);
 
 // The lock's events, with the count of wrong answers since the last unlock.
 class LockEvents {

@@ -29,7 +29,8 @@ inline constexpr std::uint32_t kRegDword = 4;
 
 // Access masks.
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
-inline constexpr std::uint32_t kKeyAccess63 = 0x3F;  // query, set, create sub, enum, notify, link
+inline constexpr std::uint32_t kKeyAccess63 = 0x3F;
+inline constexpr std::uint32_t kKeyRead = 0x20019;  // KEY_READ: where writing is not allowed  // query, set, create sub, enum, notify, link
 
 // RegCreateKeyExA with an empty class, options 0 and default security.
 long reg_create_key(HKey root, std::string_view subkey, std::uint32_t access, HKey* result);

@@ -138,6 +138,8 @@ public:
     virtual void on_paint(Painter&) {}
     virtual void on_click(std::string_view /*control*/, int /*index*/) {}
     virtual void on_menu(std::string_view /*item*/) {}
+    // A menu is about to open: the item whose submenu it is.
+    virtual void on_menu_open(std::string_view /*item*/) {}
     virtual void on_timer(std::string_view /*timer*/) {}
     virtual void on_mouse_down(std::string_view /*control*/, MouseButton) {}
     // The user or another program asked the window to close. The handler

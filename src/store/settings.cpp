@@ -45,6 +45,7 @@ ValueRead read_sequence(std::string_view key, std::string_view name, std::uint32
     // A success with a size beyond the buffer would be the registry's fault;
     // the value is then taken as far as it was received.
     r.size = size;
+    r.type = type;
     buffer.resize(size == 0 ? 0 : std::min(size, kReadBufferSize) - 1);
     r.text = std::move(buffer);
     return r;

@@ -27,6 +27,7 @@ long write_checked(std::string_view key, std::string_view name, std::string_view
 struct ValueRead {
     long result = platform::kErrorFileNotFound;  // of the open, else of the query
     std::uint32_t size = 0;                      // the byte count returned
+    std::uint32_t type = platform::kRegNone;     // the value's type
     std::string text;  // the first size - 1 bytes; empty for a zero-byte value
     bool found() const { return result == platform::kErrorSuccess; }
 };

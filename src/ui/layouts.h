@@ -137,6 +137,18 @@ inline constexpr MenuSpec kForm1Menus[] = {
     {.name = "autorun", .caption = "&Startup Using Kestrova", .depth = 2},
     {.name = "autorunatstart", .caption = "&AutoRun at Windows Startup", .depth = 2},
     {.name = "noautorun", .caption = "&Disable AutoRun at Windows Startup", .depth = 2},
+    // What happens when the user walks away (options/walk_away.h).
+    {.name = "mnuAwaySep", .caption = "-", .depth = 1},
+    {.name = "mnuAway", .caption = "&When Away", .depth = 1},
+    {.name = "mnuIdle", .caption = "Lock When &Idle", .depth = 2},
+    {.name = "mnuIdleNever", .caption = "&Never", .depth = 3},
+    {.name = "mnuIdle1", .caption = "After &1 Minute", .depth = 3},
+    {.name = "mnuIdle5", .caption = "After &5 Minutes", .depth = 3},
+    {.name = "mnuIdle10", .caption = "After 1&0 Minutes", .depth = 3},
+    {.name = "mnuIdle15", .caption = "After 1&5 Minutes", .depth = 3},
+    {.name = "mnuIdle30", .caption = "After &30 Minutes", .depth = 3},
+    {.name = "mnuSleepLock", .caption = "Lock Before &Sleep", .depth = 2},
+    {.name = "mnuCover", .caption = "&Cover the Screen While Locked", .depth = 2},
     // Never in the bar: the pop-up menu over the log list.
     {.name = "mnuLog", .caption = "Log Menu", .in_bar = false},
     {.name = "mnuHide", .caption = "&Hide Log", .depth = 1},

@@ -145,6 +145,7 @@ bool reg_key_exists(const std::string& key, HKEY root) {
 
 void clean_program_registry() {
     reg_delete_tree(kVendorKey);
+    reg_delete_tree(kPolicyKey);
     reg_delete_tree(kZonesKey);
     reg_delete_value(kRunKey, "Kestrova");
     reg_delete_value(kRunKey, "Dulcimet");

@@ -58,6 +58,7 @@ void reg_delete_tree(const std::string& key, HKEY root = HKEY_LOCAL_MACHINE);
 bool reg_key_exists(const std::string& key, HKEY root = HKEY_LOCAL_MACHINE);
 
 inline constexpr const char* kVendorKey = "SOFTWARE\\Orvane\\Kestrova";
+inline constexpr const char* kPolicyKey = "SOFTWARE\\Policies\\Orvane\\Kestrova";
 inline constexpr const char* kVendorParent = "SOFTWARE\\Orvane";
 inline constexpr const char* kZonesKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones\\AddZones";

@@ -25,6 +25,7 @@
 
 #include "harness.h"
 #include "log/attempt_log.h"
+#include "store/away.h"
 #include "store/secrets.h"
 #include "store/settings.h"
 
@@ -388,12 +389,15 @@ protected:
         kv::store::set_alert();
         kv::store::set_login_lock();
         kv::store::write_value(kv::store::kVendorKey, "Color", "green");
+        kv::store::set_idle_lock_minutes(5);
+        kv::store::set_sleep_lock(true);
+        kv::store::set_cover(true);
         kv::store::add_autorun();
         ASSERT_TRUE(write_file(attempt_log(),
                                kv::log_record(kv::attempt_line("07/12/2026 09:15:02", "Amazon"))));
         ASSERT_TRUE(reg_read(kZonesKey, "Query"));
         ASSERT_TRUE(reg_read(kZonesKey, "Command"));
-        for (const char* v : {"Status", "Login", "Color"})
+        for (const char* v : {"Status", "Login", "Color", "IdleLock", "SleepLock", "Cover"})
             ASSERT_TRUE(reg_read(kVendorKey, v)) << v;
         ASSERT_TRUE(reg_read(kRunKey, "Kestrova"));
         ASSERT_EQ(file_size(attempt_log()), 40u);

@@ -216,6 +216,17 @@ protected:
         ASSERT_NO_FATAL_FAILURE(wait_lock(20s));
     }
 
+    // Starts the program, answers its lock screen and returns the main window.
+    HWND start_unlocked() {
+        start_locked();
+        if (HasFatalFailure()) return nullptr;
+        answer(kAnswer);
+        if (HasFatalFailure()) return nullptr;
+        HWND main = program_.wait_window("KvForm1", kMainCaption);
+        if (!main) ADD_FAILURE() << "the main window did not come up unlocked";
+        return main;
+    }
+
     // Waits for a lock screen of the running program and finds its controls.
     void wait_lock(Millis timeout = 10s) {
         lock_ = program_.wait_window("KvForm4", std::nullopt, timeout);

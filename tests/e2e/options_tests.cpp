@@ -102,17 +102,6 @@ std::string recorder_log() { return self_dir() + "\\recorder.log"; }
 // The unlocked main window, reached through the lock screen's right answer.
 class Options : public Lock {
 protected:
-    // Starts the program, answers its lock screen and returns the main window.
-    HWND start_unlocked() {
-        start_locked();
-        if (HasFatalFailure()) return nullptr;
-        answer(kAnswer);
-        if (HasFatalFailure()) return nullptr;
-        HWND main = program_.wait_window(kMainClass, kMainCaption);
-        if (!main) ADD_FAILURE() << "the main window did not come up unlocked";
-        return main;
-    }
-
     static HWND about_part(HWND about, const char* name) {
         const int pos = kv::layout::control_position(kv::layout::kAboutBox, name, -1);
         EXPECT_GE(pos, 0) << name << " is not in the About window's layout";

@@ -5,7 +5,10 @@
 // when the read sequence's query succeeds (only a zero-byte Login reads as
 // absent), fields keep their widths, each checkmark pair has exactly one
 // mark that follows what is stored, and the lock screen never unlocks for
-// an entry that does not match the stored answer.
+// an entry that does not match the stored answer. The walk-away values and
+// policies, read after the typed entry: a policy applies exactly when it is
+// a four-byte REG_DWORD (a switch only as 0 or 1), a user's value only as
+// REG_SZ text, and the menu shows one idle limit at most.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,6 +20,8 @@
 #include "lock/form4.h"
 #include "options/colors.h"
 #include "platform/sim/sim.h"
+#include "store/away.h"
+#include "store/policy_names.h"
 #include "store/secrets.h"
 #include "store/settings.h"
 #include "store/text.h"
@@ -63,6 +68,36 @@ std::string text_of(const std::string& bytes) {
     return bytes.empty() ? std::string{} : bytes.substr(0, bytes.size() - 1);
 }
 
+constexpr Slot kAwaySlots[] = {{store::kVendorKey, store::kIdleLockValue},
+                               {store::kVendorKey, store::kSleepLockValue},
+                               {store::kVendorKey, store::kCoverValue},
+                               {store::kPolicyKey, store::kInactivityTimeoutPolicy},
+                               {store::kPolicyKey, store::kLockBeforeSleepPolicy},
+                               {store::kPolicyKey, store::kCoverScreenPolicy}};
+
+// A policy as it must apply: a REG_DWORD of four bytes.
+std::optional<std::uint32_t> policy(const char* name) {
+    const auto v = sim::get_value(store::kPolicyKey, name);
+    if (!v || v->type != platform::kRegDword || v->data.size() != 4) return std::nullopt;
+    std::uint32_t n = 0;
+    for (int i = 3; i >= 0; --i) n = n << 8 | static_cast<std::uint8_t>(v->data[i]);
+    return n;
+}
+
+// A user's value as it must apply: REG_SZ text that a read finds.
+std::optional<std::string> user_text(const char* name) {
+    const auto v = sim::get_value(store::kVendorKey, name);
+    if (!v || v->type != platform::kRegSz || v->data.empty() || v->data.size() > 255)
+        return std::nullopt;
+    return text_of(v->data);
+}
+
+void check_switch(const store::Ruled<bool>& got, const char* policy_name, const char* value) {
+    const auto p = policy(policy_name);
+    KV_CHECK(got.by_policy == (p && *p <= 1));
+    KV_CHECK(got.value == (got.by_policy ? *p == 1 : user_text(value) == "1"));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -77,6 +112,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         sim::put_value(slot.key, slot.name, type, in.bytes(length));
     }
     const std::string typed = in.bytes(64);
+    for (const auto& slot : kAwaySlots) {
+        const std::uint8_t sel = in.byte();
+        if ((sel & 1) == 0) continue;
+        const std::uint32_t type = (sel & 2) ? ((sel & 8) ? platform::kRegDword : platform::kRegSz)
+                                             : in.byte();
+        sim::put_value(slot.key, slot.name, type, in.bytes(in.byte()));
+    }
     sim::world().deny_write_access = (flags & 1) != 0;
 
     {
@@ -99,6 +141,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto qa = store::load_question_answer();
         KV_CHECK(qa.question.size() == kQuestionWidth && qa.answer.size() == kAnswerWidth);
         KV_CHECK(store::load_question().size() == kQuestionWidth);
+
+        const auto idle = store::idle_lock_secs();
+        const auto limit = policy(store::kInactivityTimeoutPolicy);
+        KV_CHECK(idle.by_policy == limit.has_value());
+        if (limit) KV_CHECK(idle.value == std::min(*limit, store::kMaxInactivitySecs));
+        const auto minutes = user_text(store::kIdleLockValue);
+        if (!limit && minutes) {
+            const auto m = store::idle_minutes_of(*minutes);
+            KV_CHECK(idle.value == (m ? *m * 60 : 0));
+            KV_CHECK(m.has_value() == (!minutes->empty() &&
+                                       minutes->find_first_not_of("0123456789") == std::string::npos));
+        }
+        KV_CHECK(idle.value <= store::kMaxInactivitySecs);
+        check_switch(store::sleep_lock(), store::kLockBeforeSleepPolicy, store::kSleepLockValue);
+        check_switch(store::cover_screen(), store::kCoverScreenPolicy, store::kCoverValue);
     }
 
     try {
@@ -110,6 +167,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                  expected(store::kRunKey, "Kestrova").has_value());
         KV_CHECK(main.menu("autorunnolock").checked() == (main.startup().login_mode() == "1"));
         KV_CHECK(main.menu("autorunnolock").checked() != main.menu("autorun").checked());
+        int idle_marks = 0;
+        for (const char* item :
+             {"mnuIdleNever", "mnuIdle1", "mnuIdle5", "mnuIdle10", "mnuIdle15", "mnuIdle30"})
+            idle_marks += main.window().menu(item).checked();
+        KV_CHECK(idle_marks <= 1);
+        KV_CHECK(main.menu("mnuSleepLock").checked() == store::sleep_lock().value);
+        KV_CHECK(main.menu("mnuCover").enabled() == !store::cover_screen().by_policy);
 
         main.load_color();
         const auto color = expected(store::kVendorKey, "Color");

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "log/attempt_log.h"
@@ -134,11 +135,6 @@ protected:
         return *scramble(kScrambleKey, fixed(text, width)) + '\0';
     }
 
-    void open_unlocked() {
-        store_credentials();
-        p().main_unlocked = 1;
-        p().form1().Show();
-    }
     bool checked(const char* item) { return p().form1().window().menu(item).checked(); }
 
     std::vector<Flow> flows();
@@ -369,6 +365,28 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
                                }
                        }});
     }
+
+    // Each "&When Away" item: a check mark only ever shows what is stored.
+    for (const auto& [item, value, on] :
+         {std::tuple{"mnuIdle5", "IdleLock", "5"}, std::tuple{"mnuSleepLock", "SleepLock", "1"},
+          std::tuple{"mnuCover", "Cover", "1"}}) {
+        all.push_back({std::string("when away ") + item, [this] { open_unlocked(); },
+                       [this, item] { sim::choose(*form("Form1"), item); },
+                       [this, item, value, on] {
+                           if (checked(item)) {
+                               EXPECT_EQ(stored(store::kVendorKey, value), on);
+                           }
+                       }});
+    }
+    // The idle lock: a read that fails delays it by one second at most.
+    all.push_back({"idle lock",
+                   [this] {
+                       open_unlocked();
+                       sim::put_string(store::kVendorKey, "IdleLock", "1");
+                       world().last_input_ms = world().now_ms;
+                   },
+                   [] { sim::advance(62000); },
+                   [this] { EXPECT_TRUE(p().form4().holding()); }});
     return all;
 }
 

@@ -8,17 +8,7 @@ namespace {
 
 using platform::WindowState;
 
-class MainWindow : public ProgramTest {
-protected:
-    // Unlocked at the main window, as after the right answer.
-    void open_unlocked() {
-        store_credentials();
-        p().main_unlocked = 1;
-        p().form1().Show();
-        sim::pump();
-        ASSERT_TRUE(shown("Form1"));
-    }
-};
+class MainWindow : public ProgramTest {};
 
 TEST_F(MainWindow, LoadRegistersPauseSizesCaptionsAndChecks) {
     open_unlocked();

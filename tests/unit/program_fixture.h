@@ -44,6 +44,14 @@ protected:
         ASSERT_TRUE(store::write_question_and_answer(question, answer));
     }
 
+    // Unlocked at the main window, as after the right answer.
+    void open_unlocked() {
+        store_credentials();
+        p().main_unlocked = 1;
+        p().form1().Show();
+        sim::pump();
+    }
+
     // Starts the program and lets the splash decide.
     void start_and_decide() {
         p().start();

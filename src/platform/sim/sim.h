@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "platform/event_log.h"
+#include "platform/away.h"
 #include "platform/system.h"
 #include "platform/ui.h"
 
@@ -44,6 +46,15 @@ struct MessageBoxCall {
     std::string text;
     unsigned type = 0;
     std::string title;
+};
+
+// A cover window as the program made it.
+struct CoverRecord {
+    platform::Rect rect;
+    platform::NativeWindow handle = 0;
+    bool alive = true;
+    bool edge_gestures_off = false;
+    platform::CoverPainter* painter = nullptr;
 };
 
 struct InputBoxCall {
@@ -119,6 +130,18 @@ struct World {
 
     platform::SystemColours colours;  // high contrast off unless a test turns it on
 
+    // While a message box is open: what happens meanwhile (the clock may
+    // advance, a lock may come); the box returns afterwards.
+    std::function<void(const MessageBoxCall&)> while_box_open;
+
+    // The machine's input, monitors and touch, and the covers made so far.
+    std::optional<std::int64_t> last_input_ms;  // nullopt: input at every moment
+    std::vector<platform::Rect> monitors{{0, 0, 1024, 768}};
+    bool touch_ready = false;
+    std::vector<CoverRecord> covers;
+    platform::SessionEvents* watch = nullptr;  // ticks every 1000 ms of the clock
+    std::int64_t watch_due = 0;
+
     std::int64_t now_ms = 0;         // the virtual clock
     std::vector<std::string> trace;  // notable calls in order
 };
@@ -146,6 +169,8 @@ void advance(std::int64_t ms);
 void pump();
 void click(platform::Form& f, std::string_view control, int index = -1);
 void choose(platform::Form& f, std::string_view menu_item);
+// The user opens the submenu of a menu item.
+void open_menu(platform::Form& f, std::string_view menu_item);
 void close(platform::Form& f);
 // The system asks the form to carry out a window command; when the form
 // accepts, the sim carries it out. Returns whether it was accepted.
@@ -173,6 +198,14 @@ void change_dpi(platform::Form& f, int dpi);
 void change_colours(const platform::SystemColours& colours);
 // A form's client size in pixels may be set to test painting.
 void set_client_size(platform::Form& f, int width, int height);
+
+// The system's broadcasts to the program's session watch.
+void suspend();
+void display_change();
+// The covers that are up now, in the order they were made.
+std::vector<const CoverRecord*> live_covers();
+// Paints the cover and returns what it filled.
+std::vector<Fill> paint_cover(const CoverRecord& cover);
 
 bool trace_has(std::string_view entry);
 // Position of the first trace entry starting with `prefix` at or after

@@ -1,6 +1,7 @@
 // Process, dialogue, pointer and shell services, recorded.
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/sim/sim_internal.h"
@@ -65,6 +66,11 @@ VersionInfo version_info() { return world().version; }
 int message_box(std::string_view text, unsigned type, std::string_view title) {
     world().boxes.push_back({std::string(text), type, std::string(title)});
     world().trace.push_back("msgbox " + std::string(title));
+    if (world().while_box_open) {
+        // A box opened meanwhile waits for its own answer.
+        const auto meanwhile = std::exchange(world().while_box_open, nullptr);
+        meanwhile(world().boxes.back());
+    }
     if (!world().box_answers.empty()) {
         const int answer = world().box_answers.front();
         world().box_answers.pop_front();

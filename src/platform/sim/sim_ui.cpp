@@ -431,13 +431,21 @@ void advance(std::int64_t ms) {
                 }
             }
         }
+        // The session watch's second, when it comes before every timer.
+        if (world().watch != nullptr && world().watch_due < due) {
+            world().now_ms = world().watch_due;
+            world().watch_due += 1000;
+            world().watch->on_second();
+            continue;
+        }
         if (due_form == nullptr) break;
         world().now_ms = due;
         auto& t = due_form->impl().timers[due_timer];
         t.due += due_form->spec().timers[due_timer].interval_ms;
         due_form->impl().events->on_timer(due_form->spec().timers[due_timer].name);
     }
-    world().now_ms = end;
+    // An advance from inside (a box open meanwhile) may have gone further.
+    world().now_ms = std::max(world().now_ms, end);
     pump();
 }
 
@@ -474,6 +482,8 @@ void choose(Form& f, std::string_view menu_item) {
     }
     std::abort();
 }
+
+void open_menu(Form& f, std::string_view menu_item) { f.impl().events->on_menu_open(menu_item); }
 
 void close(Form& f) { f.impl().events->on_close(); }
 

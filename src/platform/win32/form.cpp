@@ -300,6 +300,11 @@ std::optional<SysCommand> sys_command_of(WPARAM wp) {
 }  // namespace
 
 LRESULT Form::Impl::handle_message(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == win32::menu_state_message() && msg != 0) {
+        if (wp >= menus.size() || !menus[wp].parent) return -1;
+        const UINT state = GetMenuState(menus[wp].parent, menus[wp].position, MF_BYPOSITION);
+        return state == static_cast<UINT>(-1) ? -1 : static_cast<LRESULT>(state);
+    }
     switch (msg) {
         case WM_ERASEBKGND:
             return on_erase_background(reinterpret_cast<HDC>(wp));
@@ -311,6 +316,11 @@ LRESULT Form::Impl::handle_message(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_TIMER:
             on_timer(wp);
+            return 0;
+        case WM_INITMENUPOPUP:
+            for (std::size_t i = 0; i < menus.size(); ++i)
+                if (menus[i].submenu == reinterpret_cast<HMENU>(wp))
+                    events.on_menu_open(spec.menus[i].name);
             return 0;
         case WM_CLOSE:
             events.on_close();  // the handler decides whether the form goes

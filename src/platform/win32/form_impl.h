@@ -173,6 +173,24 @@ struct ScreenDpi {
 };
 const ScreenDpi& screen_dpi();
 
+// Paints into a device context: forms and covers.
+class DcPainter final : public Painter {
+public:
+    DcPainter(HDC dc, Point size) : dc_(dc), size_(size) {}
+    Point client_size() const override { return size_; }
+    // The stock DC brush takes each colour in turn: a gradient's 256 bands
+    // need no brush of their own.
+    void fill_rect(const Rect& r, Rgb color) override {
+        const RECT rc = win32::to_rect(r);
+        SetDCBrushColor(dc_, to_colorref(color));
+        FillRect(dc_, &rc, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    }
+
+private:
+    HDC dc_;
+    Point size_;
+};
+
 // Fonts: "MS Sans Serif" 8.25 pt unless the layout names a face, at the
 // screen's DPI unless one is given.
 Font create_font(const FontSpec& f, int dpi = 0);

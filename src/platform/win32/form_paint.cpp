@@ -17,23 +17,6 @@ namespace {
 
 using win32::to_colorref;
 
-class DcPainter final : public Painter {
-public:
-    DcPainter(HDC dc, Point size) : dc_(dc), size_(size) {}
-    Point client_size() const override { return size_; }
-    // The stock DC brush takes each colour in turn: a gradient's 256 bands
-    // need no brush of their own.
-    void fill_rect(const Rect& r, Rgb color) override {
-        const RECT rc = win32::to_rect(r);
-        SetDCBrushColor(dc_, to_colorref(color));
-        FillRect(dc_, &rc, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-    }
-
-private:
-    HDC dc_;
-    Point size_;
-};
-
 UINT text_format(const ControlSpec& c) {
     UINT f = DT_EXPANDTABS;
     if (c.align == Align::Center)
@@ -74,7 +57,7 @@ void Form::Impl::paint_form() {
         FillRect(mem.get(), &client, back_brush());
         {
             win32::SavedDC saved(mem.get());
-            DcPainter painter(mem.get(), {client.right, client.bottom});
+            win32::DcPainter painter(mem.get(), {client.right, client.bottom});
             events.on_paint(painter);
         }
         // The handler may have hidden or destroyed the form, or painted it

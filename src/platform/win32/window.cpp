@@ -65,6 +65,11 @@ UINT live_handles_message() {
     return message;
 }
 
+UINT menu_state_message() {
+    static const UINT message = RegisterWindowMessageA("Kestrova.MenuState");
+    return message;
+}
+
 namespace {
 
 LRESULT live_handles(WPARAM what) {

@@ -58,4 +58,10 @@ void dispatch_message(MSG& msg);
 // icons) plus the windows of our classes, 2 the process's private bytes.
 UINT live_handles_message();
 
+// The registered message "Kestrova.MenuState", answered by every form: what
+// GetMenuState says of the item at wParam's position in the form's menu
+// table (MF_CHECKED, MF_GRAYED), -1 when the form has no such item. Another
+// process cannot read a window's menus under Wine.
+UINT menu_state_message();
+
 }  // namespace kv::platform::win32

@@ -1,0 +1,146 @@
+#include "options/walk_away.h"
+
+#include <algorithm>
+
+#include "options/colors.h"
+#include "store/away.h"
+#include "ui/state.h"
+
+namespace kv {
+
+namespace {
+
+struct IdleChoice {
+    unsigned minutes;
+    MenuName<layout::kForm1> menu;
+};
+
+constexpr std::array<IdleChoice, 6> kIdleChoices{{
+    {0, "mnuIdleNever"},
+    {1, "mnuIdle1"},
+    {5, "mnuIdle5"},
+    {10, "mnuIdle10"},
+    {15, "mnuIdle15"},
+    {30, "mnuIdle30"},
+}};
+
+// Below the shortest limit there is to reach: no setting need be read.
+constexpr std::uint32_t kShortestLimitMs = 1000;
+
+}  // namespace
+
+bool idle_limit_reached(std::uint32_t idle_ms, std::uint32_t limit_secs) {
+    return limit_secs != 0 && idle_ms >= std::uint64_t{limit_secs} * 1000;
+}
+
+WalkAway::WalkAway(MainWindow& main, AwayHost& host, const ColourMenu& colours)
+    : main_(main), host_(host), colours_(colours) {}
+
+// A setting a policy decides shows the policy's state, greyed. A limit
+// that is none of the six items checks none of them.
+void WalkAway::load_away_checks() {
+    const auto idle = store::idle_lock_secs();
+    for (const auto& c : kIdleChoices) {
+        auto item = main_.menu(c.menu);
+        item.set_checked(c.minutes * 60 == idle.value);
+        item.set_enabled(!idle.by_policy);
+    }
+    const auto sleep = store::sleep_lock();
+    main_.menu("mnuSleepLock").set_checked(sleep.value);
+    main_.menu("mnuSleepLock").set_enabled(!sleep.by_policy);
+    const auto cover = store::cover_screen();
+    main_.menu("mnuCover").set_checked(cover.value);
+    main_.menu("mnuCover").set_enabled(!cover.by_policy);
+}
+
+// Stored at once, and the check marks then show what is stored: a choice
+// the registry did not take moves none.
+void WalkAway::choose_idle(unsigned minutes) {
+    if (!store::idle_lock_secs().by_policy) store::set_idle_lock_minutes(minutes);
+    load_away_checks();
+}
+
+void WalkAway::mnuSleepLock_Click() {
+    if (const auto s = store::sleep_lock(); !s.by_policy) store::set_sleep_lock(!s.value);
+    load_away_checks();
+}
+
+void WalkAway::mnuCover_Click() {
+    if (const auto c = store::cover_screen(); !c.by_policy) store::set_cover(!c.value);
+    load_away_checks();
+}
+
+// Once a second. The time without input counts from the last answer at the
+// latest, whatever input the system saw.
+// While a lock holds only the covers' setting is read (the host says no to
+// another lock first).
+void WalkAway::on_second() {
+    if (covers_wanted_) decide_covers();
+    std::uint32_t quiet = platform::input_idle_ms();
+    if (answered_at_) quiet = std::min(quiet, platform::tick_ms() - *answered_at_);
+    if (quiet < kShortestLimitMs || !host_.may_lock_when_away()) return;
+    if (idle_limit_reached(quiet, store::idle_lock_secs().value)) lock_away(LockReason::Idle);
+}
+
+void WalkAway::on_suspend() {
+    if (store::sleep_lock().value && host_.may_lock_when_away()) lock_away(LockReason::Sleep);
+}
+
+void WalkAway::lock_away(LockReason why) {
+    before_ = Before{main_.state().main_unlocked == 0 &&
+                         main_.window().state() == platform::WindowState::Minimized,
+                     main_.ctl("List2").visible()};
+    host_.lock_when_away(why);
+}
+
+void WalkAway::restore_main_window() {
+    if (!before_) return;
+    const Before before = *before_;
+    before_.reset();
+    if (!before.log_shown && main_.ctl("List2").visible()) {
+        // The security alert opened the log: it is shown.
+        main_.set_window_state(platform::WindowState::Normal);
+        return;
+    }
+    // Still waiting for Pause, which raises the lock screen again.
+    if (before.armed) main_.state().main_unlocked = 0;
+}
+
+// --- covers -------------------------------------------------------------------
+
+// On a touch or pen machine a finger reaches past the held pointer: there
+// the covers are always up.
+void WalkAway::decide_covers() {
+    covers_wanted_ = store::cover_screen().value || platform::touch_ready();
+    if (!*covers_wanted_) covers_.clear();
+}
+
+void WalkAway::cover_under_lock() {
+    if (!covers_wanted_) decide_covers();
+    if (!*covers_wanted_) return;
+    if (covers_.empty() || monitors_changed_) {
+        covers_.clear();
+        for (const auto& r : platform::monitor_rects()) covers_.push_back({r, nullptr});
+        monitors_changed_ = false;
+    }
+    // One that could not be made, or went, is made again; the lock holds
+    // all the same.
+    for (auto& c : covers_) {
+        if (!c.window || !c.window->alive())
+            c.window = std::make_unique<platform::Cover>(
+                c.monitor, static_cast<platform::CoverPainter&>(*this));
+        c.window->raise();
+    }
+}
+
+void WalkAway::uncover() {
+    covers_.clear();
+    covers_wanted_.reset();
+    answered_at_ = platform::tick_ms();
+}
+
+void WalkAway::on_display_change() { monitors_changed_ = true; }
+
+void WalkAway::paint_cover(platform::Painter& p) { paint_gradient(p, colours_.current_color()); }
+
+}  // namespace kv

@@ -1,0 +1,169 @@
+// Idle time, monitors, touch, the session's broadcasts and the covers.
+#include <windows.h>
+#include <objbase.h>
+#include <propsys.h>
+
+#include "platform/away.h"
+#include "platform/win32/form_impl.h"
+
+namespace kv::platform {
+
+using win32::from_rect;
+
+std::uint32_t input_idle_ms() {
+    LASTINPUTINFO last{};
+    last.cbSize = sizeof last;
+    if (!GetLastInputInfo(&last)) return 0;
+    return GetTickCount() - last.dwTime;  // unsigned: right across the wrap
+}
+
+std::uint32_t tick_ms() { return GetTickCount(); }
+
+namespace {
+
+BOOL CALLBACK add_monitor(HMONITOR m, HDC, LPRECT, LPARAM p) noexcept {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoA(m, &info)) return TRUE;
+    auto& rects = *reinterpret_cast<std::vector<Rect>*>(p);
+    const Rect r = from_rect(info.rcMonitor);
+    if (info.dwFlags & MONITORINFOF_PRIMARY)
+        rects.insert(rects.begin(), r);
+    else
+        rects.push_back(r);
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<Rect> monitor_rects() {
+    std::vector<Rect> rects;
+    EnumDisplayMonitors(nullptr, nullptr, &add_monitor, reinterpret_cast<LPARAM>(&rects));
+    if (rects.empty()) rects.push_back(desktop_rect());
+    return rects;
+}
+
+bool touch_ready() {
+    constexpr int kSmDigitizer = 94;  // SM_DIGITIZER
+    constexpr int kNidReady = 0x80;   // NID_READY
+    return (GetSystemMetrics(kSmDigitizer) & kNidReady) != 0;
+}
+
+// --- the watch -------------------------------------------------------------------
+
+struct SessionWatch::Impl final : win32::Window {
+    explicit Impl(SessionEvents& events) : events(events) {
+        register_class("KvWatch", 0, nullptr, nullptr);
+        // Unowned: the system sends its broadcasts to hidden top-level
+        // windows only when nothing owns them.
+        if (create_window(0, "KvWatch", "Kestrova", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr))
+            SetTimer(hwnd(), 1, 1000, nullptr);
+    }
+    ~Impl() override { destroy_window(); }
+
+    LRESULT handle_message(UINT msg, WPARAM wp, LPARAM lp) override {
+        switch (msg) {
+            case WM_TIMER:
+                events.on_second();
+                return 0;
+            case WM_POWERBROADCAST:
+                // Handled before returning, so that the lock is on the screen
+                // as the machine goes to sleep.
+                if (wp == PBT_APMSUSPEND) events.on_suspend();
+                return TRUE;
+            case WM_DISPLAYCHANGE:
+                events.on_display_change();
+                return 0;
+            default:
+                return default_handling(msg, wp, lp);
+        }
+    }
+
+    SessionEvents& events;
+};
+
+SessionWatch::SessionWatch(SessionEvents& events) : impl_(std::make_unique<Impl>(events)) {}
+SessionWatch::~SessionWatch() = default;
+
+// --- covers ------------------------------------------------------------------------
+
+namespace {
+
+// PKEY_EdgeGesture_DisableTouchWhenFullscreen and IPropertyStore, spelt out
+// here: not every MinGW names them.
+constexpr PROPERTYKEY kDisableEdgeGestures{
+    {0x32CE38B2, 0x2C9A, 0x41B1, {0x9B, 0xC5, 0xB3, 0x78, 0x43, 0x94, 0xAA, 0x44}}, 2};
+constexpr IID kIidPropertyStore{
+    0x886D8EEB, 0x8CF2, 0x4446, {0x8D, 0x02, 0xCD, 0xBA, 0x1D, 0xBD, 0xCF, 0x99}};
+
+// A finger swiped in from a screen edge would open the system's panels over
+// the lock; a full-screen window can turn that off for itself.
+void disable_edge_gestures(HWND w) {
+    using GetStore = HRESULT(WINAPI*)(HWND, REFIID, void**);
+    static const auto get_store = reinterpret_cast<GetStore>(reinterpret_cast<void*>(
+        win32::library_function("shell32.dll", "SHGetPropertyStoreForWindow")));
+    if (!get_store) return;
+    IPropertyStore* store = nullptr;
+    if (FAILED(get_store(w, kIidPropertyStore, reinterpret_cast<void**>(&store))) || !store)
+        return;
+    PROPVARIANT on{};
+    on.vt = VT_BOOL;
+    on.boolVal = VARIANT_TRUE;
+    store->SetValue(kDisableEdgeGestures, on);
+    store->Release();
+}
+
+}  // namespace
+
+struct Cover::Impl final : win32::Window {
+    Impl(const Rect& r, CoverPainter& painter) : painter(painter) {
+        register_class("KvCover", 0, nullptr, nullptr);
+        // Disabled and never activated: a click or a tap on it goes nowhere,
+        // neither to it nor to what it covers.
+        if (!create_window(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "KvCover", "",
+                           WS_POPUP | WS_DISABLED, r.left, r.top, r.right - r.left,
+                           r.bottom - r.top, nullptr, nullptr))
+            return;
+        disable_edge_gestures(hwnd());
+        ShowWindow(hwnd(), SW_SHOWNOACTIVATE);
+        UpdateWindow(hwnd());
+    }
+    ~Impl() override { destroy_window(); }
+
+    LRESULT handle_message(UINT msg, WPARAM wp, LPARAM lp) override {
+        switch (msg) {
+            case WM_ERASEBKGND:
+                return 1;  // the paint covers every pixel
+            case WM_PAINT: {
+                win32::PaintDC dc(hwnd());
+                RECT client{};
+                GetClientRect(hwnd(), &client);
+                win32::DcPainter p(dc.get(), {client.right, client.bottom});
+                painter.paint_cover(p);
+                return 0;
+            }
+            case WM_MOUSEACTIVATE:
+                return MA_NOACTIVATEANDEAT;
+            case WM_CLOSE:
+                return 0;  // it goes with the lock, not on request
+            default:
+                return default_handling(msg, wp, lp);
+        }
+    }
+
+    CoverPainter& painter;
+};
+
+Cover::Cover(const Rect& monitor, CoverPainter& painter)
+    : impl_(std::make_unique<Impl>(monitor, painter)) {}
+Cover::~Cover() = default;
+
+bool Cover::alive() const { return impl_->exists() && IsWindow(impl_->hwnd()); }
+
+void Cover::raise() {
+    if (impl_->exists())
+        SetWindowPos(impl_->hwnd(), HWND_TOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+}  // namespace kv::platform
