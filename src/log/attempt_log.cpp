@@ -130,8 +130,9 @@ void AttemptLog::record_attempt(std::string_view when, std::string_view typed) {
     // Until the records hold the file (before the main window's load, or
     // after a failed one), the file alone takes it: the next load or
     // rewrite reads it from there, and a wrong answer is not made to read
-    // the whole log now.
-    if (!log_in_list_ && platform::append_record(log_file_path(), bytes)) return;
+    // the whole log now. Records waiting for the file go with it instead.
+    if (!log_in_list_ && !log_unsaved_ && platform::append_record(log_file_path(), bytes))
+        return;
     const bool in_step = log_in_list_ && !log_unsaved_;
     const std::size_t at = insert({std::move(bytes), std::move(line)});
     if (view_) view_->record_added(at);

@@ -166,10 +166,11 @@ TEST_F(AttemptLog, LogUnreadableAtTheRewriteTooIsLeftWholeAndWrittenLater) {
     record("12/7/2026 9:00:00 AM", "three");
     EXPECT_EQ(file().substr(0, 80), two_earlier());
     EXPECT_EQ(list().list_count(), 1);
-    // The next load writes the waiting line first instead of dropping it.
+    // The next attempt writes the waiting one with it, not past it.
+    record("12/7/2026 9:01:00 AM", "four");
+    EXPECT_EQ(file().size(), 160u);
     p().form1().load_list3();
-    EXPECT_EQ(file().size(), 120u);
-    EXPECT_EQ(list().list_count(), 3);
+    EXPECT_EQ(list().list_count(), 4);
 }
 
 TEST_F(AttemptLog, ScrambledBlankAtTheStartOfAFieldIsKept) {
