@@ -62,7 +62,9 @@ void Form1::Form_Paint(platform::Painter& p) {
     if (program_.main_unlocked == 0) {
         program_.main_unlocked = 1;
         show_lock();
-        load_list3();
+        // On the lock's thread, once the lock shows: read the whole log
+        // again only when the list does not hold it as it is on disk.
+        if (!log_in_list() || log_unsaved()) load_list3();
     }
 }
 
