@@ -65,7 +65,9 @@ void Form1::Form_Paint(platform::Painter& p) {
     if (program_.main_unlocked == 0) {
         program_.main_unlocked = 1;
         show_lock(armed_);
-        load_list3();
+        // On the lock's thread, once the lock shows: read the whole log
+        // again only when the records do not hold it as it is on disk.
+        if (!log_.log_in_list() || log_.log_unsaved()) load_list3();
     }
 }
 

@@ -46,9 +46,14 @@ TEST_F(MainWindow, PaintTableForMainUnlocked) {
     EXPECT_EQ(form("Form1")->state(), WindowState::Minimized);
     EXPECT_EQ(form("Form4"), nullptr);
     form("Form1")->set_state(WindowState::Normal);  // restored from the task bar
+    sim::fail(sim::Call::ReadFile, 0);
     sim::pump();
     EXPECT_TRUE(shown("Form4"));
     EXPECT_EQ(p().main_unlocked, 1);
+    // The list holds the log already: the lock's thread does not read it all
+    // again.
+    EXPECT_EQ(world().faults.size(), 1u) << "the whole log was read again";
+    world().faults.clear();
 
     world().box_answers = {};
     type_answer("Rex");
