@@ -443,6 +443,20 @@ TEST_F(Options, At144DpiEveryWindowScalesAndTheLockFollowsADpiChange) {
     answer(kAnswer);
     HWND main = program_.wait_window(kMainClass, kMainCaption);
     ASSERT_TRUE(main);
+    // The wrapped green text under the quick keys is drawn, not cut away.
+    const RECT g = window_rect(main_part(main, "Label5", 3));
+    const auto green_drawn = [&] {
+        HDC dc = GetDC(nullptr);
+        bool found = false;
+        for (int y = g.top; y < g.bottom && !found; y += 2)
+            for (int x = g.left; x < g.right && !found; ++x) {
+                const COLORREF c = GetPixel(dc, x, y);
+                found = GetGValue(c) > 200 && GetRValue(c) < 80 && GetBValue(c) < 80;
+            }
+        ReleaseDC(nullptr, dc);
+        return found;
+    };
+    EXPECT_TRUE(wait_for(green_drawn)) << rect_text(g);
     save_screenshot(main, "main_144dpi");
     choose(main, "abtDulcimet");
     HWND box = program_.wait_window(kAboutClass);
