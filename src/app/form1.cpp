@@ -35,8 +35,9 @@ void Form1::Form_Load() {
     window_.set_caption(title_with_version());
     startup_.load_startup_checks();
     away_.load_away_checks();
-    // Attempts recorded before this window loaded were written after a read
-    // of the file: they show as they are, as if it had loaded first.
+    // Attempts recorded before this window loaded went to the file alone,
+    // unless a rewrite read the whole file first: records already held show
+    // as they are, otherwise the file is read now.
     viewer_.records_reset();
     if (!log_.log_in_list()) load_list3();
 }
