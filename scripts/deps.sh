@@ -18,8 +18,9 @@ packages=(
     fonts-wine fonts-liberation
     # the setup program (makensis) and a look inside it and the archives
     nsis p7zip-full
-    # the MSI package (wixl, msibuild, msiinfo) and signing the release
-    msitools osslsigncode openssl
+    # the MSI package (wixl is a package of its own; msitools has msibuild,
+    # msiinfo and msiextract) and signing the release
+    msitools wixl osslsigncode openssl
 )
 
 missing=()

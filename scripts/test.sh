@@ -1,19 +1,25 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test suite:
+# Installs what is missing (scripts/deps.sh), builds everything and runs
+# every test suite, in this order (STEPS below):
 #   native   unit tests (Debug) through ctest
 #   asan     the same with address and undefined-behaviour sanitizers
 #   fuzz     each libFuzzer target replays its corpus (tests/fuzz/corpus)
 #   mingw64  the Windows program and its test programs (x86_64), in the
 #            shipped configuration, and its packages: size and contents
+#   signing  a copy of the packages signed with a throwaway certificate
 #   wine     store_wine_tests.exe and e2e_tests.exe under Wine in a private
 #            Xvfb (with the events the program reported to the event log),
 #            then install_tests.exe with the setup program and the MSI
 #            package in a prefix of its own
-#   signing  a copy of the packages signed with a throwaway certificate
 #   mingw32  the Windows program (i686) and its packages, built and looked
 #            into, not run
-# Ends with a summary whose last line reads "N passed, M failed" and exits
-# non-zero when anything failed.
+#   test command  this script's own check of how it runs its steps
+# Every step runs whatever failed before it, in a subshell of its own: a
+# build that failed, a missing tool or file, even a shell error inside one
+# step, is recorded as that step's failure and never skips the steps after
+# it. Ends with a summary that lists every stage of STEPS, run or not, whose
+# last line reads "N passed, M failed", and exits non-zero when anything
+# failed or did not run.
 #
 # Environment: KV_GTEST_FILTER, a GoogleTest filter for both Wine programs
 # (e.g. 'Lock.*:StoreWine.*'); KV_WINE_TIMEOUT, seconds per Wine program.
@@ -30,14 +36,18 @@ WINE_INSTALL="$KV_BUILD/wine-install"
 WINE_TIMEOUT=${KV_WINE_TIMEOUT:-300}
 
 START=$SECONDS
-STAGE_NAMES=()
-STAGE_STATUS=()
-PASSED=0
-FAILED=0
+# One line per recorded stage: NAME, STATUS, PASSED, FAILED, NOTE (tabs).
+STAGE_FILE="$RESULTS/stages.tsv"
 
-record() {  # record NAME ok|FAILED|skipped [note]
-    STAGE_NAMES+=("$1")
-    STAGE_STATUS+=("$2${3:+ ($3)}")
+record() {  # record NAME ok|FAILED PASSED FAILED [NOTE]
+    printf '%s\t%s\t%s\t%s\t%s\n' "$1" "$2" "$3" "$4" "${5:-}" >>"$STAGE_FILE"
+}
+
+# cannot_run REASON STAGE...: stages that cannot run count one failure each.
+cannot_run() {
+    local reason=$1 s
+    shift
+    for s in "$@"; do record "$s" FAILED 0 1 "$reason"; done
 }
 
 # Reads tests/failures/errors/disabled/skipped from the root element of a
@@ -63,27 +73,21 @@ count_xml() {
 # Adds a suite's XML results to the totals. A suite that failed without a
 # failing test in its results (crash, time-out, no results) counts one failure.
 tally() {  # tally NAME XML EXIT_CODE
-    local name=$1 xml=$2 rc=$3 counts p f
+    local name=$1 xml=$2 rc=$3 counts p=0 f=0
     if counts=$(count_xml "$xml"); then
         read -r p f <<<"$counts"
-    else
-        p=0 f=0
     fi
     if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
-        f=1
-        record "$name" FAILED "exit code $rc, $p passed, no failing test reported"
+        record "$name" FAILED "$p" 1 "exit code $rc, $p passed, no failing test reported"
     elif [ "$rc" -ne 0 ] || [ "$f" -ne 0 ]; then
-        record "$name" FAILED "$p passed, $f failed"
+        record "$name" FAILED "$p" "$f" "$p passed, $f failed"
     else
-        record "$name" ok "$p passed"
+        record "$name" ok "$p" 0 "$p passed"
     fi
-    PASSED=$((PASSED + p))
-    FAILED=$((FAILED + f))
 }
 
 build_failed() {  # build_failed NAME
-    record "$1" FAILED "build failed"
-    FAILED=$((FAILED + 1))
+    record "$1" FAILED 0 1 "build failed"
 }
 
 # --- native and sanitizer unit tests -------------------------------------------
@@ -96,7 +100,7 @@ native_suite() {  # native_suite NAME DIR [cmake args...]
         build_failed "$name build"
         return
     fi
-    record "$name build" ok
+    record "$name build" ok 0 0
     kv_log "$name: unit tests"
     local xml="$RESULTS/$name.xml" rc=0
     (cd "$dir" && ctest --output-on-failure --timeout 120 -j "$(nproc)" --output-junit "$xml") ||
@@ -114,7 +118,7 @@ fuzz_suite() {
         build_failed "fuzz build"
         return
     fi
-    record "fuzz build" ok
+    record "fuzz build" ok 0 0
     kv_log "fuzz: corpus replay"
     (cd "$dir" && ctest --output-on-failure --timeout 300 --output-junit "$xml") || rc=$?
     tally "fuzz corpus replay" "$xml" "$rc"
@@ -150,20 +154,20 @@ run_wine_program() {
 
 wine_suite() {
     local exe e2e="$KV_BUILD/mingw64/e2e"
+    local stages=("wine setup" "wine store_wine_tests" "wine e2e_tests" "wine event log"
+        "wine install_tests")
     exe=$(kv_find_exe)
     if [ -z "$exe" ]; then
-        record "wine" FAILED "kvstrn.exe was not built"
-        FAILED=$((FAILED + 1))
+        cannot_run "kvstrn.exe was not built" "${stages[@]}"
         return
     fi
     kv_log "wine: X server and prefix"
     trap wine_cleanup EXIT
     if ! kv_start_xvfb || ! kv_wine_template; then
-        record "wine setup" FAILED "Xvfb or the Wine prefix could not be prepared"
-        FAILED=$((FAILED + 1))
-        wine_cleanup
+        cannot_run "Xvfb or the Wine prefix could not be prepared" "${stages[@]}"
         return
     fi
+    record "wine setup" ok 0 0
     kv_wine_env
     kv_wine_prefix "$WINE_RUN"
     export WINEPREFIX="$WINE_RUN"
@@ -186,8 +190,8 @@ wine_suite() {
                 run_wine_program "$t"
             fi
         else
-            record "wine $t" FAILED "$t.exe was not built"
-            FAILED=$((FAILED + 1))
+            cannot_run "$t.exe was not built" "wine $t"
+            [ "$t" = e2e_tests ] && cannot_run "e2e_tests.exe was not built" "wine event log"
         fi
     done
 
@@ -249,8 +253,7 @@ install_suite() {
     local e2e="$KV_BUILD/mingw64/e2e" setup
     setup=$(compgen -G "$KV_BUILD/mingw64/Kestrova-*-win64-setup.exe" | head -n1)
     if [ -z "$setup" ] || [ ! -f "$e2e/install_tests.exe" ]; then
-        record "wine install_tests" FAILED "the setup program or install_tests.exe was not built"
-        FAILED=$((FAILED + 1))
+        cannot_run "the setup program or install_tests.exe was not built" "wine install_tests"
         return
     fi
     kv_wine_prefix "$WINE_INSTALL"
@@ -264,8 +267,6 @@ install_suite() {
 
 # --- packages --------------------------------------------------------------------
 
-PKG_PASSED=0
-PKG_FAILED=0
 pkg_check() {  # pkg_check DESCRIPTION COMMAND...
     if "${@:2}" >/dev/null 2>&1; then
         PKG_PASSED=$((PKG_PASSED + 1))
@@ -276,18 +277,18 @@ pkg_check() {  # pkg_check DESCRIPTION COMMAND...
 }
 
 # pkg_tally NAME [NOTE]: adds the checks made since PKG_PASSED and
-# PKG_FAILED were reset to the totals and records them as the stage NAME.
+# PKG_FAILED were reset as the stage NAME.
 pkg_tally() {
-    PASSED=$((PASSED + PKG_PASSED))
-    FAILED=$((FAILED + PKG_FAILED))
     if [ "$PKG_FAILED" -eq 0 ]; then
-        record "$1" ok "$PKG_PASSED checks${2:+, $2}"
+        record "$1" ok "$PKG_PASSED" 0 "$PKG_PASSED checks${2:+, $2}"
     else
-        record "$1" FAILED "$PKG_PASSED passed, $PKG_FAILED failed"
+        record "$1" FAILED "$PKG_PASSED" "$PKG_FAILED" "$PKG_PASSED passed, $PKG_FAILED failed"
     fi
 }
 
-at_most() { [ "$(stat -c %s "$1")" -le "$2" ]; }
+# The size of a file in bytes; fails, printing nothing, when it is missing.
+file_size() { [ -f "$1" ] && stat -c %s "$1"; }
+at_most() { local n; n=$(file_size "$1") && [ "$n" -le "$2" ]; }
 # 7z's technical listing of an archive holds the line "KEY = VALUE".
 listing_has() { 7z l -slt "$1" | tr -d '\r' | grep -qxF "$2"; }
 # A member of an archive is byte for byte the file given.
@@ -308,6 +309,10 @@ package_suite() {
     local name=$1 dir=$2 arch=$3 tool=$4 pe=$5 exe setup zip
     kv_log "$name: packages"
     exe=$(kv_find_exe "$dir")
+    if [ -z "$exe" ]; then
+        cannot_run "kvstrn.exe was not built" "$name packages"
+        return
+    fi
     rm -f "$dir"/Kestrova-*-setup.exe "$dir"/Kestrova-*.zip
     if ! (cd "$dir" && cpack -G "NSIS;ZIP" >"$dir/cpack.log" 2>&1); then
         build_failed "$name packages"
@@ -317,7 +322,6 @@ package_suite() {
     setup=$(compgen -G "$dir/Kestrova-*-$arch-setup.exe" | head -n1)
     zip=$(compgen -G "$dir/Kestrova-*-$arch.zip" | head -n1)
     PKG_PASSED=0 PKG_FAILED=0
-    pkg_check "kvstrn.exe was built" test -n "$exe"
     pkg_check "kvstrn.exe is at most $KV_MAX_EXE_BYTES bytes" at_most "$exe" "$KV_MAX_EXE_BYTES"
     pkg_check "kvstrn.exe is $pe" pe_format_is "$tool" "$exe" "$pe"
     pkg_check "the setup program was made" test -n "$setup"
@@ -336,7 +340,7 @@ package_suite() {
         pkg_check "the 2.0.1 MSI package was made" \
             kv_make_msi "$dir" 2.0.1 "$dir/Kestrova-2.0.1-win64.msi"
     fi
-    pkg_tally "$name packages" "kvstrn.exe $(stat -c %s "$exe") bytes"
+    pkg_tally "$name packages" "kvstrn.exe $(file_size "$exe") bytes"
 }
 
 # --- signing -------------------------------------------------------------------
@@ -356,11 +360,14 @@ signing_suite() {
         >/dev/null 2>&1 ||
         ! openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" \
             -passout pass:throwaway -out "$work/test.p12" >/dev/null 2>&1; then
-        build_failed "signing certificate"
+        cannot_run "the test certificate could not be made" signing
         return
     fi
     export KV_SIGN_PKCS12="$work/test.p12" KV_SIGN_PASSWORD=throwaway
-    cp "$(kv_find_exe "$dir")" "$dir/Kestrova-2.0-win64.msi" "$work/"
+    # What another stage did not make is a failed check here, not a reason
+    # to stop.
+    cp "$(kv_find_exe "$dir")" "$work/" 2>/dev/null
+    cp "$dir/Kestrova-2.0-win64.msi" "$work/" 2>/dev/null
     # The setup program once more, with the signing hooks, into the copy.
     kv_sign_nsh "$dir"
     (cd "$dir" && cpack -G NSIS -B "$work/pkg" >"$work/cpack.log" 2>&1)
@@ -373,10 +380,16 @@ signing_suite() {
     7z x -o"$work/un" "$setup" Uninstall.exe >/dev/null 2>&1
     unset KV_SIGN_PKCS12 KV_SIGN_PASSWORD
     local f
-    for f in "$work/kvstrn.exe" "$setup" "$work/un/Uninstall.exe" "$work/Kestrova-2.0-win64.msi"; do
+    local f size
+    for f in "$work/kvstrn.exe" "${setup:-$work/pkg/setup.exe}" "$work/un/Uninstall.exe" \
+        "$work/Kestrova-2.0-win64.msi"; do
+        if ! size=$(file_size "$f"); then
+            pkg_check "$(basename "$f") was made" false
+            continue
+        fi
         pkg_check "$(basename "$f") is signed" signature_holds "$f" "$work/cert.pem"
         # One byte in the middle of the file, where the signed content is.
-        flip_byte "$f" "$f.changed" $(($(stat -c %s "$f") / 2))
+        flip_byte "$f" "$f.changed" $((size / 2))
         pkg_check "$(basename "$f") changed by one byte fails" \
             bash -c '! osslsigncode verify -CAfile "$2" -in "$1" >/dev/null 2>&1' _ "$f.changed" "$work/cert.pem"
     done
@@ -398,50 +411,118 @@ signature_holds() {
     grep -q "Signature verification: ok" <<<"$out" && grep -qi "sha256" <<<"$out"
 }
 
-# --- main ------------------------------------------------------------------------------
+# --- the steps and their stages ----------------------------------------------
 
-mkdir -p "$KV_BUILD"
-rm -rf "$RESULTS"
-mkdir -p "$RESULTS"
-
-kv_log "dependencies"
-if kv_deps; then record "dependencies" ok; else
-    record "dependencies" FAILED
-    FAILED=$((FAILED + 1))
-fi
-
-native_suite native "$KV_BUILD/native"
-native_suite asan "$KV_BUILD/asan" -DKV_SANITIZE=ON
-fuzz_suite
-
-kv_log "mingw64: build"
-if kv_build_mingw64; then
-    record "mingw64 build" ok
+step_deps() {
+    kv_log "dependencies"
+    if kv_deps; then record "dependencies" ok 0 0; else cannot_run "scripts/deps.sh failed" dependencies; fi
+}
+step_native() { native_suite native "$KV_BUILD/native"; }
+step_asan() { native_suite asan "$KV_BUILD/asan" -DKV_SANITIZE=ON; }
+step_mingw64_build() {
+    kv_log "mingw64: build"
+    if kv_build_mingw64; then record "mingw64 build" ok 0 0; else build_failed "mingw64 build"; fi
+}
+step_mingw64_packages() {
     package_suite mingw64 "$KV_BUILD/mingw64" win64 x86_64-w64-mingw32 pei-x86-64
-    signing_suite
-    wine_suite
-else
-    build_failed "mingw64 build"
-    record "wine" skipped "no Windows build"
-fi
-
-kv_log "mingw32: build"
-# Only the program: the test programs run under 64-bit Wine alone.
-if kv_build_mingw32 -DKV_E2E_TESTS=OFF; then
-    record "mingw32 build" ok
+}
+step_mingw32_build() {
+    kv_log "mingw32: build"
+    # Only the program: the test programs run under 64-bit Wine alone.
+    if kv_build_mingw32 -DKV_E2E_TESTS=OFF; then record "mingw32 build" ok 0 0; else
+        build_failed "mingw32 build"
+    fi
+}
+step_mingw32_packages() {
     package_suite mingw32 "$KV_BUILD/mingw32" win32 i686-w64-mingw32 pei-i386
-else
-    build_failed "mingw32 build"
-fi
+}
 
-echo
-echo "==================== summary ===================="
-for i in "${!STAGE_NAMES[@]}"; do
-    printf '  %-22s %s\n' "${STAGE_NAMES[$i]}" "${STAGE_STATUS[$i]}"
-done
-if [ -d "$SHOTS" ] && compgen -G "$SHOTS/*.png" >/dev/null; then
-    echo "  screenshots: $SHOTS"
+# The steps in order: the stages each records (";" between them), then the
+# function that runs it. The summary lists exactly these stages.
+STEPS=(
+    "dependencies" step_deps
+    "native build;native unit tests" step_native
+    "asan build;asan unit tests" step_asan
+    "fuzz build;fuzz corpus replay" fuzz_suite
+    "mingw64 build" step_mingw64_build
+    "mingw64 packages" step_mingw64_packages
+    "signing" signing_suite
+    "wine setup;wine store_wine_tests;wine e2e_tests;wine event log;wine install_tests" wine_suite
+    "mingw32 build" step_mingw32_build
+    "mingw32 packages" step_mingw32_packages
+    "test command" self_check
+)
+
+# run_steps STAGES FUNCTION [STAGES FUNCTION ...]: runs each function in a
+# subshell of its own, so that nothing it does (an error of the shell, an
+# exit, a variable it sets) reaches the next; a stage it did not record is
+# recorded as failed.
+run_steps() {
+    local stages fn rc s
+    while [ $# -ge 2 ]; do
+        stages=$1 fn=$2
+        shift 2
+        rc=0
+        ("$fn") || rc=$?
+        IFS=';' read -r -a stages <<<"$stages"
+        for s in "${stages[@]}"; do
+            awk -F'\t' -v s="$s" '$1 == s { found = 1 } END { exit !found }' "$STAGE_FILE" ||
+                record "$s" FAILED 0 1 "did not run: $fn ended without it (exit code $rc)"
+        done
+    done
+}
+
+# Prints every recorded stage and the closing line; fails when any stage
+# failed.
+summary() {
+    echo
+    echo "==================== summary ===================="
+    awk -F'\t' '{ printf "  %-24s %s%s\n", $1, $2, ($5 == "" ? "" : " (" $5 ")") }' "$STAGE_FILE"
+    if [ -d "$SHOTS" ] && compgen -G "$SHOTS/*.png" >/dev/null; then
+        echo "  screenshots: $SHOTS"
+    fi
+    echo "  time: $((SECONDS - START)) s"
+    awk -F'\t' '{ p += $3; f += $4 } END { printf "%d passed, %d failed\n", p, f; exit f > 0 }' \
+        "$STAGE_FILE"
+}
+
+# The test command's own check: a step that hits a missing file (with
+# arithmetic on its size) or records nothing is listed as failed, the steps
+# after it still run, and the summary fails; and no two stages share a name.
+self_check() {
+    local tmp out rc=0 names
+    tmp=$(mktemp -d)
+    out=$(bash -c '
+        source "$1"
+        STAGE_FILE=$2/stages.tsv
+        broken() { local n; n=$(($(file_size "$2/missing") / 2)); record broken ok "$n" 0; }
+        silent() { :; }
+        fine() { record fine ok 1 0; }
+        run_steps broken broken silent silent fine fine
+        summary' _ "$KV_ROOT/scripts/test.sh" "$tmp" 2>/dev/null) || rc=$?
+    rm -rf "$tmp"
+    PKG_PASSED=0 PKG_FAILED=0
+    pkg_check "a step that fails with a shell error does not stop the run" test "$rc" -eq 1
+    pkg_check "the broken step is listed as failed" grep -qE '^  broken +FAILED' <<<"$out"
+    pkg_check "the silent step is listed as failed" grep -qE '^  silent +FAILED' <<<"$out"
+    pkg_check "the step after them ran" grep -qE '^  fine +ok' <<<"$out"
+    pkg_check "the closing line counts them" grep -qx '1 passed, 2 failed' <<<"$out"
+    names=$(for ((i = 0; i < ${#STEPS[@]}; i += 2)); do tr ';' '\n' <<<"${STEPS[i]}"; done)
+    pkg_check "every stage has a name of its own" test -z "$(sort <<<"$names" | uniq -d)"
+    pkg_tally "test command"
+}
+
+main() {
+    mkdir -p "$KV_BUILD"
+    rm -rf "$RESULTS"
+    mkdir -p "$RESULTS"
+    : >"$STAGE_FILE"
+    run_steps "${STEPS[@]}"
+    summary
+}
+
+# Sourced (by the check above), it only defines its functions.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    main
+    exit
 fi
-echo "  time: $((SECONDS - START)) s"
-echo "$PASSED passed, $FAILED failed"
-[ "$FAILED" -eq 0 ]
