@@ -54,6 +54,8 @@ constexpr DWORD kMsiInstallFailure = 1603;
 constexpr DWORD kCancelled = 1;
 constexpr DWORD kRefused = 2;
 constexpr const char* kInstanceMutex = "Kestrova.Instance";
+// Held by a running Kestrova of any session.
+constexpr const char* kRunningMutex = "Global\\Kestrova.Running";
 
 struct HandleCloser {
     void operator()(HANDLE h) const { CloseHandle(h); }
@@ -649,8 +651,16 @@ TEST_F(Install, SetupAndUninstallerRefuseWhileTheProgramRuns) {
     EXPECT_TRUE(reg_read(kZonesKey, "Query"));
     EXPECT_TRUE(reg_read(kVendorKey, "Login"));
 
-    // Once the program has ended, the uninstall goes through.
+    // A Kestrova in another session holds only the machine-wide name.
     program_.kill();
+    {
+        Handle running(CreateMutexA(nullptr, FALSE, kRunningMutex));
+        ASSERT_TRUE(running);
+        EXPECT_EQ(run("\"" + uninstaller() + "\" /S _?=" + install_dir()), kRefused);
+        EXPECT_EQ(run("\"" + setup_path() + "\" /S"), kRefused);
+    }
+
+    // Once the program has ended, the uninstall goes through.
     ASSERT_TRUE(run_quiet_uninstall());
     expect_program_traces_gone();
 }
