@@ -8,12 +8,16 @@
 # scripts/lib.sh) with kv_msi_cleanup.exe, its uninstall step for the
 # program's own stored traces.
 
+# kv_msi_cleanup.exe is also the setup program's helper (the grants to users
+# and the attempt log's folder), of the program's architecture.
+add_executable(kv_msi_cleanup ${CMAKE_CURRENT_LIST_DIR}/packaging/msi_cleanup.cpp)
+target_include_directories(kv_msi_cleanup PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_compile_definitions(kv_msi_cleanup PRIVATE WIN32_LEAN_AND_MEAN)
+target_link_options(kv_msi_cleanup PRIVATE -static -s)
+set(CPACK_KV_HELPER ${CMAKE_BINARY_DIR}/kv_msi_cleanup.exe)
+
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(kv_arch win64)
-    add_executable(kv_msi_cleanup ${CMAKE_CURRENT_LIST_DIR}/packaging/msi_cleanup.cpp)
-    target_include_directories(kv_msi_cleanup PRIVATE ${PROJECT_SOURCE_DIR}/src)
-    target_compile_definitions(kv_msi_cleanup PRIVATE WIN32_LEAN_AND_MEAN)
-    target_link_options(kv_msi_cleanup PRIVATE -static -s)
     # A 64-bit setup program, which installs into the 64-bit Program Files
     # and sees the registry as the 64-bit program does.
     set(CPACK_KV_NSIS_TARGET amd64-unicode)

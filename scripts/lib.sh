@@ -203,8 +203,11 @@ kv_make_msi() {
         -D Cleanup=kv_msi_cleanup.exe -o kestrova.msi Kestrova.wxs) || return 1
     # Custom action types: 51 sets a property; 3138 runs an EXE of the Binary
     # table (2), deferred (0x400), as the system (0x800), its exit code
-    # ignored (0x40); 66 runs it at once. The trailing "." keeps the quoted
-    # folder from ending in a backslash. Wine removes the older product of
+    # ignored (0x40); 3074 the same with its exit code checked; 66 runs it at
+    # once. At install and upgrade, after the files, the step gives users
+    # what a standard token needs (the table of src/store/grants.h, which a
+    # unit test holds the grant to) and makes the attempt log's folder. The
+    # trailing "." keeps the quoted folder from ending in a backslash. Wine removes the older product of
     # an upgrade without setting UPGRADINGPRODUCTCODE there, so the newer
     # package first tells the clean-up step, through a volatile registry
     # key, that the removal to come is an upgrade's; the step runs at every
@@ -216,6 +219,10 @@ kv_make_msi() {
         -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetInstallLocation', 1001)" \
         -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('RemoveTraces', 3138, 'Cleanup', '\"[INSTALLDIR].\"')" \
         -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RemoveTraces', 'REMOVE~=\"ALL\"', 3400)" \
+        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('GrantUsers', 3074, 'Cleanup', '/grant S-1-5-32-545 0x3 \"SOFTWARE\Orvane\Kestrova\" \"SOFTWARE\Microsoft\Windows\CurrentVersion\Time Zones\AddZones\"')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('GrantUsers', 'NOT REMOVE~=\"ALL\"', 4010)" \
+        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('MakeDataFolder', 3074, 'Cleanup', '/datafolder \"[INSTALLDIR].\"')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('MakeDataFolder', 'NOT REMOVE~=\"ALL\"', 4020)" \
         -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('MarkUpgrade', 66, 'Cleanup', '/upgrading')" \
         -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('MarkUpgrade', 'WIX_UPGRADE_DETECTED', 1300)" ||
         return 1

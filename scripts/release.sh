@@ -50,8 +50,9 @@ for arch in win64 win32; do
     if $signing; then
         kv_log "$arch: signing kvstrn.exe"
         bash "$SIGN" "$exe"
-        # The MSI package's uninstall step runs from inside the package.
-        if [ "$arch" = win64 ]; then bash "$SIGN" "$dir/kv_msi_cleanup.exe"; fi
+        # The installers' helper runs from inside the setup program and the
+        # MSI package.
+        bash "$SIGN" "$dir/kv_msi_cleanup.exe"
         kv_sign_nsh "$dir"
     fi
     kv_log "$arch: kvstrn.exe $size bytes; packages"

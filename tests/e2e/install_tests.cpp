@@ -5,11 +5,15 @@
 // the uninstaller's confirmation page; the MSI package's install, upgrade,
 // refused downgrade and uninstall. Beside this program lie the setup
 // program, the MSI packages (2.0 and a 2.0.1 to upgrade to), kvstrn.exe as
-// built and the program's icon (scripts/test.sh copies them there).
+// built and the program's icon (scripts/test.sh copies them there). What the
+// installers grant ordinary users is read back from the keys' security
+// descriptors in the same Wine server session: Wine keeps a DACL set on a key
+// only until its server stops.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
 #include <objidl.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
@@ -26,6 +30,7 @@
 #include "harness.h"
 #include "log/attempt_log.h"
 #include "store/away.h"
+#include "store/grants.h"
 #include "store/secrets.h"
 #include "store/settings.h"
 
@@ -49,6 +54,8 @@ constexpr DWORD kMsiInstallFailure = 1603;
 constexpr DWORD kCancelled = 1;
 constexpr DWORD kRefused = 2;
 constexpr const char* kInstanceMutex = "Kestrova.Instance";
+// Held by a running Kestrova of any session.
+constexpr const char* kRunningMutex = "Global\\Kestrova.Running";
 
 struct HandleCloser {
     void operator()(HANDLE h) const { CloseHandle(h); }
@@ -67,7 +74,12 @@ std::string install_dir() { return folder(CSIDL_PROGRAM_FILES) + "\\Kestrova"; }
 std::string installed_exe() { return install_dir() + "\\kvstrn.exe"; }
 std::string uninstaller() { return install_dir() + "\\Uninstall.exe"; }
 std::string shortcut() { return folder(CSIDL_COMMON_PROGRAMS) + "\\Kestrova.lnk"; }
-std::string attempt_log() { return install_dir() + "\\klingon2"; }
+// The attempt log of an installed copy, and where an older setup kept it.
+std::string data_folder() {
+    return folder(CSIDL_COMMON_APPDATA) + "\\" + kv::store::kUserDataFolder;
+}
+std::string attempt_log() { return data_folder() + "\\klingon2"; }
+std::string old_attempt_log() { return install_dir() + "\\klingon2"; }
 // Wine puts an all-users shortcut of an MSI package in the user's Start menu.
 std::string msi_shortcut() { return folder(CSIDL_PROGRAMS) + "\\Kestrova.lnk"; }
 
@@ -231,6 +243,68 @@ void expect_event_source(const std::string& exe) {
     FreeLibrary(m);
 }
 
+// The ACEs of a key's DACL that allow the Users group something on the key
+// itself (not the inherit-only ones, for sub-keys), as flags and rights with
+// the generic ones mapped; nothing when the DACL cannot be read or is missing.
+using Ace = std::pair<unsigned, DWORD>;
+std::optional<std::vector<Ace>> users_key_aces(const char* key) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, READ_CONTROL, &k) != ERROR_SUCCESS)
+        return std::nullopt;
+    DWORD size = 0;
+    RegGetKeySecurity(k, DACL_SECURITY_INFORMATION, nullptr, &size);
+    std::vector<char> sd(size);
+    const bool read = size > 0 && RegGetKeySecurity(k, DACL_SECURITY_INFORMATION, sd.data(),
+                                                    &size) == ERROR_SUCCESS;
+    RegCloseKey(k);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    PSID users = nullptr;
+    if (!read || !GetSecurityDescriptorDacl(sd.data(), &present, &dacl, &defaulted) || !present ||
+        !dacl || !ConvertStringSidToSidA(kv::store::kUsersSid, &users))
+        return std::nullopt;
+    GENERIC_MAPPING generic{KEY_READ, KEY_WRITE, KEY_EXECUTE, KEY_ALL_ACCESS};
+    std::vector<Ace> out;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, i, &ace)) continue;
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
+            (allowed->Header.AceFlags & INHERIT_ONLY_ACE) || !EqualSid(&allowed->SidStart, users))
+            continue;
+        DWORD mask = allowed->Mask;
+        MapGenericMask(&mask, &generic);
+        out.emplace_back(allowed->Header.AceFlags, mask);
+    }
+    LocalFree(users);
+    return out;
+}
+
+// What the installers grant: Users may query and set values of Kestrova's two
+// keys, by one ACE of each key's own, and nothing more there; nothing beyond
+// reading on the Run key. The attempt log's folder is there (Wine keeps no
+// permissions of files or folders to read back).
+void expect_user_grants() {
+    for (const auto& grant : kv::store::kUserKeyGrants) {
+        const auto aces = users_key_aces(grant.key);
+        ASSERT_TRUE(aces) << grant.key << ": no DACL";
+        std::vector<Ace> own;
+        DWORD rights = 0;
+        for (const Ace& a : *aces) {
+            if (!(a.first & INHERITED_ACE)) own.push_back(a);
+            rights |= a.second;
+        }
+        EXPECT_EQ(own, (std::vector<Ace>{{0u, KEY_QUERY_VALUE | KEY_SET_VALUE}})) << grant.key;
+        EXPECT_EQ(rights & ~KEY_READ, DWORD{KEY_SET_VALUE}) << grant.key;
+    }
+    const auto run_aces = users_key_aces(kRunKey);
+    ASSERT_TRUE(run_aces) << "Run: no DACL";
+    for (const Ace& a : *run_aces) EXPECT_EQ(a.second & ~KEY_READ, 0u) << "Run";
+    const DWORD attributes = GetFileAttributesA(data_folder().c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << "no " << data_folder();
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 unsigned long long file_size(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA a{};
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a)) return 0;
@@ -371,6 +445,9 @@ protected:
         for (const char* f : {"kvstrn.exe", "klingon2", "Uninstall.exe", "notes.txt"})
             DeleteFileA((install_dir() + "\\" + f).c_str());
         RemoveDirectoryA(install_dir().c_str());
+        DeleteFileA(attempt_log().c_str());
+        RemoveDirectoryA(data_folder().c_str());
+        RemoveDirectoryA((folder(CSIDL_COMMON_APPDATA) + "\\Orvane").c_str());
         DeleteFileA(shortcut().c_str());
         reg_delete_tree(kUninstKey);
         clean_program_registry();
@@ -413,6 +490,9 @@ protected:
         EXPECT_FALSE(file_exists(installed_exe()));
         EXPECT_FALSE(file_exists(uninstaller()));
         EXPECT_FALSE(file_exists(attempt_log()));
+        EXPECT_FALSE(file_exists(old_attempt_log()));
+        EXPECT_FALSE(file_exists(data_folder()));
+        EXPECT_FALSE(file_exists(folder(CSIDL_COMMON_APPDATA) + "\\Orvane"));
         EXPECT_FALSE(file_exists(shortcut()));
         EXPECT_FALSE(reg_key_exists(kUninstKey));
         EXPECT_FALSE(reg_read(kRunKey, "Kestrova"));
@@ -436,7 +516,19 @@ protected:
 };
 
 TEST_F(Install, SilentSetupPlacesTheProgramTheShortcutAndTheUninstallEntry) {
+    // An older setup's log beside the program, and records already in the
+    // new place: the old records are added after them, in one log.
+    const std::string older = kv::log_record(kv::attempt_line("06/12/2026 18:40:11", "Nile")) +
+                              kv::log_record(kv::attempt_line("07/12/2026 08:02:54", "Volga"));
+    const std::string newer = kv::log_record(kv::attempt_line("07/12/2026 09:15:02", "Amazon"));
+    ASSERT_TRUE(CreateDirectoryA(install_dir().c_str(), nullptr));
+    ASSERT_TRUE(write_file(old_attempt_log(), older));
+    ASSERT_EQ(SHCreateDirectoryExA(nullptr, data_folder().c_str(), nullptr), ERROR_SUCCESS);
+    ASSERT_TRUE(write_file(attempt_log(), newer));
     ASSERT_NO_FATAL_FAILURE(install());
+    expect_user_grants();
+    EXPECT_EQ(read_file(attempt_log()), std::optional<std::string>(newer + older));
+    EXPECT_FALSE(file_exists(old_attempt_log()));
 
     const auto built = read_file(self_dir() + "\\kvstrn.exe");
     ASSERT_TRUE(built) << "kvstrn.exe as built is not beside the test";
@@ -559,8 +651,16 @@ TEST_F(Install, SetupAndUninstallerRefuseWhileTheProgramRuns) {
     EXPECT_TRUE(reg_read(kZonesKey, "Query"));
     EXPECT_TRUE(reg_read(kVendorKey, "Login"));
 
-    // Once the program has ended, the uninstall goes through.
+    // A Kestrova in another session holds only the machine-wide name.
     program_.kill();
+    {
+        Handle running(CreateMutexA(nullptr, FALSE, kRunningMutex));
+        ASSERT_TRUE(running);
+        EXPECT_EQ(run("\"" + uninstaller() + "\" /S _?=" + install_dir()), kRefused);
+        EXPECT_EQ(run("\"" + setup_path() + "\" /S"), kRefused);
+    }
+
+    // Once the program has ended, the uninstall goes through.
     ASSERT_TRUE(run_quiet_uninstall());
     expect_program_traces_gone();
 }
@@ -627,7 +727,14 @@ TEST_F(Install, MsiInstallsUpgradesRefusesADowngradeAndUninstallsCleanly) {
     const std::string upgrade = self_dir() + "\\" + kMsiUpgradeName;
     ASSERT_TRUE(file_exists(msi) && file_exists(upgrade))
         << "the MSI packages are not beside the test";
+    // An older setup's log beside the program moves to the new place.
+    const std::string older = kv::log_record(kv::attempt_line("06/12/2026 18:40:11", "Nile"));
+    ASSERT_TRUE(CreateDirectoryA(install_dir().c_str(), nullptr));
+    ASSERT_TRUE(write_file(old_attempt_log(), older));
     ASSERT_EQ(run("msiexec /i \"" + msi + "\" /qn", 120s), 0u);
+    EXPECT_EQ(read_file(attempt_log()), older);
+    EXPECT_FALSE(file_exists(old_attempt_log()));
+    expect_user_grants();
     EXPECT_EQ(read_file(installed_exe()), read_file(self_dir() + "\\kvstrn.exe"));
     EXPECT_EQ(link_target(msi_shortcut()), installed_exe());
     auto entries = msi_entries();
@@ -669,6 +776,8 @@ TEST_F(Install, MsiInstallsUpgradesRefusesADowngradeAndUninstallsCleanly) {
     EXPECT_TRUE(file_exists(installed_exe()));
     for (const auto& v : stored) EXPECT_EQ(reg_read(v.key, v.name), v.value) << v.name;
     EXPECT_EQ(read_file(attempt_log()), log);
+    // Granted once, not once more by the upgrade.
+    expect_user_grants();
     expect_event_source(installed_exe());
 
     // The older package refuses to go over the newer one.

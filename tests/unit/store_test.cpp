@@ -10,6 +10,7 @@
 
 #include "platform/registry.h"
 #include "sim_fixture.h"
+#include "store/grants.h"
 #include "store/scrambler.h"
 #include "store/secrets.h"
 #include "store/policy_names.h"
@@ -304,6 +305,61 @@ TEST_F(Settings, PolicyTemplatesNameWhatTheProgramReads) {
         EXPECT_TRUE(p.dword) << name;
         EXPECT_EQ(p.max, max) << name;
     }
+}
+
+// What the setup program and the MSI package give ordinary users, as each
+// states it ("/grant SID RIGHTS KEY..." to their helper; the MSI's actions
+// are added by kv_make_msi): exactly the keys and rights of the table, to
+// the Users group by SID, and nothing granted any other way.
+TEST_F(Settings, InstallersGrantUsersExactlyTheTable) {
+    std::map<std::string, std::uint32_t> table;
+    for (const auto& g : store::kUserKeyGrants) table[g.key] = g.access;
+    const std::string root = std::string(KV_POLICY_DIR) + "/..";
+    const auto text = [](const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        EXPECT_FALSE(s.str().empty()) << file;
+        return s.str();
+    };
+    std::string nsis = text(root + "/cmake/packaging/NSIS.template.in");
+    // The setup program names keys through its !defines.
+    const std::regex define(R"(!define (\w+) \"([^\"]*)\")");
+    for (std::sregex_iterator m(nsis.begin(), nsis.end(), define), end; m != end; ++m) {
+        const std::string use = "${" + (*m)[1].str() + "}";
+        for (auto at = nsis.find(use); at != std::string::npos; at = nsis.find(use, at))
+            nsis.replace(at, use.size(), (*m)[2].str());
+    }
+    // The MSI's custom actions are SQL inside a shell string: \" is ".
+    std::string msi = text(root + "/scripts/lib.sh");
+    for (auto at = msi.find("\\\""); at != std::string::npos; at = msi.find("\\\"", at))
+        msi.erase(at, 1);
+    const std::regex grant(R"(/grant (\S+) (0x[0-9a-fA-F]+)((?: \"[^\"]+\")+))");
+    const std::regex quoted(R"(\"([^\"]+)\")");
+    for (const auto& [name, script] : {std::pair{"setup program", nsis}, {"MSI", msi}}) {
+        std::map<std::string, std::uint32_t> granted;
+        std::size_t grants = 0;
+        for (auto at = script.find("/grant "); at != std::string::npos;
+             at = script.find("/grant ", at + 1))
+            ++grants;
+        std::size_t parsed = 0;
+        for (std::sregex_iterator m(script.begin(), script.end(), grant), end; m != end; ++m) {
+            ++parsed;
+            EXPECT_EQ((*m)[1], store::kUsersSid) << name;
+            const auto rights = static_cast<std::uint32_t>(std::stoul((*m)[2], nullptr, 16));
+            const std::string keys = (*m)[3];
+            for (std::sregex_iterator k(keys.begin(), keys.end(), quoted); k != end; ++k)
+                EXPECT_TRUE(granted.emplace((*k)[1], rights).second) << name << ": " << (*k)[1];
+        }
+        EXPECT_EQ(grants, parsed) << name << ": a grant in another form";
+        EXPECT_EQ(granted, table) << name;
+        // Neither a plug-in nor the MSI's own permission tables.
+        for (const char* other : {"AccessControl::", "LockPermissions", "MsiLockPermissionsEx",
+                                  "SetEntriesInAcl", "SetNamedSecurityInfo"})
+            EXPECT_EQ(script.find(other), std::string::npos) << name << ": " << other;
+    }
+    const std::string wxs = text(root + "/cmake/packaging/Kestrova.wxs");
+    EXPECT_EQ(wxs.find("Permission"), std::string::npos);
 }
 
 class Secrets : public SimTest {};
