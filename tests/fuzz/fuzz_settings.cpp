@@ -60,7 +60,7 @@ constexpr Slot kSlots[] = {{store::kVendorKey, "Status"},
 // What the read sequence must find for a value: its bytes, or nothing.
 std::optional<std::string> expected(const char* key, const char* name) {
     const auto v = sim::get_value(key, name);
-    if (!v || v->data.size() > 255 || sim::world().deny_write_access) return std::nullopt;
+    if (!v || v->data.size() > 255 || sim::world().standard_user) return std::nullopt;
     return v->data;
 }
 
@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                              : in.byte();
         sim::put_value(slot.key, slot.name, type, in.bytes(in.byte()));
     }
-    sim::world().deny_write_access = (flags & 1) != 0;
+    sim::world().standard_user = (flags & 1) != 0;
 
     {
         KV_CHECK(store::check_alert() == expected(store::kVendorKey, "Status").has_value());
@@ -137,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool stored = store::question_stored();
         const auto query = sim::get_value(kZones, "Query");
         // Found, or (denied access, a missing or oversized value) absent.
-        KV_CHECK(stored == (query && query->data.size() <= 255 && !sim::world().deny_write_access));
+        KV_CHECK(stored == (query && query->data.size() <= 255 && !sim::world().standard_user));
         const auto qa = store::load_question_answer();
         KV_CHECK(qa.question.size() == kQuestionWidth && qa.answer.size() == kAnswerWidth);
         KV_CHECK(store::load_question().size() == kQuestionWidth);

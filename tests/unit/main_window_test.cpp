@@ -289,7 +289,7 @@ TEST_F(MainWindow, StartUpOptionsNotStoredAreReportedNotConfirmed) {
         return b.type == 48u &&
                b.text.find("no write access to HKEY_LOCAL_MACHINE") != std::string::npos;
     };
-    world().deny_write_access = true;
+    standard_user(false);
     sim::choose(*form("Form1"), "autorun");
     EXPECT_TRUE(reported()) << world().boxes.back().text;
     EXPECT_TRUE(p().form1().menu("autorunnolock").checked());
@@ -300,7 +300,7 @@ TEST_F(MainWindow, StartUpOptionsNotStoredAreReportedNotConfirmed) {
     for (const auto& b : world().boxes)
         EXPECT_EQ(b.text.find("This action will take effect"), std::string::npos) << b.text;
 
-    world().deny_write_access = false;
+    world().standard_user = false;
     sim::choose(*form("Form1"), "autorunatstart");
     ASSERT_TRUE(sim::get_value(store::kRunKey, "Kestrova"));
     sim::fail(sim::Call::RegDeleteValue, platform::kErrorAccessDenied);
@@ -351,7 +351,7 @@ TEST_F(MainWindow, LoadStepChecksFromStoredValues) {
         Program fresh;
         sim::put_string(store::kRunKey, "Kestrova",
                         deny ? "C:\\k\\kvstrn.exe" : std::string(255, 'k'));
-        world().deny_write_access = deny;
+        world().standard_user = deny;
         fresh.form1().Load();
         EXPECT_TRUE(fresh.form1().menu("noautorun").checked()) << deny;
         EXPECT_FALSE(fresh.form1().menu("autorunatstart").checked()) << deny;

@@ -96,7 +96,7 @@ TEST_F(SetUpDialogue, MismatchAndEmptyAnswerStartAgainAndCompleteOnce) {
 
 TEST_F(SetUpDialogue, WithoutWriteAccessSaysWhyAndEndsInsteadOfSetupComplete) {
     // A standard user: HKEY_LOCAL_MACHINE can be read but not written.
-    world().deny_write_access = true;
+    standard_user(false);
     world().input_answers = {"Pet", "Rex", "Rex"};
     EXPECT_THROW(run_login(), sim::ProcessEnded);
     EXPECT_EQ(titles(), (std::vector<std::string>{"Welcome to Kestrova!", "Question Setup Error"}));
@@ -104,7 +104,7 @@ TEST_F(SetUpDialogue, WithoutWriteAccessSaysWhyAndEndsInsteadOfSetupComplete) {
     EXPECT_NE(text.find("no write access to HKEY_LOCAL_MACHINE"), std::string::npos) << text;
     EXPECT_NE(text.find("Run Kestrova from an account that has it."), std::string::npos) << text;
     EXPECT_EQ(world().boxes.back().type, 48u);
-    world().deny_write_access = false;
+    world().standard_user = false;
     EXPECT_FALSE(store::question_stored());
 }
 
@@ -181,14 +181,14 @@ TEST_F(Change, QuestionChangeHandsOverToTheSetUpAfterAMismatch) {
 }
 
 TEST_F(Change, AnswerChangeNotStoredIsReportedAndTheOldAnswerStays) {
-    world().deny_write_access = true;
+    standard_user(false);
     world().input_answers = {"new", "new"};
     p().form1().change_answer();
     ASSERT_FALSE(world().boxes.empty());
     EXPECT_EQ(world().boxes.back().title, "Answer Error");
     EXPECT_NE(world().boxes.back().text.find("no write access to HKEY_LOCAL_MACHINE"),
               std::string::npos);
-    world().deny_write_access = false;
+    world().standard_user = false;
     for (const auto& b : world().boxes) EXPECT_NE(b.text, "Answer Updated.");
     EXPECT_EQ(store::load_question_answer().answer, fixed("Rex", 20));
 

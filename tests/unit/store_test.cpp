@@ -139,12 +139,12 @@ TEST_F(Settings, LoginReadsAsOneWhenNotFound) {
     sim::put_value(store::kVendorKey, "Login", kRegSz, "");
     EXPECT_EQ(store::read_login(), "1");
     sim::put_string(store::kVendorKey, "Login", "2");
-    world().deny_write_access = true;
+    standard_user(false);
     EXPECT_EQ(store::read_login(), "1");
 }
 
 TEST_F(Settings, DeniedAccessLeavesEverythingSilent) {
-    world().deny_write_access = true;
+    standard_user(false);
     sim::put_string(store::kRunKey, "Dulcimet", "c:\\d.exe");
     sim::put_string(store::kVendorKey, "Status", "Alert");
     EXPECT_FALSE(store::check_alert());

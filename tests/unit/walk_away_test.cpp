@@ -137,7 +137,7 @@ TEST_F(Away, EachValueAndPolicyGoodAndBad) {
 }
 
 TEST_F(Away, PoliciesAreReadWithoutWriteAccess) {
-    world().deny_write_access = true;
+    standard_user(false);
     put_policy(store::kInactivityTimeoutPolicy, 3);
     put_user(store::kCoverValue, "1");
     EXPECT_EQ(store::idle_lock_secs().value, 3u);
@@ -175,7 +175,7 @@ TEST_F(Away, MenuStoresEachChoiceAndMovesTheCheckMark) {
     }
     EXPECT_TRUE(world().boxes.empty());
     // A choice the registry does not take moves no check mark.
-    world().deny_write_access = true;
+    standard_user(false);
     sim::choose(f1, "mnuIdle5");
     EXPECT_TRUE(checked("mnuIdleNever"));
     EXPECT_FALSE(checked("mnuIdle5"));
