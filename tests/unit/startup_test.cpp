@@ -158,6 +158,20 @@ TEST_F(Startup, FirstRunWithoutWriteAccessEndsOnceInsteadOfStartingAgain) {
     EXPECT_EQ(world().inputs.size(), 3u);
 }
 
+TEST_F(Startup, AQuestionThatCannotBeReadIsReportedAndNeverOpensTheSetUp) {
+    store_credentials();
+    standard_user();
+    // Refused, and refused again when tried once more.
+    sim::fail(sim::Call::RegOpenKey, platform::kErrorAccessDenied);
+    sim::fail(sim::Call::RegOpenKey, platform::kErrorAccessDenied);
+    EXPECT_THROW(start_and_decide(), sim::ProcessEnded);
+    ASSERT_EQ(world().boxes.size(), 1u);
+    EXPECT_EQ(world().boxes[0].text, kQuestionDenied);
+    EXPECT_EQ(world().boxes[0].type, 16u);
+    EXPECT_TRUE(world().inputs.empty());
+    EXPECT_EQ(form("Form4"), nullptr);
+}
+
 TEST_F(Startup, LockScreenIsCaptionedSizedAndCentred) {
     start_locked();
     auto* f = form("Form4");

@@ -148,6 +148,7 @@ TEST_F(Away, PoliciesAreReadWithoutWriteAccess) {
 
 TEST_F(Away, MenuStoresEachChoiceAndMovesTheCheckMark) {
     open_unlocked();
+    standard_user();
     auto& f1 = *form("Form1");
     EXPECT_TRUE(checked("mnuIdleNever"));
     EXPECT_FALSE(checked("mnuSleepLock"));
@@ -175,7 +176,7 @@ TEST_F(Away, MenuStoresEachChoiceAndMovesTheCheckMark) {
     }
     EXPECT_TRUE(world().boxes.empty());
     // A choice the registry does not take moves no check mark.
-    standard_user(false);
+    world().key_grants.clear();
     sim::choose(f1, "mnuIdle5");
     EXPECT_TRUE(checked("mnuIdleNever"));
     EXPECT_FALSE(checked("mnuIdle5"));
@@ -183,6 +184,7 @@ TEST_F(Away, MenuStoresEachChoiceAndMovesTheCheckMark) {
 
 TEST_F(Away, PoliciesGreyTheItemsShowTheirStateAndApplyWhenTheMenuOpens) {
     open_unlocked();
+    standard_user();
     auto& f1 = *form("Form1");
     put_user(store::kIdleLockValue, "5");
     put_policy(store::kInactivityTimeoutPolicy, 600);
