@@ -288,8 +288,7 @@ TEST_F(MainWindow, StartUpOptionsNotStoredAreReportedNotConfirmed) {
     open_unlocked();
     const auto reported = [&] {
         const auto& b = world().boxes.back();
-        return b.type == 48u &&
-               b.text.find("needs an administrator") != std::string::npos;
+        return b.type == 48u && b.text.find("needs an administrator") != std::string::npos;
     };
     standard_user(false);
     sim::choose(*form("Form1"), "autorun");
