@@ -230,6 +230,9 @@ TEST_F(MainWindow, FailedColourWriteReadsThePreviousValueBack) {
     sim::choose(*form("Form1"), "mnuRed");
     sim::fail(sim::Call::RegSetValue, 5);
     sim::choose(*form("Form1"), "mnuYellow");
+    ASSERT_EQ(world().boxes.size(), 1u);  // refused for want of rights: said so
+    EXPECT_EQ(world().boxes[0].text,
+              store::not_stored_text("The colour", platform::kErrorAccessDenied));
     EXPECT_EQ(p().form1().colours().current_color(), "red");
     EXPECT_TRUE(p().form1().menu("mnuRed").checked());
     EXPECT_EQ(sim::last_paint(*form("Form1")).front().color, (platform::Rgb{255, 0, 0}));

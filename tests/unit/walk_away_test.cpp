@@ -178,6 +178,9 @@ TEST_F(Away, MenuStoresEachChoiceAndMovesTheCheckMark) {
     // A choice the registry does not take moves no check mark.
     world().key_grants.clear();
     sim::choose(f1, "mnuIdle5");
+    ASSERT_EQ(world().boxes.size(), 1u);
+    EXPECT_EQ(world().boxes[0].text,
+              store::not_stored_text("The \"When Away\" choice", platform::kErrorAccessDenied));
     EXPECT_TRUE(checked("mnuIdleNever"));
     EXPECT_FALSE(checked("mnuIdle5"));
 }
