@@ -48,8 +48,8 @@ void set_alert();
 // True when "Status" is found, whatever its type and content, or cannot be
 // read for want of access: an attempt is reported rather than hidden.
 bool check_alert();
-// Deletes "Status": the result of RegDeleteValueA (not 0 when it was
-// already gone, or could not be deleted).
+// Deletes "Status": the result of the open, else of RegDeleteValueA (not 0
+// when it was already gone, or could not be deleted).
 long clear_alert();
 // The start mode: the text of "Login", or "1" when it is not found or has
 // no text at all (zero bytes); "2" (lock) when access to it is denied.
