@@ -75,7 +75,15 @@ void frmSplash::Form_Paint(platform::Painter&) {
 }
 
 void frmSplash::Timer2_Timer() {
-    if (!store::question_stored()) {
+    const auto question = store::question_state();
+    // Neither a lock whose answer cannot be checked nor a set-up in its
+    // place: the cause is told and the program ends.
+    if (question == store::QuestionState::Denied) {
+        set_timer("Timer2", false);
+        platform::message_box(kQuestionDenied, platform::kMbOkStop, KV_APP_TITLE);
+        platform::end_process();
+    }
+    if (question == store::QuestionState::Absent) {
         set_timer("Timer2", false);
         open_main_window();
         return;

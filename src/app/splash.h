@@ -44,6 +44,13 @@ struct Routes<frmSplash> : NoRoutes<frmSplash> {
 // keep the design text.
 std::optional<std::string_view> platform_label(unsigned platform_id);
 
+// When Windows denies this account the stored question: no answer could be
+// checked, so the program neither locks nor offers the set-up.
+inline constexpr const char* kQuestionDenied =
+    "Kestrova cannot read its question and answer: Windows denies this account access to "
+    "them, which only an administrator can put right. Right-click Kestrova and choose "
+    "\"Run as administrator\", or reinstall it with its setup program.";
+
 // The refusal shown on Windows older than version 4.
 std::string old_windows_message();
 

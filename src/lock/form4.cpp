@@ -174,7 +174,11 @@ void Form4::release() {
         const int answer = platform::message_box(
             "There was an attempt to access your system. Do you want to view the access log?",
             platform::kMbYesNoStop, "Security Alert!");
-        if (store::clear_alert() != platform::kErrorSuccess)
+        if (const long cleared = store::clear_alert(); cleared == platform::kErrorAccessDenied)
+            platform::message_box(
+                std::string("The alert could not be cleared: ") + store::kNeedsAdministrator,
+                platform::kMbOkExclamation, KV_APP_TITLE);
+        else if (cleared != platform::kErrorSuccess)
             platform::message_box(kClearAlertError, platform::kMbOk, KV_APP_TITLE);
         if (answer == platform::kIdYes) host_.show_log();
     }

@@ -1,6 +1,9 @@
 #include "options/colors.h"
 
+#include "platform/registry.h"
+#include "platform/system.h"
 #include "store/settings.h"
+#include "ui/maker.h"
 
 namespace kv {
 
@@ -75,10 +78,16 @@ void ColourMenu::show_checks() {
 // not take it is the stored one read back, so that the window never shows a
 // colour that is not stored.
 void ColourMenu::set_color() {
-    if (store::write_value(store::kVendorKey, "Color", current_color_) == 0)
+    const long error = store::write_value(store::kVendorKey, "Color", current_color_);
+    if (error == 0) {
         show_checks();
-    else
+    } else {
         load_color();
+        // Refused for want of rights is no passing fault: the user is told.
+        if (error == platform::kErrorAccessDenied)
+            platform::message_box(store::not_stored_text("The colour", error),
+                                  platform::kMbOkExclamation, KV_APP_TITLE);
+    }
     paint_gradient(main_);
 }
 

@@ -3,7 +3,11 @@
 #include <algorithm>
 
 #include "options/colors.h"
+#include "platform/registry.h"
+#include "platform/system.h"
 #include "store/away.h"
+#include "store/settings.h"
+#include "ui/maker.h"
 #include "ui/state.h"
 
 namespace kv {
@@ -54,19 +58,30 @@ void WalkAway::load_away_checks() {
 }
 
 // Stored at once, and the check marks then show what is stored: a choice
-// the registry did not take moves none.
+// the registry did not take moves none; one refused for want of rights is
+// also said.
+void WalkAway::stored_or_reported(long error) {
+    load_away_checks();
+    if (error == platform::kErrorAccessDenied)
+        platform::message_box(store::not_stored_text("The \"When Away\" choice", error),
+                              platform::kMbOkExclamation, KV_APP_TITLE);
+}
+
 void WalkAway::choose_idle(unsigned minutes) {
-    if (!store::idle_lock_secs().by_policy) store::set_idle_lock_minutes(minutes);
+    if (!store::idle_lock_secs().by_policy)
+        return stored_or_reported(store::set_idle_lock_minutes(minutes));
     load_away_checks();
 }
 
 void WalkAway::mnuSleepLock_Click() {
-    if (const auto s = store::sleep_lock(); !s.by_policy) store::set_sleep_lock(!s.value);
+    if (const auto s = store::sleep_lock(); !s.by_policy)
+        return stored_or_reported(store::set_sleep_lock(!s.value));
     load_away_checks();
 }
 
 void WalkAway::mnuCover_Click() {
-    if (const auto c = store::cover_screen(); !c.by_policy) store::set_cover(!c.value);
+    if (const auto c = store::cover_screen(); !c.by_policy)
+        return stored_or_reported(store::set_cover(!c.value));
     load_away_checks();
 }
 

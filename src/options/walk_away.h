@@ -64,6 +64,7 @@ public:
     void restore_main_window();
 
 private:
+    void stored_or_reported(long error);
     void on_second() override;
     void on_suspend() override;
     void on_display_change() override;

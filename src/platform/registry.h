@@ -27,10 +27,11 @@ inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegBinary = 3;
 inline constexpr std::uint32_t kRegDword = 4;
 
-// Access masks.
-inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
-inline constexpr std::uint32_t kKeyAccess63 = 0x3F;
-inline constexpr std::uint32_t kKeyRead = 0x20019;  // KEY_READ: where writing is not allowed  // query, set, create sub, enum, notify, link
+// Access rights (winnt.h). A standard user may read HKEY_LOCAL_MACHINE but
+// write only where granted, so each open asks for what it does and no more.
+inline constexpr std::uint32_t kKeyQueryValue = 0x0001;
+inline constexpr std::uint32_t kKeySetValue = 0x0002;  // also deletes a value
+inline constexpr std::uint32_t kKeyCreateSubKey = 0x0004;
 
 // RegCreateKeyExA with an empty class, options 0 and default security.
 long reg_create_key(HKey root, std::string_view subkey, std::uint32_t access, HKey* result);

@@ -15,11 +15,10 @@ namespace {
 
 constexpr std::uint32_t kMaxIdleMinutes = kMaxInactivitySecs / 60;
 
-// A policy: a REG_DWORD of four bytes, read without asking for write access
-// (users may only read the policies' key).
+// A policy: a REG_DWORD of four bytes.
 std::optional<std::uint32_t> read_policy(std::string_view name) {
     RegKey k;
-    if (reg_open_key(kHKeyLocalMachine, kPolicyKey, kKeyRead, k.out()) != kErrorSuccess)
+    if (reg_open_key(kHKeyLocalMachine, kPolicyKey, kKeyQueryValue, k.out()) != kErrorSuccess)
         return std::nullopt;
     unsigned char data[8] = {};
     std::uint32_t size = sizeof data;
@@ -34,7 +33,7 @@ std::optional<std::uint32_t> read_policy(std::string_view name) {
 
 // A user's REG_SZ value, by its text.
 std::optional<std::string> read_text(const char* name) {
-    ValueRead r = read_sequence(kVendorKey, name, kKeyRead);
+    ValueRead r = read_sequence(kVendorKey, name);
     if (!r.found() || r.type != kRegSz || r.size == 0) return std::nullopt;
     return std::move(r.text);
 }

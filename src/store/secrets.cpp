@@ -25,7 +25,7 @@ constexpr std::uint32_t kReadBufferSize = 255;
 // position "*" scrambles to one), and trimming it first would lose it and
 // shift every following character to the wrong parity.
 std::string read_field(std::string_view name, std::size_t width, long* result = nullptr) {
-    const ValueRead r = read_sequence(kZonesKeyRead, name, kKeyAccess63);
+    const ValueRead r = read_sequence(kZonesKeyRead, name);
     if (result != nullptr) *result = r.result;
     const std::string stored = r.found() ? r.text : std::string{};
     const std::string clear = unscramble_lenient(kScrambleKey, stored.substr(0, width));
@@ -34,12 +34,19 @@ std::string read_field(std::string_view name, std::size_t width, long* result = 
 
 std::string zones_key_write() { return std::string(kZonesKeyParent) + "AddZones"; }
 
-// The create, set and close of the write sequence; the first failing result.
+// The key opened to set values, created only when it is missing (which a
+// standard user may not do: the installers make it).
+long open_zones_for_writing(RegKey& k) {
+    const long opened = reg_open_key(kHKeyLocalMachine, zones_key_write(), kKeySetValue, k.out());
+    if (opened != kErrorFileNotFound) return opened;
+    return reg_create_key(kHKeyLocalMachine, zones_key_write(), kKeySetValue | kKeyCreateSubKey,
+                          k.out());
+}
+
+// The open, set and close of the write sequence; the first failing result.
 long write_zone_value(std::string_view name, std::uint32_t type, const std::string& bytes) {
     RegKey k;
-    const long created =
-        reg_create_key(kHKeyLocalMachine, zones_key_write(), kKeyAccess63, k.out());
-    if (created != kErrorSuccess) return created;
+    if (const long opened = open_zones_for_writing(k); opened != kErrorSuccess) return opened;
     return reg_set_value(k.get(), name, type, bytes.data(),
                          static_cast<std::uint32_t>(bytes.size()));
 }
@@ -56,7 +63,7 @@ struct Previous {
 Previous read_previous(std::string_view name) {
     Previous p;
     RegKey k;
-    p.result = reg_open_key(kHKeyLocalMachine, kZonesKeyRead, kKeyAccess63, k.out());
+    p.result = reg_open_key(kHKeyLocalMachine, kZonesKeyRead, kKeyQueryValue, k.out());
     std::uint32_t size = 1024;
     if (p.result == kErrorSuccess) {
         // The value may grow between the calls; a few rounds settle it.
@@ -81,7 +88,7 @@ void put_back(std::string_view name, const Previous& p) {
         write_zone_value(name, p.type, p.bytes);
     } else {
         RegKey k;
-        if (reg_create_key(kHKeyLocalMachine, zones_key_write(), kKeyAccess63, k.out()) ==
+        if (reg_open_key(kHKeyLocalMachine, zones_key_write(), kKeySetValue, k.out()) ==
             kErrorSuccess)
             reg_delete_value(k.get(), name);
     }
@@ -89,7 +96,7 @@ void put_back(std::string_view name, const Previous& p) {
 
 // Reads the value back as the lock screen will read it.
 long read_back(std::string_view name, const std::string& scrambled) {
-    const ValueRead r = read_sequence(kZonesKeyRead, name, kKeyAccess63);
+    const ValueRead r = read_sequence(kZonesKeyRead, name);
     if (!r.found()) return r.result;
     return r.size == scrambled.size() + 1 && r.text == scrambled ? kErrorSuccess
                                                                  : kErrorReadBackDiffers;
@@ -123,7 +130,7 @@ WriteOutcome write_values(std::initializer_list<std::pair<const char*, std::stri
 
 long query_question() {
     RegKey k;
-    long r = reg_open_key(kHKeyLocalMachine, kZonesKeyRead, kKeyAccess63, k.out());
+    long r = reg_open_key(kHKeyLocalMachine, kZonesKeyRead, kKeyQueryValue, k.out());
     if (r == kErrorSuccess) {
         std::string buffer(kReadBufferSize, ' ');
         std::uint32_t size = kReadBufferSize;
@@ -140,13 +147,16 @@ bool absent(long r) { return r == kErrorFileNotFound || r == kErrorMoreData; }
 
 // Either answer has a price: a wrong "absent" opens the set-up in place of
 // the lock, a wrong "stored" skips the set-up. A read that fails otherwise
-// is tried once more; then denied access counts as absent (this account
-// cannot reach it) and any other failure as stored.
-bool question_stored() {
+// is tried once more; then denied access is told apart, and any other
+// failure counts as stored.
+QuestionState question_state() {
     long r = query_question();
     if (r != kErrorSuccess && !absent(r)) r = query_question();
-    return !absent(r) && r != kErrorAccessDenied;
+    if (absent(r)) return QuestionState::Absent;
+    return r == kErrorAccessDenied ? QuestionState::Denied : QuestionState::Stored;
 }
+
+bool question_stored() { return question_state() != QuestionState::Absent; }
 
 QuestionAnswer load_question_answer() {
     QuestionAnswer qa;

@@ -14,11 +14,15 @@ inline constexpr const char* kZonesKeyRead =
 inline constexpr const char* kZonesKeyParent =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones\\";
 
-// True unless the registry says there is no Query for this account: the key
-// or the value does not exist, or access to it is denied. A failed read is
-// tried once more; a failure other than denied access counts as stored, so
-// that a passing fault never opens the set-up (which would let anyone choose
-// a new answer) in place of the lock.
+// Whether a question is stored: Absent when the key or the value does not
+// exist; Denied when this account may not read it (the question is there,
+// but no answer can be checked); otherwise Stored. A failed read is tried
+// once more, and any other failure counts as stored, so that a passing
+// fault never opens the set-up (which would let anyone choose a new answer)
+// in place of the lock.
+enum class QuestionState { Stored, Absent, Denied };
+QuestionState question_state();
+// Anything but Absent: the set-up must not open.
 bool question_stored();
 
 struct QuestionAnswer {

@@ -13,15 +13,23 @@ namespace {
 
 constexpr std::uint32_t kReadBufferSize = 255;
 
+// The key to set a value in: opened, or created when it is missing (which a
+// standard user may not do, but an installed copy's keys exist).
+long open_for_writing(std::string_view key, HKey* result) {
+    const long opened = reg_open_key(kHKeyLocalMachine, key, kKeySetValue, result);
+    if (opened != kErrorFileNotFound) return opened;
+    return reg_create_key(kHKeyLocalMachine, key, kKeySetValue | kKeyCreateSubKey, result);
+}
+
 }  // namespace
 
 long write_value(std::string_view key, std::string_view name, std::string_view text) {
     RegKey k;
-    const long created = reg_create_key(kHKeyLocalMachine, key, kKeyAllAccess, k.out());
+    const long opened = open_for_writing(key, k.out());
     const std::string data(text);  // with its terminating NUL
     const long set = reg_set_value(k.get(), name, kRegSz, data.c_str(),
                                    static_cast<std::uint32_t>(data.size() + 1));
-    return created != kErrorSuccess ? created : set;
+    return opened != kErrorSuccess ? opened : set;
 }
 
 long write_checked(std::string_view key, std::string_view name, std::string_view text) {
@@ -32,13 +40,13 @@ long write_checked(std::string_view key, std::string_view name, std::string_view
                                                              : kErrorReadBackDiffers;
 }
 
-ValueRead read_sequence(std::string_view key, std::string_view name, std::uint32_t access) {
+ValueRead read_sequence(std::string_view key, std::string_view name) {
     ValueRead r;
     std::string buffer(kReadBufferSize, ' ');
     std::uint32_t size = kReadBufferSize;
     std::uint32_t type = 0;
     RegKey k;
-    r.result = reg_open_key(kHKeyLocalMachine, key, access, k.out());
+    r.result = reg_open_key(kHKeyLocalMachine, key, kKeyQueryValue, k.out());
     if (r.result != kErrorSuccess) return r;
     r.result = reg_query_value(k.get(), name, &type, buffer.data(), &size);
     if (r.result != kErrorSuccess) return r;
@@ -51,18 +59,17 @@ ValueRead read_sequence(std::string_view key, std::string_view name, std::uint32
     return r;
 }
 
-std::optional<std::string> read_value(std::string_view key, std::string_view name,
-                                      std::uint32_t access) {
-    ValueRead r = read_sequence(key, name, access);
+std::optional<std::string> read_value(std::string_view key, std::string_view name) {
+    ValueRead r = read_sequence(key, name);
     if (!r.found()) return std::nullopt;
     return std::move(r.text);
 }
 
 long delete_value(std::string_view key, std::string_view name) {
     RegKey k;
-    const long created = reg_create_key(kHKeyLocalMachine, key, kKeyAllAccess, k.out());
-    const long deleted = reg_delete_value(k.get(), name);
-    return created != kErrorSuccess ? created : deleted;
+    const long opened = reg_open_key(kHKeyLocalMachine, key, kKeySetValue, k.out());
+    if (opened != kErrorSuccess) return opened;
+    return reg_delete_value(k.get(), name);
 }
 
 long delete_checked(std::string_view key, std::string_view name) {
@@ -75,23 +82,24 @@ long delete_checked(std::string_view key, std::string_view name) {
 
 std::string not_stored_text(std::string_view what, long error) {
     std::string text(what);
-    if (error == kErrorAccessDenied)
-        return text +
-               " could not be stored: this account has no write access to "
-               "HKEY_LOCAL_MACHINE. Run Kestrova from an account that has it.";
+    if (error == kErrorAccessDenied) return text + " could not be stored: " + kNeedsAdministrator;
     return text + " could not be stored (registry error " + std::to_string(error) + ").";
 }
 
 void set_alert() { write_value(kVendorKey, "Status", "Alert"); }
 
-bool check_alert() { return read_sequence(kVendorKey, "Status").found(); }
+bool check_alert() {
+    const ValueRead r = read_sequence(kVendorKey, "Status");
+    return r.found() || r.result == kErrorAccessDenied;
+}
 
 long clear_alert() { return delete_value(kVendorKey, "Status"); }
 
 // A zero-byte value has no text at all, not even an empty one: it reads as
-// not found.
+// not found. One that may not be read locks: a question is stored.
 std::string read_login() {
     const ValueRead r = read_sequence(kVendorKey, "Login");
+    if (r.result == kErrorAccessDenied) return "2";
     return r.found() && r.size > 0 ? r.text : "1";
 }
 

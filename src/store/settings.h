@@ -16,8 +16,10 @@ inline constexpr const char* kVendorKey = "SOFTWARE\\Orvane\\Kestrova";
 inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // The three sequences every stored string goes through. Values are REG_SZ,
-// characters plus one NUL.
-// The first failing result of the create and the set (0 when both worked).
+// characters plus one NUL. A read opens the key to query values only; a
+// write opens it to set values, and creates it only when it is missing.
+// The first failing result of the open (or create) and the set (0 when both
+// worked).
 long write_value(std::string_view key, std::string_view name, std::string_view text);
 // Writes, then reads the value back: 0 when it holds `text`, otherwise the
 // failing result (kErrorReadBackDiffers when it holds something else).
@@ -31,13 +33,11 @@ struct ValueRead {
     std::string text;  // the first size - 1 bytes; empty for a zero-byte value
     bool found() const { return result == platform::kErrorSuccess; }
 };
-// The key is opened with full access unless the caller names another.
-ValueRead read_sequence(std::string_view key, std::string_view name,
-                        std::uint32_t access = platform::kKeyAllAccess);
+ValueRead read_sequence(std::string_view key, std::string_view name);
 // The text of a found value, nothing when not found.
-std::optional<std::string> read_value(std::string_view key, std::string_view name,
-                                      std::uint32_t access = platform::kKeyAllAccess);
-// The result of RegDeleteValueA (0 on success).
+std::optional<std::string> read_value(std::string_view key, std::string_view name);
+// The result of the open, else of RegDeleteValueA (0 on success). A missing
+// key is not created for it: the value is gone all the same.
 long delete_value(std::string_view key, std::string_view name);
 // Deletes, then checks that the value is gone: 0 when it is (also when it
 // was gone before), otherwise the failing result.
@@ -45,13 +45,14 @@ long delete_checked(std::string_view key, std::string_view name);
 
 // Writes "Status" = "Alert".
 void set_alert();
-// True when "Status" is found, whatever its type and content.
+// True when "Status" is found, whatever its type and content, or cannot be
+// read for want of access: an attempt is reported rather than hidden.
 bool check_alert();
-// Deletes "Status": the result of RegDeleteValueA (not 0 when it was
-// already gone, or could not be deleted).
+// Deletes "Status": the result of the open, else of RegDeleteValueA (not 0
+// when it was already gone, or could not be deleted).
 long clear_alert();
 // The start mode: the text of "Login", or "1" when it is not found or has
-// no text at all (zero bytes).
+// no text at all (zero bytes); "2" (lock) when access to it is denied.
 std::string read_login();
 // The start-mode and autorun writes are checked (write_checked,
 // delete_checked): 0 when the change is stored.
@@ -72,5 +73,9 @@ inline constexpr long kErrorReadBackDiffers = 13;  // ERROR_INVALID_DATA
 
 // "<what> could not be stored", with the cause.
 std::string not_stored_text(std::string_view what, long error);
+// What a change that Windows refused for want of rights needs.
+inline constexpr const char* kNeedsAdministrator =
+    "Windows refused the change, which needs an administrator. Right-click Kestrova and "
+    "choose \"Run as administrator\", or reinstall it with its setup program.";
 
 }  // namespace kv::store

@@ -1,6 +1,7 @@
 #include "harness.h"
 
 #include <oleacc.h>
+#include <sddl.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -141,6 +142,32 @@ bool reg_key_exists(const std::string& key, HKEY root) {
     if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) return false;
     RegCloseKey(k);
     return true;
+}
+
+KeyDacl::KeyDacl(const std::string& key, const char* sddl) : key_(key) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, READ_CONTROL | WRITE_DAC, &k) !=
+        ERROR_SUCCESS)
+        return;
+    DWORD size = 0;
+    RegGetKeySecurity(k, DACL_SECURITY_INFORMATION, nullptr, &size);
+    old_.resize(size);
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (size != 0 &&
+        RegGetKeySecurity(k, DACL_SECURITY_INFORMATION, old_.data(), &size) == ERROR_SUCCESS &&
+        ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd, nullptr)) {
+        ok_ = RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd) == ERROR_SUCCESS;
+        LocalFree(sd);
+    }
+    RegCloseKey(k);
+}
+
+KeyDacl::~KeyDacl() {
+    HKEY k = nullptr;
+    if (!ok_ || RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, WRITE_DAC, &k) != ERROR_SUCCESS)
+        return;
+    RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, old_.data());
+    RegCloseKey(k);
 }
 
 void clean_program_registry() {
@@ -489,7 +516,34 @@ bool save_screenshot(HWND w, const std::string& name) {
 
 Program::~Program() { kill(); }
 
-bool Program::start() {
+namespace {
+
+// This process's token as UAC gives it to a program started from the Start
+// menu: the limited token linked to it, Administrators for denying only.
+HANDLE standard_user_token() {
+    HANDLE self = nullptr, restricted = nullptr, primary = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &self)) return nullptr;
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD size = 0;
+    const bool has_linked =
+        GetTokenInformation(self, TokenLinkedToken, &linked, sizeof linked, &size) != 0;
+    BYTE admins[SECURITY_MAX_SID_SIZE];
+    DWORD admins_size = sizeof admins;
+    SID_AND_ATTRIBUTES deny_only{admins, 0};
+    if (CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &admins_size) &&
+        CreateRestrictedToken(has_linked ? linked.LinkedToken : self, 0, 1, &deny_only, 0, nullptr,
+                              0, nullptr, &restricted))
+        DuplicateTokenEx(restricted, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
+                         &primary);
+    if (restricted) CloseHandle(restricted);
+    if (has_linked) CloseHandle(linked.LinkedToken);
+    CloseHandle(self);
+    return primary;
+}
+
+}  // namespace
+
+bool Program::start(bool standard_user) {
     kill();
     const std::string path = program_path();
     const std::string dir = program_dir();
@@ -497,8 +551,18 @@ bool Program::start() {
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(),
-                        &si, &pi)) {
+    HANDLE token = standard_user ? standard_user_token() : nullptr;
+    if (standard_user && !token) {
+        std::fprintf(stderr, "no standard user's token: %lu\n", GetLastError());
+        return false;
+    }
+    const BOOL started =
+        token ? CreateProcessAsUserA(token, path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0,
+                                     nullptr, dir.c_str(), &si, &pi)
+              : CreateProcessA(path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               dir.c_str(), &si, &pi);
+    if (token) CloseHandle(token);
+    if (!started) {
         std::fprintf(stderr, "CreateProcess(%s) failed: %lu\n", path.c_str(), GetLastError());
         return false;
     }

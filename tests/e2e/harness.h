@@ -68,6 +68,24 @@ inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVer
 // the Run values "Kestrova" and "Dulcimet".
 void clean_program_registry();
 
+// A key of HKEY_LOCAL_MACHINE given the DACL `sddl` (an explicit DACL, which
+// Wine enforces, unlike Windows' default ones, and forgets when its server
+// stops), and its own DACL back when the object goes. The owner keeps the
+// right to change the DACL.
+class KeyDacl {
+public:
+    KeyDacl(const std::string& key, const char* sddl);
+    ~KeyDacl();
+    KeyDacl(const KeyDacl&) = delete;
+    KeyDacl& operator=(const KeyDacl&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    std::string key_;
+    std::vector<char> old_;  // the self-relative descriptor it had
+    bool ok_ = false;
+};
+
 // Wine's per-program Windows version (HKCU\Software\Wine\AppDefaults\<exe>
 // "Version"): "win31", "win98", "nt40", "win10" ... Removed again when the
 // object goes.
@@ -183,8 +201,10 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // CreateProcess on program_path() in its own folder.
-    bool start();
+    // CreateProcess on program_path() in its own folder; as a standard user:
+    // CreateProcessAsUser with this process's limited linked token, in
+    // which Administrators only denies, as UAC starts programs.
+    bool start(bool standard_user = false);
     DWORD pid() const { return pid_; }
     HANDLE handle() const { return process_; }
     bool running() const;

@@ -18,6 +18,7 @@
 
 #include "lock_fixture.h"
 #include "log/attempt_log.h"
+#include "store/policy_names.h"
 #include "store/scrambler.h"
 #include "store/text.h"
 
@@ -384,6 +385,43 @@ TEST_F(Lock, AnAttemptStoredBeforeARestartIsReportedAtTheRightAnswer) {
     EXPECT_TRUE(wait_for([&] { return !reg_read(kVendorKey, "Status"); }))
         << "the alert was not cleared";
     EXPECT_TRUE(program_.wait_window("KvForm1", "Kestrova 2.0")) << "no main window after No";
+}
+
+// As Windows starts it from the Start menu or at logon: with a standard
+// user's token, Kestrova's keys as its installers leave them (Users read and
+// set values) and the Run key as Windows has it (Users only read).
+TEST_F(Lock, AStandardUserOfAnInstalledCopyIsLockedAndStoresWhatItMay) {
+    const char* installed = "D:P(A;;KA;;;BA)(A;;KA;;;SY)(A;;KR;;;BU)(A;;0x3;;;BU)";
+    KeyDacl vendor(kVendorKey, installed), zones(kZonesKey, installed);
+    KeyDacl run(kRunKey, "D:P(A;;KA;;;BA)(A;;KA;;;SY)(A;;KR;;;BU)");
+    ASSERT_TRUE(vendor.ok() && zones.ok() && run.ok());
+    ASSERT_TRUE(program_.start(true));
+    ASSERT_NO_FATAL_FAILURE(wait_lock(20s));
+    ASSERT_NO_FATAL_FAILURE(answer_wrong("red"));
+    EXPECT_TRUE(reg_read(kVendorKey, "Status")) << "the attempt was not stored";
+    HWND main = unlock_after_attempts(IDNO);
+    ASSERT_TRUE(main);
+    const auto after = find_message_box(program_.pid());
+    EXPECT_FALSE(after) << after->text;
+
+    const auto stored = [](const char* name, const std::string& text) {
+        return wait_for([&] {
+            const auto v = reg_read(kVendorKey, name);
+            return v && v->bytes == text + '\0';
+        });
+    };
+    ASSERT_TRUE(main_menu(main, "mnuGreen"));
+    EXPECT_TRUE(stored("Color", "green"));
+    ASSERT_TRUE(main_menu(main, "mnuCover"));
+    EXPECT_TRUE(stored(kv::store::kCoverValue, "1"));
+
+    // Autorun needs an administrator: said so, with nothing changed.
+    ASSERT_TRUE(main_menu(main, "autorunatstart"));
+    const auto box = wait_message_box(program_.pid(), 15s);
+    ASSERT_TRUE(box) << "no message about autorun";
+    EXPECT_NE(box->text.find("administrator"), std::string::npos) << box->text;
+    ASSERT_TRUE(click(box->hwnd, box->buttons.empty() ? IDOK : box->buttons.front()));
+    EXPECT_FALSE(reg_read(kRunKey, "Kestrova"));
 }
 
 TEST_F(Lock, ClosingItIsRefusedAndAltF4HeldDownLeavesNoGap) {

@@ -1,9 +1,10 @@
 // Every settings and question/answer read against a sim registry whose
 // values have arbitrary types, sizes and bytes. The input is a sequence of
-// value descriptions; a flag byte says whether this account may write to
-// HKEY_LOCAL_MACHINE. Properties: no crash, a value counts as found exactly
-// when the read sequence's query succeeds (only a zero-byte Login reads as
-// absent), fields keep their widths, each checkmark pair has exactly one
+// value descriptions; a flag byte says whether this account is a standard
+// user, granted only what the installers grant. Properties: no crash, a
+// value counts as found exactly when the read sequence's query succeeds,
+// for a standard user as for an administrator (only a zero-byte Login reads
+// as absent), fields keep their widths, each checkmark pair has exactly one
 // mark that follows what is stored, and the lock screen never unlocks for
 // an entry that does not match the stored answer. The walk-away values and
 // policies, read after the typed entry: a policy applies exactly when it is
@@ -21,6 +22,7 @@
 #include "options/colors.h"
 #include "platform/sim/sim.h"
 #include "store/away.h"
+#include "store/grants.h"
 #include "store/policy_names.h"
 #include "store/secrets.h"
 #include "store/settings.h"
@@ -60,7 +62,7 @@ constexpr Slot kSlots[] = {{store::kVendorKey, "Status"},
 // What the read sequence must find for a value: its bytes, or nothing.
 std::optional<std::string> expected(const char* key, const char* name) {
     const auto v = sim::get_value(key, name);
-    if (!v || v->data.size() > 255 || sim::world().deny_write_access) return std::nullopt;
+    if (!v || v->data.size() > 255) return std::nullopt;
     return v->data;
 }
 
@@ -119,7 +121,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                              : in.byte();
         sim::put_value(slot.key, slot.name, type, in.bytes(in.byte()));
     }
-    sim::world().deny_write_access = (flags & 1) != 0;
+    if ((flags & 1) != 0) {
+        sim::world().standard_user = true;
+        for (const auto& g : store::kUserKeyGrants) sim::grant(g.key, g.access);
+    }
 
     {
         KV_CHECK(store::check_alert() == expected(store::kVendorKey, "Status").has_value());
@@ -136,8 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         const bool stored = store::question_stored();
         const auto query = sim::get_value(kZones, "Query");
-        // Found, or (denied access, a missing or oversized value) absent.
-        KV_CHECK(stored == (query && query->data.size() <= 255 && !sim::world().deny_write_access));
+        // Found, or (a missing or oversized value) absent.
+        KV_CHECK(stored == (query && query->data.size() <= 255));
         const auto qa = store::load_question_answer();
         KV_CHECK(qa.question.size() == kQuestionWidth && qa.answer.size() == kAnswerWidth);
         KV_CHECK(store::load_question().size() == kQuestionWidth);

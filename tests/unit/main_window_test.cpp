@@ -156,6 +156,7 @@ TEST_F(MainWindow, ScreenSaverCommandLeavesTheStateAlone) {
 
 TEST_F(MainWindow, ColourChoiceIsStoredCheckedAndPainted) {
     open_unlocked();
+    standard_user();
     sim::choose(*form("Form1"), "mnuGreen");
     EXPECT_EQ(stored_text(*sim::get_value(store::kVendorKey, "Color")), "green");
     EXPECT_TRUE(p().form1().menu("mnuGreen").checked());
@@ -229,6 +230,9 @@ TEST_F(MainWindow, FailedColourWriteReadsThePreviousValueBack) {
     sim::choose(*form("Form1"), "mnuRed");
     sim::fail(sim::Call::RegSetValue, 5);
     sim::choose(*form("Form1"), "mnuYellow");
+    ASSERT_EQ(world().boxes.size(), 1u);  // refused for want of rights: said so
+    EXPECT_EQ(world().boxes[0].text,
+              store::not_stored_text("The colour", platform::kErrorAccessDenied));
     EXPECT_EQ(p().form1().colours().current_color(), "red");
     EXPECT_TRUE(p().form1().menu("mnuRed").checked());
     EXPECT_EQ(sim::last_paint(*form("Form1")).front().color, (platform::Rgb{255, 0, 0}));
@@ -238,6 +242,7 @@ TEST_F(MainWindow, FailedColourWriteReadsThePreviousValueBack) {
 
 TEST_F(MainWindow, StartModeHandlersWriteAndCheck) {
     open_unlocked();
+    standard_user();
     sim::choose(*form("Form1"), "autorun");
     EXPECT_EQ(stored_text(*sim::get_value(store::kVendorKey, "Login")), "2");
     EXPECT_TRUE(p().form1().menu("autorun").checked());
@@ -286,10 +291,9 @@ TEST_F(MainWindow, StartUpOptionsNotStoredAreReportedNotConfirmed) {
     open_unlocked();
     const auto reported = [&] {
         const auto& b = world().boxes.back();
-        return b.type == 48u &&
-               b.text.find("no write access to HKEY_LOCAL_MACHINE") != std::string::npos;
+        return b.type == 48u && b.text.find("needs an administrator") != std::string::npos;
     };
-    world().deny_write_access = true;
+    standard_user(false);
     sim::choose(*form("Form1"), "autorun");
     EXPECT_TRUE(reported()) << world().boxes.back().text;
     EXPECT_TRUE(p().form1().menu("autorunnolock").checked());
@@ -300,7 +304,7 @@ TEST_F(MainWindow, StartUpOptionsNotStoredAreReportedNotConfirmed) {
     for (const auto& b : world().boxes)
         EXPECT_EQ(b.text.find("This action will take effect"), std::string::npos) << b.text;
 
-    world().deny_write_access = false;
+    world().standard_user = false;
     sim::choose(*form("Form1"), "autorunatstart");
     ASSERT_TRUE(sim::get_value(store::kRunKey, "Kestrova"));
     sim::fail(sim::Call::RegDeleteValue, platform::kErrorAccessDenied);
@@ -351,7 +355,7 @@ TEST_F(MainWindow, LoadStepChecksFromStoredValues) {
         Program fresh;
         sim::put_string(store::kRunKey, "Kestrova",
                         deny ? "C:\\k\\kvstrn.exe" : std::string(255, 'k'));
-        world().deny_write_access = deny;
+        if (deny) sim::fail(sim::Call::RegOpenKey, platform::kErrorAccessDenied);
         fresh.form1().Load();
         EXPECT_TRUE(fresh.form1().menu("noautorun").checked()) << deny;
         EXPECT_FALSE(fresh.form1().menu("autorunatstart").checked()) << deny;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/sim/sim.h"
+#include "store/grants.h"
 
 namespace kv::test {
 
@@ -14,6 +15,16 @@ protected:
     void SetUp() override { sim::reset(); }
     void TearDown() override { sim::reset(); }
     sim::World& world() { return sim::world(); }
+    // From here on a standard user, granted what the installers grant (their
+    // keys made), or nothing at all for a copy that was never installed.
+    void standard_user(bool installed = true) {
+        world().standard_user = true;
+        if (!installed) return;
+        for (const auto& g : store::kUserKeyGrants) {
+            sim::make_key(g.key);
+            sim::grant(g.key, g.access);
+        }
+    }
 };
 
 // The stored text of a REG_SZ value without its terminating NUL.

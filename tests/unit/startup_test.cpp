@@ -144,7 +144,7 @@ TEST_F(Startup, FirstRunRunsTheSetUpAndEndsAtTheMainWindow) {
 }
 
 TEST_F(Startup, FirstRunWithoutWriteAccessEndsOnceInsteadOfStartingAgain) {
-    world().deny_write_access = true;
+    standard_user(false);
     // Enough for several passes; only the first may run.
     for (int pass = 0; pass < 4; ++pass)
         for (const char* entry : {"Pet", "Rex", "Rex"}) world().input_answers.push_back(entry);
@@ -156,6 +156,20 @@ TEST_F(Startup, FirstRunWithoutWriteAccessEndsOnceInsteadOfStartingAgain) {
     }
     EXPECT_EQ(welcomes, 1);
     EXPECT_EQ(world().inputs.size(), 3u);
+}
+
+TEST_F(Startup, AQuestionThatCannotBeReadIsReportedAndNeverOpensTheSetUp) {
+    store_credentials();
+    standard_user();
+    // Refused, and refused again when tried once more.
+    sim::fail(sim::Call::RegOpenKey, platform::kErrorAccessDenied);
+    sim::fail(sim::Call::RegOpenKey, platform::kErrorAccessDenied);
+    EXPECT_THROW(start_and_decide(), sim::ProcessEnded);
+    ASSERT_EQ(world().boxes.size(), 1u);
+    EXPECT_EQ(world().boxes[0].text, kQuestionDenied);
+    EXPECT_EQ(world().boxes[0].type, 16u);
+    EXPECT_TRUE(world().inputs.empty());
+    EXPECT_EQ(form("Form4"), nullptr);
 }
 
 TEST_F(Startup, LockScreenIsCaptionedSizedAndCentred) {

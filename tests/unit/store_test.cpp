@@ -112,7 +112,7 @@ TEST_F(Settings, ZeroByteValuesAreFoundExceptAnEmptyLogin) {
 
 TEST_F(Settings, FailAnyFailsTheNthCallWhateverItsKind) {
     store::set_alert();
-    sim::fail_any(platform::kErrorAccessDenied, 2);  // open, then query
+    sim::fail_any(1117, 2);  // open, then query
     EXPECT_FALSE(store::check_alert());
     ASSERT_TRUE(world().failed_call.has_value());
     EXPECT_EQ(*world().failed_call, sim::Call::RegQueryValue);
@@ -139,25 +139,41 @@ TEST_F(Settings, LoginReadsAsOneWhenNotFound) {
     EXPECT_EQ(store::read_login(), std::string(254, '2'));
     sim::put_value(store::kVendorKey, "Login", kRegSz, "");
     EXPECT_EQ(store::read_login(), "1");
-    sim::put_string(store::kVendorKey, "Login", "2");
-    world().deny_write_access = true;
-    EXPECT_EQ(store::read_login(), "1");
+    // Denied is no "not stored": a start mode that cannot be read locks.
+    sim::put_string(store::kVendorKey, "Login", "1");
+    sim::fail(sim::Call::RegOpenKey, kErrorAccessDenied);
+    EXPECT_EQ(store::read_login(), "2");
 }
 
-TEST_F(Settings, DeniedAccessLeavesEverythingSilent) {
-    world().deny_write_access = true;
+TEST_F(Settings, AStandardUserReadsEverythingAndWritesOnlyWhereGranted) {
     sim::put_string(store::kRunKey, "Dulcimet", "c:\\d.exe");
     sim::put_string(store::kVendorKey, "Status", "Alert");
+    sim::put_string(store::kVendorKey, "Login", "2");
+    standard_user();
+    EXPECT_TRUE(store::check_alert());
+    EXPECT_TRUE(store::check_dulcimet_autorun().found());
+    EXPECT_EQ(store::read_login(), "2");
+    EXPECT_EQ(store::set_login_hidden(), platform::kErrorSuccess);
+    EXPECT_EQ(store::clear_alert(), platform::kErrorSuccess);
     EXPECT_FALSE(store::check_alert());
-    const auto dulcimet = store::check_dulcimet_autorun();
-    EXPECT_FALSE(dulcimet.found());
-    EXPECT_EQ(dulcimet.result, kErrorAccessDenied);
-    store::set_login_lock();
-    store::add_autorun();
-    store::remove_autorun();
-    EXPECT_FALSE(sim::get_value(store::kVendorKey, "Login"));
-    EXPECT_FALSE(sim::get_value(store::kRunKey, "Kestrova"));
+    // Not the Run key, and no key where none was made.
+    EXPECT_EQ(store::add_autorun(), kErrorAccessDenied);
+    sim::put_string(store::kRunKey, "Kestrova", "k.exe");
+    EXPECT_EQ(store::remove_autorun(), kErrorAccessDenied);
+    EXPECT_TRUE(sim::get_value(store::kRunKey, "Kestrova"));
+    world().keys.erase("SOFTWARE\\ORVANE\\KESTROVA");
+    EXPECT_EQ(store::set_login_lock(), kErrorAccessDenied);
+    EXPECT_FALSE(sim::key_exists(store::kVendorKey));
     EXPECT_TRUE(world().boxes.empty());
+
+    // A read that is denied is not taken for a missing value.
+    sim::put_string(store::kVendorKey, "Status", "Alert");
+    sim::fail(sim::Call::RegOpenKey, kErrorAccessDenied);
+    EXPECT_TRUE(store::check_alert());
+    EXPECT_EQ(store::not_stored_text("The AutoRun option", kErrorAccessDenied),
+              "The AutoRun option could not be stored: Windows refused the change, which "
+              "needs an administrator. Right-click Kestrova and choose \"Run as "
+              "administrator\", or reinstall it with its setup program.");
 }
 
 TEST_F(Settings, AutorunNamesTheProgramInItsDirectory) {

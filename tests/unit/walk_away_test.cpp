@@ -137,7 +137,7 @@ TEST_F(Away, EachValueAndPolicyGoodAndBad) {
 }
 
 TEST_F(Away, PoliciesAreReadWithoutWriteAccess) {
-    world().deny_write_access = true;
+    standard_user(false);
     put_policy(store::kInactivityTimeoutPolicy, 3);
     put_user(store::kCoverValue, "1");
     EXPECT_EQ(store::idle_lock_secs().value, 3u);
@@ -148,6 +148,7 @@ TEST_F(Away, PoliciesAreReadWithoutWriteAccess) {
 
 TEST_F(Away, MenuStoresEachChoiceAndMovesTheCheckMark) {
     open_unlocked();
+    standard_user();
     auto& f1 = *form("Form1");
     EXPECT_TRUE(checked("mnuIdleNever"));
     EXPECT_FALSE(checked("mnuSleepLock"));
@@ -175,14 +176,18 @@ TEST_F(Away, MenuStoresEachChoiceAndMovesTheCheckMark) {
     }
     EXPECT_TRUE(world().boxes.empty());
     // A choice the registry does not take moves no check mark.
-    world().deny_write_access = true;
+    world().key_grants.clear();
     sim::choose(f1, "mnuIdle5");
+    ASSERT_EQ(world().boxes.size(), 1u);
+    EXPECT_EQ(world().boxes[0].text,
+              store::not_stored_text("The \"When Away\" choice", platform::kErrorAccessDenied));
     EXPECT_TRUE(checked("mnuIdleNever"));
     EXPECT_FALSE(checked("mnuIdle5"));
 }
 
 TEST_F(Away, PoliciesGreyTheItemsShowTheirStateAndApplyWhenTheMenuOpens) {
     open_unlocked();
+    standard_user();
     auto& f1 = *form("Form1");
     put_user(store::kIdleLockValue, "5");
     put_policy(store::kInactivityTimeoutPolicy, 600);

@@ -73,9 +73,12 @@ struct World {
     // Registry: key path (upper-cased, no trailing backslash) -> values
     // (upper-cased name -> value). Keys exist while they are in the map.
     std::map<std::string, std::map<std::string, Value>> keys;
-    // A user without write access to HKEY_LOCAL_MACHINE: every open or
-    // create that asks for more than reading is refused.
-    bool deny_write_access = false;
+    // A standard user: HKEY_LOCAL_MACHINE reads as for anyone, but a write
+    // (a value set or deleted, a key created, an open asking for more than
+    // reading) is refused unless `key_grants` grants it on that key. Every
+    // user is held to the access a handle was opened with.
+    bool standard_user = false;
+    std::map<std::string, std::uint32_t> key_grants;  // key path -> access granted (grant())
     // Calls that fail: the nth (1-based) next call of a kind returns `code`.
     struct Fault {
         Call call;
@@ -156,6 +159,10 @@ void put_value(std::string_view key, std::string_view name, std::uint32_t type,
 void put_string(std::string_view key, std::string_view name, std::string_view text);
 std::optional<Value> get_value(std::string_view key, std::string_view name);
 bool key_exists(std::string_view key);
+// Makes a key (and its parents) with no values, as an installer does.
+void make_key(std::string_view key);
+// Grants the standard user `access` on a key (a path as the program writes it).
+void grant(std::string_view key, std::uint32_t access);
 void fail(Call call, long code, int nth = 1);
 // Fails the nth (1-based) next registry or file call, whatever its kind.
 void fail_any(long code, int nth = 1);

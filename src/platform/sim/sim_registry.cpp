@@ -11,8 +11,13 @@ namespace kv::sim {
 
 namespace {
 
-std::map<platform::HKey, std::string>& handles() {
-    static std::map<platform::HKey, std::string> h;
+struct Handle {
+    std::string path;
+    std::uint32_t access = 0;
+};
+
+std::map<platform::HKey, Handle>& handles() {
+    static std::map<platform::HKey, Handle> h;
     return h;
 }
 platform::HKey next_handle = 0x1000;
@@ -81,6 +86,17 @@ std::optional<Value> get_value(std::string_view key, std::string_view name) {
 
 bool key_exists(std::string_view key) { return world().keys.count(normal_path(key)) != 0; }
 
+void make_key(std::string_view key) {
+    const std::string path = normal_path(key);
+    for (auto pos = path.find('\\'); pos != std::string::npos; pos = path.find('\\', pos + 1))
+        world().keys[path.substr(0, pos)];
+    world().keys[path];
+}
+
+void grant(std::string_view key, std::uint32_t access) {
+    world().key_grants[normal_path(key)] = access;
+}
+
 void fail(Call call, long code, int nth) { world().faults.push_back({call, nth, code}); }
 
 void fail_any(long code, int nth) {
@@ -108,19 +124,38 @@ using sim::world;
 namespace {
 
 constexpr std::uint32_t kReadOnlyAccess = 0x20019;  // KEY_READ
+constexpr std::uint32_t kQueryValue = 0x0001;
+constexpr std::uint32_t kSetValue = 0x0002;
+constexpr std::uint32_t kCreateSubKey = 0x0004;
 
-bool wants_write(std::uint32_t access) { return (access & ~kReadOnlyAccess) != 0; }
+std::uint32_t granted(const std::string& path) {
+    const auto g = world().key_grants.find(path);
+    return g == world().key_grants.end() ? 0 : g->second;
+}
 
-platform::HKey open_handle(const std::string& path) {
+// Whether this user may open the key with `access`.
+bool allowed(const std::string& path, std::uint32_t access) {
+    if (!world().standard_user) return true;
+    return (access & ~kReadOnlyAccess & ~granted(path)) == 0;
+}
+
+platform::HKey open_handle(const std::string& path, std::uint32_t access) {
     const platform::HKey h = sim::next_handle++;
-    sim::handles()[h] = path;
+    sim::handles()[h] = {path, access};
     return h;
 }
 
-std::map<std::string, sim::Value>* values_of(HKey key) {
+// The values behind a handle opened with `needed` among its rights; nullptr
+// (*denied set) when it was opened without them.
+std::map<std::string, sim::Value>* values_of(HKey key, std::uint32_t needed, bool* denied) {
+    *denied = false;
     const auto h = sim::handles().find(key);
     if (h == sim::handles().end()) return nullptr;
-    const auto k = world().keys.find(h->second);
+    if ((h->second.access & needed) != needed) {
+        *denied = true;
+        return nullptr;
+    }
+    const auto k = world().keys.find(h->second.path);
     return k == world().keys.end() ? nullptr : &k->second;
 }
 
@@ -128,7 +163,7 @@ std::string root_path(HKey root, std::string_view subkey) {
     if (root == kHKeyLocalMachine) return sim::normal_path(subkey);
     const auto h = sim::handles().find(root);
     if (h == sim::handles().end()) return {};
-    return h->second + "\\" + sim::normal_path(subkey);
+    return h->second.path + "\\" + sim::normal_path(subkey);
 }
 
 }  // namespace
@@ -137,13 +172,20 @@ long reg_create_key(HKey root, std::string_view subkey, std::uint32_t access, HK
     *result = 0;
     world().trace.push_back("reg create " + std::string(subkey));
     if (auto f = sim::take_fault(sim::Call::RegCreateKey)) return *f;
-    if (world().deny_write_access && wants_write(access)) return kErrorAccessDenied;
     const std::string path = root_path(root, subkey);
     if (path.empty()) return kErrorInvalidHandle;
+    // A key that is missing is made under its parent, which must allow it.
+    if (world().keys.count(path) == 0 && world().standard_user) {
+        const auto parent = path.rfind('\\');
+        if (parent == std::string::npos || world().keys.count(path.substr(0, parent)) == 0 ||
+            (granted(path.substr(0, parent)) & kCreateSubKey) == 0)
+            return kErrorAccessDenied;
+    }
+    if (!allowed(path, access)) return kErrorAccessDenied;
     for (auto pos = path.find('\\'); pos != std::string::npos; pos = path.find('\\', pos + 1))
         world().keys[path.substr(0, pos)];
     world().keys[path];
-    *result = open_handle(path);
+    *result = open_handle(path, access);
     return kErrorSuccess;
 }
 
@@ -153,16 +195,17 @@ long reg_open_key(HKey root, std::string_view subkey, std::uint32_t access, HKey
     const std::string path = root_path(root, subkey);
     if (path.empty()) return kErrorInvalidHandle;
     if (world().keys.count(path) == 0) return kErrorFileNotFound;
-    if (world().deny_write_access && wants_write(access)) return kErrorAccessDenied;
-    *result = open_handle(path);
+    if (!allowed(path, access)) return kErrorAccessDenied;
+    *result = open_handle(path, access);
     return kErrorSuccess;
 }
 
 long reg_query_value(HKey key, std::string_view name, std::uint32_t* type, char* data,
                      std::uint32_t* size) {
     if (auto f = sim::take_fault(sim::Call::RegQueryValue)) return *f;
-    auto* values = values_of(key);
-    if (values == nullptr) return kErrorInvalidHandle;
+    bool denied = false;
+    auto* values = values_of(key, kQueryValue, &denied);
+    if (values == nullptr) return denied ? kErrorAccessDenied : kErrorInvalidHandle;
     const auto v = values->find(sim::upper(name));
     if (v == values->end()) return kErrorFileNotFound;
     const auto& bytes = v->second.data;
@@ -180,8 +223,9 @@ long reg_set_value(HKey key, std::string_view name, std::uint32_t type, const ch
                    std::uint32_t size) {
     world().trace.push_back("reg set " + std::string(name));
     if (auto f = sim::take_fault(sim::Call::RegSetValue)) return *f;
-    auto* values = values_of(key);
-    if (values == nullptr) return kErrorInvalidHandle;
+    bool denied = false;
+    auto* values = values_of(key, kSetValue, &denied);
+    if (values == nullptr) return denied ? kErrorAccessDenied : kErrorInvalidHandle;
     (*values)[sim::upper(name)] = sim::Value{type, std::string(data, size)};
     return kErrorSuccess;
 }
@@ -189,8 +233,9 @@ long reg_set_value(HKey key, std::string_view name, std::uint32_t type, const ch
 long reg_delete_value(HKey key, std::string_view name) {
     world().trace.push_back("reg delete " + std::string(name));
     if (auto f = sim::take_fault(sim::Call::RegDeleteValue)) return *f;
-    auto* values = values_of(key);
-    if (values == nullptr) return kErrorInvalidHandle;
+    bool denied = false;
+    auto* values = values_of(key, kSetValue, &denied);
+    if (values == nullptr) return denied ? kErrorAccessDenied : kErrorInvalidHandle;
     return values->erase(sim::upper(name)) == 1 ? kErrorSuccess : kErrorFileNotFound;
 }
 
