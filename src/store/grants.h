@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "platform/registry.h"
 #include "store/secrets.h"
 #include "store/settings.h"
 
@@ -15,10 +16,6 @@ namespace kv::store {
 
 // The group the grants are made to, by SID: its name is localised.
 inline constexpr const char* kUsersSid = "S-1-5-32-545";
-
-// Access rights (winnt.h) a grant may hold.
-inline constexpr std::uint32_t kKeyQueryValue = 0x0001;
-inline constexpr std::uint32_t kKeySetValue = 0x0002;
 
 struct KeyGrant {
     const char* key;  // under HKEY_LOCAL_MACHINE, without a trailing backslash
@@ -30,9 +27,9 @@ struct KeyGrant {
 // created or removed, and neither the key's owner nor its permissions changed.
 // The Run key and the policies key are never loosened.
 inline constexpr KeyGrant kUserKeyGrants[] = {
-    {kVendorKey, kKeyQueryValue | kKeySetValue},
+    {kVendorKey, platform::kKeyQueryValue | platform::kKeySetValue},
     {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones\\AddZones",
-     kKeyQueryValue | kKeySetValue},
+     platform::kKeyQueryValue | platform::kKeySetValue},
 };
 
 // The folder under %ProgramData% (CSIDL_COMMON_APPDATA) in which users may
