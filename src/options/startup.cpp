@@ -112,8 +112,9 @@ bool StartupMenu::autorun_changed(bool on) {
     if (platform::process_elevated())
         return stored_or_reported(on ? store::add_autorun() : store::remove_autorun(),
                                   "The AutoRun option");
-    // Nothing to remove: no consent to ask for.
-    if (!on && store::read_sequence(store::kRunKey, "Kestrova").result ==
+    // Nothing to remove: no consent to ask for. (Reading is all this
+    // process may do there.)
+    if (!on && store::read_sequence(store::kRunKey, "Kestrova", platform::kKeyRead).result ==
                    platform::kErrorFileNotFound)
         return true;
     const long code = platform::run_elevated(on ? kAutorunOn : kAutorunOff);
@@ -125,7 +126,8 @@ bool StartupMenu::autorun_changed(bool on) {
     if (!stored_or_reported(code, "The AutoRun option")) return false;
     // The copy said it stored it: the checkmark follows what the registry
     // holds all the same.
-    const bool stored = store::read_value(store::kRunKey, "Kestrova").has_value();
+    const bool stored =
+        store::read_value(store::kRunKey, "Kestrova", platform::kKeyRead).has_value();
     return stored == on || stored_or_reported(store::kErrorReadBackDiffers, "The AutoRun option");
 }
 
