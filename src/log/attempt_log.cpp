@@ -158,7 +158,8 @@ void AttemptLog::update3() {
         }
         for (const auto& bytes : added) merged.push_back({bytes, {}});
         for (auto& r : merged) r.line = record_line(r.bytes);
-        std::stable_sort(merged.begin(), merged.end(), before);
+        if (!std::is_sorted(merged.begin(), merged.end(), before))
+            std::stable_sort(merged.begin(), merged.end(), before);
         std::string data;
         data.reserve(merged.size() * kLogRecordSize);
         for (const auto& r : merged) data += r.bytes;
