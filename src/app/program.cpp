@@ -24,7 +24,11 @@ void Program::start() {
     }
 }
 
-int program_main() {
+int program_main(std::string_view command_line) {
+    // An elevated copy started to change autorun does that alone: no window,
+    // and no instance that would stand in the way of the one that started it.
+    if (const auto code = StartupMenu::run_command(command_line))
+        return static_cast<int>(*code);
     Program program;
     program.start();
     return platform::run_message_loop();

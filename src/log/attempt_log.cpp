@@ -1,10 +1,13 @@
 #include "log/attempt_log.h"
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/ui.h"
+#include "store/grants.h"
 #include "store/scrambler.h"
 #include "store/text.h"
 
@@ -50,7 +53,15 @@ std::string record_line(std::string_view record) {
     return fixed(field(0), kWhenWidth) + kGap + fixed(field(kLogFieldSize), kLogFieldSize);
 }
 
+// An installed copy cannot write beside itself (Program Files): its log is
+// in the folder its installer made for every user. A copy run from
+// anywhere else keeps it beside itself.
 std::string log_file_path() {
+    const std::string shared = platform::common_app_data();
+    if (!shared.empty()) {
+        const std::string folder = shared + '\\' + store::kUserDataFolder;
+        if (platform::folder_exists(folder)) return folder + "\\klingon2";
+    }
     std::string dir = platform::program_dir();
     if (dir.empty() || dir.back() != '\\') dir += '\\';
     return dir + "klingon2";
@@ -59,6 +70,23 @@ std::string log_file_path() {
 namespace {
 bool before(const LogRecord& a, const LogRecord& b) {
     return platform::list_order(a.line, b.line) < 0;
+}
+
+std::vector<std::string> whole_records(std::string_view data) {
+    std::vector<std::string> r;
+    r.reserve(data.size() / kLogRecordSize);
+    for (std::size_t at = 0; at + kLogRecordSize <= data.size(); at += kLogRecordSize)
+        r.emplace_back(data.substr(at, kLogRecordSize));
+    return r;
+}
+
+// What `a` holds beyond `b`, each record counted as often as it occurs.
+std::vector<std::string> beyond(std::vector<std::string> a, std::vector<std::string> b) {
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    std::vector<std::string> r;
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(r));
+    return r;
 }
 }  // namespace
 
@@ -97,31 +125,59 @@ void AttemptLog::load_list3() {
     if (!platform::read_file(log_path_, data)) return;
     records_.clear();
     add_records(data);
+    synced_ = whole_records(data);
     log_in_list_ = true;
     if (view_) view_->records_reset();
 }
 
 // The new file is written beside the old one and moved over it, so a crash
-// or a failed write leaves the previous log whole. A record on disk that the
-// records do not hold (its load failed) is taken in first; if the file
-// cannot be read even then, it is left as it is and written later.
+// or a failed write leaves the previous log whole. The file is read again
+// under the lock that every writer of it takes: a record another session
+// appended since, or one whose load failed here, is kept; one this process
+// removed goes once for each time it was removed. If the file cannot be
+// read, it is left as it is and written later. The new file is in the
+// list's order.
 void AttemptLog::update3() {
     log_path_ = log_file_path();
-    if (!log_in_list_) {
-        platform::ensure_file(log_path_);
-        std::string data;
-        if (!platform::read_file(log_path_, data)) {
-            log_unsaved_ = true;
-            return;
+    std::vector<std::string> mine;
+    mine.reserve(records_.size());
+    for (const auto& r : records_) mine.push_back(r.bytes);
+    const std::vector<std::string> added = beyond(mine, synced_);
+    const std::vector<std::string> removed = beyond(synced_, std::move(mine));
+    std::vector<LogRecord> merged;
+    platform::EditBy merge([&](std::string_view current) {
+        merged.clear();
+        std::vector<std::string> to_remove = removed;  // sorted
+        for (auto& bytes : whole_records(current)) {
+            const auto it = std::lower_bound(to_remove.begin(), to_remove.end(), bytes);
+            if (it != to_remove.end() && *it == bytes) {
+                to_remove.erase(it);
+                continue;
+            }
+            merged.push_back({std::move(bytes), {}});
         }
-        add_records(data);
-        log_in_list_ = true;
-        if (view_) view_->records_reset();
-    }
-    std::string data;
-    data.reserve(records_.size() * kLogRecordSize);
-    for (const auto& r : records_) data += r.bytes;
-    log_unsaved_ = !platform::replace_file(log_path_, data);
+        for (const auto& bytes : added) merged.push_back({bytes, {}});
+        for (auto& r : merged) r.line = record_line(r.bytes);
+        if (!std::is_sorted(merged.begin(), merged.end(), before))
+            std::stable_sort(merged.begin(), merged.end(), before);
+        std::string data;
+        data.reserve(merged.size() * kLogRecordSize);
+        for (const auto& r : merged) data += r.bytes;
+        return data;
+    });
+    const bool written = platform::rewrite_file(log_path_, merge);
+    log_unsaved_ = !written;
+    if (!written) return;
+    synced_.clear();
+    for (const auto& r : merged) synced_.push_back(r.bytes);
+    const bool same = merged.size() == records_.size() &&
+                      std::equal(merged.begin(), merged.end(), records_.begin(),
+                                 [](const LogRecord& a, const LogRecord& b) {
+                                     return a.bytes == b.bytes;
+                                 });
+    records_ = std::move(merged);
+    const bool was_in_list = std::exchange(log_in_list_, true);
+    if (view_ && (!same || !was_in_list)) view_->records_reset();
 }
 
 void AttemptLog::record_attempt(std::string_view when, std::string_view typed) {
@@ -141,6 +197,7 @@ void AttemptLog::record_attempt(std::string_view when, std::string_view typed) {
     if (!in_step) return update3();
     log_path_ = log_file_path();
     log_unsaved_ = !platform::append_record(log_path_, records_[at].bytes);
+    if (!log_unsaved_) synced_.push_back(records_[at].bytes);
 }
 
 void AttemptLog::remove(std::size_t at) {

@@ -1,6 +1,6 @@
 // The access-attempt log: a record per wrong answer, shown as a line in the
-// main window's List2, and the file "klingon2" of 40-byte records beside the
-// program that keeps them between runs.
+// main window's List2, and the file "klingon2" of 40-byte records that keeps
+// them between runs (see log_file_path for where it is).
 #pragma once
 
 #include <cstddef>
@@ -40,7 +40,11 @@ public:
     // Replaces the records with the file's. A load that fails leaves them
     // as they were; the next rewrite reads the file first.
     void load_list3();
-    // Rewrites the file from the records.
+    // Rewrites the file with this process's changes since it last read or
+    // wrote it: the records it removed go, those it added and the file has
+    // not taken come; what another process (another signed-in user) added
+    // or removed meanwhile stays as that process left it. The records then
+    // hold the file.
     void update3();
     // A wrong answer: its record is made and added, and appended to the
     // file, which costs the same however long the log is. Until the records
@@ -65,6 +69,9 @@ private:
     std::size_t insert(LogRecord record);
 
     std::vector<LogRecord> records_;
+    // The records' bytes as the file held them at the last load or rewrite,
+    // with the appends since: what the changes of update3 are counted from.
+    std::vector<std::string> synced_;
     View* view_ = nullptr;
     bool log_in_list_ = false;
     bool log_unsaved_ = false;
@@ -88,7 +95,10 @@ std::string log_record(std::string_view line);
 // The line a record loads as: the parts padded to 21 and 20.
 std::string record_line(std::string_view record);
 
-// The directory of the program followed by "\klingon2".
+// Where the log is: "klingon2" in the folder kUserDataFolder under the
+// machine's shared data folder (%ProgramData%) when that folder exists (the
+// installers make it, writable by every user); otherwise "klingon2" beside
+// the program.
 std::string log_file_path();
 
 }  // namespace kv

@@ -4,7 +4,9 @@
 // carries the checkmark.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "ui/main_window.h"
 
@@ -27,6 +29,13 @@ public:
     // Sets the autorun pair: `on` checks "&AutoRun at Windows Startup".
     void check_autorun(bool on);
 
+    // The command of the elevated copy that changes autorun for a process
+    // without the rights: "/autorun on" (Dulcimet's entry goes, ours comes,
+    // as both must never autorun) or "/autorun off". The exit code: 0 when
+    // stored, otherwise the Windows error. Nothing for any other command
+    // line, which starts the program.
+    static std::optional<long> run_command(std::string_view command_line);
+
     // "&Startup Using Kestrova".
     void autorun_Click() { set_start_mode(StartMode::Lock); }
     // "Sta&rt Hidden, Available from QuickKey (Pause)".
@@ -46,6 +55,7 @@ private:
     void check_stored_autorun();
     void check_stored_start_mode();
     bool stored_or_reported(long error, const char* what);
+    bool autorun_changed(bool on);
 
     MainWindow& main_;
     std::string login_mode_;

@@ -24,13 +24,26 @@ struct Point {
 
 // --- process -------------------------------------------------------------
 
-// True when another process of this executable is already running.
+// True when another process of this executable is already running in this
+// session. The first also makes itself known to every session (for an
+// installer) while it runs.
 bool previous_instance();
 // Ends the process at once; no window handler runs afterwards.
 [[noreturn]] void end_process();
 // The directory that holds the running program, without a trailing
 // separator except at a drive root.
 std::string program_dir();
+
+// True when the process may do what only an administrator may: its token is
+// elevated, or the system has no User Account Control (before Vista), where
+// the change itself says whether it may.
+bool process_elevated();
+// Runs an elevated copy of this program with `args` (the verb "runas": the
+// system asks for an administrator's consent first) and waits for it to end.
+// The copy's exit code, or the Windows error of its start
+// (kErrorCancelled when the consent was not given).
+long run_elevated(std::string_view args);
+inline constexpr long kErrorCancelled = 1223;  // ERROR_CANCELLED
 
 // --- versions ------------------------------------------------------------
 

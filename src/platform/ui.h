@@ -208,6 +208,10 @@ public:
     bool checked() const;
     void set_enabled(bool on);
     bool enabled() const;
+    // The system's shield beside the caption: the command needs an
+    // administrator's consent.
+    void set_shield(bool on);
+    bool shield() const;
 
 private:
     friend class Form;

@@ -284,6 +284,43 @@ TEST_F(Options, AutorunWithDulcimetPresentAsksAndYesReplacesIt) {
     EXPECT_TRUE(ends_with(own->bytes, std::string("\\kvstrn.exe") + '\0')) << own->bytes;
 }
 
+// Without an elevated token the change goes through an elevated copy
+// ("runas", which Wine starts at once with the caller's token). The program
+// runs in a job, which the copy it starts joins: the job counts it.
+TEST_F(Options, AutorunWithoutAnElevatedTokenGoesThroughAnElevatedCopy) {
+    ASSERT_TRUE(reg_write_sz(kRunKey, "Dulcimet", "C:\\Dulcimet\\dulcimet.exe"));
+    ASSERT_TRUE(SetEnvironmentVariableA("KV_TEST_NOT_ELEVATED", "1"));
+    HWND main = start_unlocked();
+    SetEnvironmentVariableA("KV_TEST_NOT_ELEVATED", nullptr);
+    ASSERT_TRUE(main);
+    const HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    ASSERT_TRUE(job && AssignProcessToJobObject(job, program_.handle()));
+    const auto started = [job] {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+        return QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info,
+                                         sizeof info, nullptr)
+                   ? info.TotalProcesses
+                   : 0ul;
+    };
+    const auto before = started();
+
+    choose(main, "autorunatstart");
+    answer_box("Dulcimet Detected", kDulcimetQuestion, {IDYES, IDNO}, IDYES);
+    answer_box("Add to StartUp", kNextWindows, {IDOK}, IDOK);
+
+    EXPECT_EQ(started(), before + 1) << "no elevated copy was started";
+    EXPECT_FALSE(reg_read(kRunKey, "Dulcimet")) << "Dulcimet still autoruns";
+    EXPECT_TRUE(reg_read(kRunKey, "Kestrova")) << "no Run value Kestrova";
+    static const UINT menu_state = RegisterWindowMessageA("Kestrova.MenuState");
+    DWORD_PTR state = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(
+        main, menu_state,
+        static_cast<WPARAM>(kv::layout::menu_position(kv::layout::kForm1, "autorunatstart")), 0,
+        SMTO_ABORTIFHUNG, 2000, &state));
+    EXPECT_TRUE(state & MF_CHECKED) << "the checkmark does not follow the stored value";
+    CloseHandle(job);
+}
+
 TEST_F(Options, AutorunWithDulcimetPresentAndNoKeepsDulcimetAndTurnsOwnAutorunOff) {
     ASSERT_TRUE(reg_write_sz(kRunKey, "Dulcimet", "C:\\Dulcimet\\dulcimet.exe"));
     ASSERT_TRUE(reg_write_sz(kRunKey, "Kestrova", program_path()));

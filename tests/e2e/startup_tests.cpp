@@ -68,6 +68,17 @@ TEST_F(Startup, ASecondInstanceIsRefusedAndTheFirstKeepsRunning) {
         << "the first instance lost its windows";
     EXPECT_FALSE(find_message_box(program_.pid()) &&
                  find_message_box(program_.pid())->text == "Kestrova is already running!");
+
+    // An installer finds the running one by its machine-wide name, with the
+    // one right every signed-in user has; it goes with the program.
+    const auto running = [] {
+        const HANDLE m = OpenMutexA(SYNCHRONIZE, FALSE, "Global\\Kestrova.Running");
+        if (m) CloseHandle(m);
+        return m != nullptr;
+    };
+    EXPECT_TRUE(running());
+    program_.kill();
+    EXPECT_TRUE(wait_for([&] { return !running(); })) << "held after the program ended";
 }
 
 TEST_F(Startup, Windows31IsRefusedWithTheLookingForWindowsMessage) {

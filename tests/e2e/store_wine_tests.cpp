@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -10,6 +12,7 @@
 
 #include "ui/state.h"
 #include "harness.h"
+#include "platform/files.h"
 #include "store/scrambler.h"
 #include "store/secrets.h"
 #include "store/settings.h"
@@ -235,4 +238,102 @@ TEST_F(StoreWine, TextThatCannotBeScrambledWritesNothing) {
     EXPECT_FALSE(reg_read(kZonesKey, "Command").has_value());
 }
 
+// --- the attempt log's file, written by several sessions at once ------------
+
+constexpr int kAppends = 300;
+constexpr int kRewrites = 60;
+
+// A record of its own: the writer's tag and a number, padded to 40 bytes.
+std::string tagged_record(char tag, int n) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%c%06d", tag, n);
+    return kv::fixed(text, 40);
+}
+
+// A writer process (this program started again):
+//   --append PATH TAG: appends kAppends records tagged TAG, one at a time;
+//   --rewrite PATH: rewrites the file kRewrites times, keeping what it holds.
+// A write that met another writer holding the lock too long is tried again,
+// as the program keeps it for its next change. The exit code counts the
+// writes that failed otherwise.
+int writer(const std::string& mode, const std::string& path, char tag) {
+    int failed = 0;
+    const auto again = [] { return kv::platform::last_file_error() == ERROR_TIMEOUT; };
+    if (mode == "--append") {
+        for (int n = 0; n < kAppends; ++n)
+            while (!kv::platform::append_record(path, tagged_record(tag, n)))
+                if (!again()) {
+                    ++failed;
+                    break;
+                }
+    } else {
+        kv::platform::EditBy keep([](std::string_view current) { return std::string(current); });
+        for (int n = 0; n < kRewrites; ++n)
+            while (!kv::platform::rewrite_file(path, keep))
+                if (!again()) {
+                    ++failed;
+                    break;
+                }
+    }
+    return failed;
+}
+
+// Two signed-in users' Kestrovas record wrong answers at the same moment
+// while a third deletes an entry: every record arrives whole, once.
+TEST(FilesWine, ProcessesAppendingAndRewritingAtOnceLoseAndTearNoRecord) {
+    char self[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+    char temp[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+    const std::string path = std::string(temp) + "kv_concurrent_klingon2";
+    DeleteFileA(path.c_str());
+
+    std::vector<PROCESS_INFORMATION> writers;
+    for (const std::string& args : {"--append \"" + path + "\" A", "--append \"" + path + "\" B",
+                                   "--rewrite \"" + path + "\""}) {
+        std::string command = "\"" + std::string(self) + "\" " + args;
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(CreateProcessA(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &si, &pi))
+            << command;
+        CloseHandle(pi.hThread);
+        writers.push_back(pi);
+    }
+    for (const auto& w : writers) {
+        EXPECT_EQ(WaitForSingleObject(w.hProcess, 300000), WAIT_OBJECT_0) << "a writer hangs";
+        DWORD code = 1;
+        GetExitCodeProcess(w.hProcess, &code);
+        EXPECT_EQ(code, 0u) << "writes that failed";
+        CloseHandle(w.hProcess);
+    }
+
+    const auto data = read_file(path);
+    ASSERT_TRUE(data.has_value());
+    EXPECT_EQ(data->size(), 2u * kAppends * 40);
+    std::vector<int> seen(2 * kAppends, 0);
+    for (std::size_t at = 0; at + 40 <= data->size(); at += 40) {
+        const std::string r = data->substr(at, 40);
+        const int writer_index = r[0] == 'A' ? 0 : r[0] == 'B' ? 1 : -1;
+        const int n = std::atoi(r.substr(1, 6).c_str());
+        const bool whole = writer_index >= 0 && n >= 0 && n < kAppends &&
+                           r == tagged_record(r[0], n);
+        EXPECT_TRUE(whole) << "torn record at " << at << ": " << r;
+        if (whole) ++seen[writer_index * kAppends + n];
+    }
+    for (int i = 0; i < 2 * kAppends; ++i)
+        EXPECT_EQ(seen[i], 1) << (i < kAppends ? 'A' : 'B') << i % kAppends;
+    DeleteFileA(path.c_str());
+}
+
 }  // namespace
+
+// The writer processes of FilesWine run this program with their own
+// arguments; every other start runs the tests.
+int main(int argc, char** argv) {
+    if (argc >= 3 && (std::string(argv[1]) == "--append" || std::string(argv[1]) == "--rewrite"))
+        return writer(argv[1], argv[2], argc >= 4 ? argv[3][0] : ' ');
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -62,6 +62,51 @@ TEST_F(AttemptLog, NoFileYetCreatesAnEmptyOne) {
     EXPECT_TRUE(world().files.count(p().form1().attempt_log().log_path()));
 }
 
+// Where a standard user cannot write beside the program, the installers'
+// shared folder holds the log: wrong answers, Delete and Delete All go there.
+TEST_F(AttemptLog, AnInstalledCopyKeepsItsLogInTheSharedDataFolder) {
+    world().program_dir_read_only = true;
+    const std::string shared = "C:\\ProgramData\\Orvane\\Kestrova\\klingon2";
+    world().folders.insert("C:\\ProgramData\\Orvane\\Kestrova");
+    world().files[shared] = two_earlier();
+    p().main_unlocked = 1;
+    p().form1().Show();
+    EXPECT_EQ(p().form1().attempt_log().log_path(), shared);
+    EXPECT_EQ(list().list_count(), 2);
+    record("12/7/2026 9:00:00 AM", "three");
+    EXPECT_EQ(world().files[shared].size(), 120u);
+    sim::click(*form("Form1"), "Command5");
+    list().set_list_index(0);
+    world().box_answers = {kYes};
+    sim::click(*form("Form1"), "Command11");
+    EXPECT_EQ(world().files[shared].size(), 80u);
+    world().box_answers = {kYes};
+    sim::click(*form("Form1"), "DeleteAll");
+    EXPECT_EQ(world().files[shared], "");
+    EXPECT_FALSE(p().form1().attempt_log().log_unsaved());
+    EXPECT_FALSE(world().files.count("C:\\Apps\\Kestrova\\klingon2"));
+    for (const auto& b : world().boxes)
+        EXPECT_EQ(b.text.find("could not be written"), std::string::npos) << b.text;
+}
+
+// Another signed-in user's Kestrova writes the same file: what it appends or
+// deletes while this one shows the log stays as it left it.
+TEST_F(AttemptLog, DeletesKeepWhatAnotherSessionChangedMeanwhile) {
+    file() = two_earlier();
+    p().form1().Load();
+    record("12/7/2026 9:00:00 AM", "three");
+    const std::string theirs = log_record(attempt_line("12/7/2026 9:30:00 AM", "theirs"));
+    file() = file().substr(40) + theirs;  // they deleted "one" and appended one
+    p().form1().attempt_log().remove(1);   // "two"
+    EXPECT_EQ(records(), (std::vector<std::string>{
+                             log_record(attempt_line("12/7/2026 9:00:00 AM", "three")), theirs}));
+    EXPECT_EQ(list().list_count(), 2);
+    file() += theirs;  // the same record again, from another moment
+    p().form1().attempt_log().clear();
+    EXPECT_EQ(file(), theirs);
+    EXPECT_EQ(list().list_count(), 1);
+}
+
 TEST_F(AttemptLog, PartialRecordIsIgnoredAndGoneAfterTheNextRewrite) {
     file() = log_record(attempt_line("a", "1")) + log_record(attempt_line("b", "2")) +
              std::string(20, 'z');

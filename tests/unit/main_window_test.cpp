@@ -259,6 +259,9 @@ TEST_F(MainWindow, StartModeHandlersWriteAndCheck) {
 
 TEST_F(MainWindow, AutorunAndTheSiblingProduct) {
     open_unlocked();
+    // An administrator's process writes directly: no shield, no copy.
+    EXPECT_FALSE(p().form1().menu("autorunatstart").shield());
+    EXPECT_FALSE(p().form1().menu("noautorun").shield());
     sim::choose(*form("Form1"), "autorunatstart");
     EXPECT_TRUE(sim::get_value(store::kRunKey, "Kestrova"));
     EXPECT_EQ(world().boxes.back().title, "Add to StartUp");
@@ -285,6 +288,77 @@ TEST_F(MainWindow, AutorunAndTheSiblingProduct) {
     EXPECT_FALSE(sim::get_value(store::kRunKey, "Dulcimet"));
     EXPECT_TRUE(sim::get_value(store::kRunKey, "Kestrova"));
     EXPECT_TRUE(p().form1().menu("autorunatstart").checked());
+    EXPECT_TRUE(world().elevated_runs.empty());
+}
+
+// A standard user's process cannot write the Run key: an elevated copy does,
+// once the user gives an administrator's consent.
+TEST_F(MainWindow, AutorunWithoutTheRightsGoesThroughAnElevatedCopy) {
+    standard_user();
+    open_unlocked();
+    auto& f = *form("Form1");
+    EXPECT_TRUE(p().form1().menu("autorunatstart").shield());
+    EXPECT_TRUE(p().form1().menu("noautorun").shield());
+
+    sim::choose(f, "autorunatstart");
+    EXPECT_EQ(world().elevated_runs, (std::vector<std::string>{"/autorun on"}));
+    EXPECT_EQ(stored_text(*sim::get_value(store::kRunKey, "Kestrova")), store::autorun_command());
+    EXPECT_TRUE(p().form1().menu("autorunatstart").checked());
+    EXPECT_EQ(world().boxes.back().title, "Add to StartUp");
+
+    // Declined: nothing changes, and it says so.
+    world().consent = sim::World::Consent::Declined;
+    sim::choose(f, "noautorun");
+    EXPECT_EQ(world().elevated_runs.back(), "/autorun off");
+    EXPECT_TRUE(sim::get_value(store::kRunKey, "Kestrova"));
+    EXPECT_TRUE(p().form1().menu("autorunatstart").checked());
+    EXPECT_EQ(world().boxes.back().type, 48u);
+    EXPECT_EQ(world().boxes.back().text,
+              "The AutoRun option was not changed. Turning it on or off needs an "
+              "administrator's permission, which was not given.");
+
+    // A copy that cannot start is reported; the checkmark shows what is stored.
+    world().consent = sim::World::Consent::Failed;
+    sim::choose(f, "noautorun");
+    EXPECT_NE(world().boxes.back().text.find("could not be stored"), std::string::npos);
+    EXPECT_TRUE(p().form1().menu("autorunatstart").checked());
+
+    world().consent = sim::World::Consent::Accepted;
+    sim::choose(f, "noautorun");
+    EXPECT_FALSE(sim::get_value(store::kRunKey, "Kestrova"));
+    EXPECT_TRUE(p().form1().menu("noautorun").checked());
+    EXPECT_EQ(world().boxes.back().title, "Remove from StartUp");
+    // Nothing to remove: no consent is asked for.
+    const auto runs = world().elevated_runs.size();
+    sim::choose(f, "noautorun");
+    EXPECT_EQ(world().elevated_runs.size(), runs);
+    EXPECT_EQ(world().boxes.back().title, "Remove from StartUp");
+
+    // Over Dulcimet, answered Yes: one copy removes its entry and adds ours.
+    sim::put_string(store::kRunKey, "Dulcimet", "d.exe");
+    world().box_answers = {kYes};
+    sim::choose(f, "autorunatstart");
+    EXPECT_EQ(world().elevated_runs.size(), runs + 1);
+    EXPECT_FALSE(sim::get_value(store::kRunKey, "Dulcimet"));
+    EXPECT_TRUE(sim::get_value(store::kRunKey, "Kestrova"));
+    EXPECT_TRUE(p().form1().menu("autorunatstart").checked());
+}
+
+// The copy's command line: it changes autorun and ends, with no window.
+TEST_F(MainWindow, ElevatedCopyCommandsChangeAutorunAndEnd) {
+    sim::put_string(store::kRunKey, "Dulcimet", "d.exe");
+    EXPECT_EQ(program_main("/autorun on"), 0);
+    EXPECT_FALSE(sim::get_value(store::kRunKey, "Dulcimet"));
+    EXPECT_TRUE(sim::get_value(store::kRunKey, "Kestrova"));
+    EXPECT_EQ(program_main(" /AutoRun  OFF "), 0);
+    EXPECT_FALSE(sim::get_value(store::kRunKey, "Kestrova"));
+    for (const char* bad : {"/autorun", "/autorun yes", "/autorun on now"})
+        EXPECT_EQ(program_main(bad), 87) << bad;
+    standard_user();
+    EXPECT_EQ(program_main("/autorun on"), platform::kErrorAccessDenied);
+    EXPECT_FALSE(sim::get_value(store::kRunKey, "Kestrova"));
+    EXPECT_EQ(form("frmSplash"), nullptr);
+    EXPECT_TRUE(world().boxes.empty());
 }
 
 TEST_F(MainWindow, StartUpOptionsNotStoredAreReportedNotConfirmed) {
@@ -298,6 +372,9 @@ TEST_F(MainWindow, StartUpOptionsNotStoredAreReportedNotConfirmed) {
     EXPECT_TRUE(reported()) << world().boxes.back().text;
     EXPECT_TRUE(p().form1().menu("autorunnolock").checked());
     EXPECT_FALSE(p().form1().menu("autorun").checked());
+    // An elevated process writes the Run key itself; refused all the same
+    // (a key an administrator locked down), it says what is needed.
+    world().elevated = true;
     sim::choose(*form("Form1"), "autorunatstart");
     EXPECT_TRUE(reported());
     EXPECT_TRUE(p().form1().menu("noautorun").checked());

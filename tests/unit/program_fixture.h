@@ -9,6 +9,7 @@
 #include "app/splash.h"
 #include "help/about.h"
 #include "lock/form4.h"
+#include "platform/entry.h"
 #include "sim_fixture.h"
 #include "store/secrets.h"
 #include "store/settings.h"
@@ -24,6 +25,8 @@ class ProgramTest : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
+        // An elevated copy is this program started again with its arguments.
+        world().elevated_copy = [](std::string_view args) { return program_main(args); };
         program = std::make_unique<Program>();
     }
     void TearDown() override {

@@ -52,6 +52,30 @@ TEST_F(SetUpDialogue, CompletePassStoresBothValuesAndChoosesTheOptions) {
     EXPECT_TRUE(shown("Form1"));
 }
 
+// A standard user's set-up turns autorun on through the elevated copy; when
+// the consent is not given, it says so and the set-up completes without it.
+TEST_F(SetUpDialogue, AutorunOfAStandardUsersSetUpNeedsConsent) {
+    for (const auto consent : {sim::World::Consent::Accepted, sim::World::Consent::Declined}) {
+        sim::reset();
+        world().elevated_copy = [](std::string_view args) { return program_main(args); };
+        world().elevated = false;
+        world().consent = consent;
+        Program fresh;
+        world().input_answers = {"Where were you born", "Leeds", "Leeds"};
+        world().box_answers = {1, kYes, 1, kYes, 1, 1};
+        fresh.form1().login();
+        const bool accepted = consent == sim::World::Consent::Accepted;
+        EXPECT_EQ(world().elevated_runs, (std::vector<std::string>{"/autorun on"}));
+        EXPECT_EQ(sim::get_value(store::kRunKey, "Kestrova").has_value(), accepted);
+        EXPECT_EQ(fresh.form1().menu("autorunatstart").checked(), accepted);
+        EXPECT_EQ(world().boxes.back().title, "Setup Complete");
+        bool said = false;
+        for (const auto& b : world().boxes)
+            said |= b.text.find("was not changed") != std::string::npos;
+        EXPECT_EQ(said, !accepted);
+    }
+}
+
 TEST_F(SetUpDialogue, PromptIsBuiltFromItsPiecesWithSingleCarriageReturns) {
     const std::string prompt = question_prompt(true);
     EXPECT_EQ(prompt.find('\n'), std::string::npos);

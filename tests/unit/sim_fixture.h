@@ -15,10 +15,13 @@ protected:
     void SetUp() override { sim::reset(); }
     void TearDown() override { sim::reset(); }
     sim::World& world() { return sim::world(); }
-    // From here on a standard user, granted what the installers grant (their
-    // keys made), or nothing at all for a copy that was never installed.
+    // From here on a standard user, who cannot write in the program's folder
+    // and is granted what the installers grant (their keys made), or nothing
+    // at all for a copy that was never installed.
     void standard_user(bool installed = true) {
         world().standard_user = true;
+        world().program_dir_read_only = true;
+        world().elevated = false;
         if (!installed) return;
         for (const auto& g : store::kUserKeyGrants) {
             sim::make_key(g.key);

@@ -340,12 +340,15 @@ TEST_F(Settings, InstallersGrantUsersExactlyTheTable) {
     };
     std::string nsis = text(root + "/cmake/packaging/NSIS.template.in");
     // The setup program names keys through its !defines.
+    // (All read before any is put in: a replacement moves the text the
+    // matches point into.)
     const std::regex define(R"(!define (\w+) \"([^\"]*)\")");
-    for (std::sregex_iterator m(nsis.begin(), nsis.end(), define), end; m != end; ++m) {
-        const std::string use = "${" + (*m)[1].str() + "}";
+    std::vector<std::pair<std::string, std::string>> defines;
+    for (std::sregex_iterator m(nsis.begin(), nsis.end(), define), end; m != end; ++m)
+        defines.emplace_back("${" + (*m)[1].str() + "}", (*m)[2].str());
+    for (const auto& [use, value] : defines)
         for (auto at = nsis.find(use); at != std::string::npos; at = nsis.find(use, at))
-            nsis.replace(at, use.size(), (*m)[2].str());
-    }
+            nsis.replace(at, use.size(), value);
     // The MSI's custom actions are SQL inside a shell string: \" is ".
     std::string msi = text(root + "/scripts/lib.sh");
     for (auto at = msi.find("\\\""); at != std::string::npos; at = msi.find("\\\"", at))

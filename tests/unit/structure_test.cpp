@@ -98,5 +98,21 @@ TEST(Structure, EachFolderIncludesOnlyThoseBelowIt) {
     EXPECT_GT(files, 50) << "the sources were not found under " << src;
 }
 
+// The manifest names every Windows the program is written for, Vista to 11,
+// so that none of them runs it in a compatibility mode.
+TEST(Structure, ManifestDeclaresTheSupportedWindowsVersions) {
+    std::ifstream in(std::filesystem::path(KV_SOURCE_DIR) / "platform/win32/kvstrn.manifest");
+    std::stringstream text;
+    text << in.rdbuf();
+    for (const char* id : {"e2011457-1546-43c5-a5fe-008deee3d3f0",    // Vista
+                           "35138b9a-5d96-4fbd-8e2d-a2440225f93a",    // 7
+                           "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",    // 8
+                           "1f676c76-80e1-4239-95bb-83d0f6d0da78",    // 8.1
+                           "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"})  // 10 and 11
+        EXPECT_NE(text.str().find("<supportedOS Id=\"{" + std::string(id) + "}\"/>"),
+                  std::string::npos)
+            << id;
+}
+
 }  // namespace
 }  // namespace kv::test

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -94,13 +95,30 @@ struct World {
     std::optional<Call> failed_call;  // the kind of call that was failed
 
     std::map<std::string, std::string> files;
-    std::uint32_t file_error = 0;  // the code of the latest file call failed
+    std::set<std::string> folders;  // folders that exist, besides those of the files
+    std::uint32_t file_error = 0;   // the code of the latest file call failed
+    // A standard user's files: writes under the program's folder are denied
+    // (ERROR_ACCESS_DENIED); reads, and writes elsewhere, are allowed.
+    bool program_dir_read_only = false;
+    std::string program_data = "C:\\ProgramData";  // CSIDL_COMMON_APPDATA
 
     std::vector<ReportedEvent> events;  // every event reported to the event log
     bool event_log_fails = false;       // reporting fails, and nothing is recorded
 
     bool previous_instance = false;
     std::string program_dir = "C:\\Program Files\\Kestrova";
+    // The process's token: elevated (an administrator's, or a system without
+    // User Account Control) or a standard user's.
+    bool elevated = true;
+    // What happens to an elevated copy: the user gives consent and it runs,
+    // declines (ERROR_CANCELLED), or it cannot start (`elevation_error`).
+    enum class Consent { Accepted, Declined, Failed };
+    Consent consent = Consent::Accepted;
+    long elevation_error = 2;
+    std::vector<std::string> elevated_runs;  // the arguments of every copy started
+    // The program's entry, run as the elevated copy when it is accepted:
+    // elevated, with write access to the registry and the program's folder.
+    std::function<int(std::string_view)> elevated_copy;
     platform::OsVersion os{4, 0, 1};
     platform::VersionInfo version;
 

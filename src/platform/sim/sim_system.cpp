@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "platform/registry.h"
 #include "platform/sim/sim_internal.h"
 #include "platform/system.h"
 
@@ -58,6 +59,34 @@ void end_process() {
 }
 
 std::string program_dir() { return world().program_dir; }
+
+bool process_elevated() { return world().elevated; }
+
+// An accepted copy runs elevated, as an administrator whose writes are not
+// denied, and then the process's own rights come back.
+long run_elevated(std::string_view args) {
+    auto& w = world();
+    w.elevated_runs.emplace_back(args);
+    w.trace.push_back("elevated " + std::string(args));
+    switch (w.consent) {
+        case sim::World::Consent::Declined:
+            return kErrorCancelled;
+        case sim::World::Consent::Failed:
+            return w.elevation_error;
+        case sim::World::Consent::Accepted:
+            break;
+    }
+    if (!w.elevated_copy) return w.elevation_error;
+    const bool elevated = std::exchange(w.elevated, true);
+    // The copy has an administrator's token: nothing is refused to it.
+    const bool standard = std::exchange(w.standard_user, false);
+    const bool deny_files = std::exchange(w.program_dir_read_only, false);
+    const long code = w.elevated_copy(args);
+    w.elevated = elevated;
+    w.standard_user = standard;
+    w.program_dir_read_only = deny_files;
+    return code;
+}
 
 OsVersion os_version() { return world().os; }
 
@@ -183,6 +212,14 @@ bool file_fault(sim::Call call) {
     if (code) world().file_error = static_cast<std::uint32_t>(*code);
     return code.has_value();
 }
+
+// A standard user cannot write in the program's folder.
+bool write_denied(std::string_view path) {
+    const std::string dir = world().program_dir + "\\";
+    if (!world().program_dir_read_only || path.substr(0, dir.size()) != dir) return false;
+    world().file_error = kErrorAccessDenied;
+    return true;
+}
 }  // namespace
 
 bool read_file(std::string_view path, std::string& data) {
@@ -194,20 +231,24 @@ bool read_file(std::string_view path, std::string& data) {
 }
 
 bool ensure_file(std::string_view path) {
-    if (file_fault(sim::Call::EnsureFile)) return false;
+    if (file_fault(sim::Call::EnsureFile) || write_denied(path)) return false;
     world().files.try_emplace(std::string(path));
     return true;
 }
 
-bool replace_file(std::string_view path, std::string_view data) {
+bool rewrite_file(std::string_view path, FileEdit& edit) {
     world().trace.push_back("file replace " + std::string(path));
-    if (file_fault(sim::Call::ReplaceFile)) return false;
-    world().files[std::string(path)] = std::string(data);
+    if (file_fault(sim::Call::ReadFile)) return false;
+    const auto f = world().files.find(std::string(path));
+    std::string data = edit.edit(f == world().files.end() ? std::string_view{} : f->second);
+    if (file_fault(sim::Call::ReplaceFile) || write_denied(path)) return false;
+    world().files[std::string(path)] = std::move(data);
     return true;
 }
 
 bool append_record(std::string_view path, std::string_view record) {
     world().trace.push_back("file append " + std::string(path));
+    if (write_denied(path)) return false;
     std::string& file = world().files[std::string(path)];
     file.resize(file.size() - file.size() % record.size());
     if (file_fault(sim::Call::AppendFile)) {
@@ -219,6 +260,10 @@ bool append_record(std::string_view path, std::string_view record) {
 }
 
 std::uint32_t last_file_error() { return world().file_error; }
+
+std::string common_app_data() { return world().program_data; }
+
+bool folder_exists(std::string_view path) { return world().folders.count(std::string(path)) > 0; }
 
 bool report_event(EventType type, std::uint32_t id, std::string_view text) {
     if (world().event_log_fails) return false;

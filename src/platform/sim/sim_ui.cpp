@@ -29,6 +29,7 @@ struct ControlState {
 struct MenuState {
     bool checked = false;
     bool enabled = true;
+    bool shield = false;
 };
 
 struct TimerState {
@@ -330,6 +331,8 @@ void MenuItem::set_checked(bool on) { menu_of(form_, id_).checked = on; }
 bool MenuItem::checked() const { return menu_of(form_, id_).checked; }
 void MenuItem::set_enabled(bool on) { menu_of(form_, id_).enabled = on; }
 bool MenuItem::enabled() const { return menu_of(form_, id_).enabled; }
+void MenuItem::set_shield(bool on) { menu_of(form_, id_).shield = on; }
+bool MenuItem::shield() const { return menu_of(form_, id_).shield; }
 
 void Timer::set_enabled(bool on) {
     auto& timers = form_->impl().timers;

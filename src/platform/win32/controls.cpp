@@ -1,6 +1,7 @@
 // Controls, menu items and timers of a form, addressed by their position in
 // the form's layout table.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -220,6 +221,39 @@ const Form::Impl::MenuState* menu_state(Form* form, int id) {
     return s.parent ? &s : nullptr;
 }
 
+// The system's shield, drawn once at the small icon size into a bitmap with
+// an alpha channel, which menus draw beside the caption (Windows Vista and
+// later; before them there is none, and no item shows it).
+HBITMAP shield_bitmap() {
+    static const win32::Bitmap bitmap = [] {
+        using GetStockIcon = HRESULT(WINAPI*)(SHSTOCKICONID, UINT, SHSTOCKICONINFO*);
+        const auto get = reinterpret_cast<GetStockIcon>(reinterpret_cast<void*>(
+            win32::library_function("shell32.dll", "SHGetStockIconInfo")));
+        SHSTOCKICONINFO info{};
+        info.cbSize = sizeof info;
+        if (!get || FAILED(get(SIID_SHIELD, SHGSI_ICON | SHGSI_SMALLICON, &info)) || !info.hIcon)
+            return win32::Bitmap{};
+        const win32::IconHandle icon(info.hIcon);
+        const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
+        BITMAPINFO bits_info{};
+        bits_info.bmiHeader.biSize = sizeof bits_info.bmiHeader;
+        bits_info.bmiHeader.biWidth = cx;
+        bits_info.bmiHeader.biHeight = -cy;  // top-down
+        bits_info.bmiHeader.biPlanes = 1;
+        bits_info.bmiHeader.biBitCount = 32;
+        bits_info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        win32::Bitmap result(
+            CreateDIBSection(nullptr, &bits_info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        if (!result) return result;
+        const win32::MemoryDC dc(nullptr);
+        const win32::Selected into(dc.get(), result.get());
+        DrawIconEx(dc.get(), 0, 0, icon.get(), cx, cy, 0, nullptr, DI_NORMAL);
+        return result;
+    }();
+    return bitmap.get();
+}
+
 }  // namespace
 
 void MenuItem::set_checked(bool on) {
@@ -240,6 +274,26 @@ void MenuItem::set_enabled(bool on) {
     EnableMenuItem(s->parent, s->position, MF_BYPOSITION | (on ? MF_ENABLED : MF_GRAYED));
     const HWND w = form_->impl().hwnd();
     if (GetMenu(w) == s->parent) DrawMenuBar(w);
+}
+
+void MenuItem::set_shield(bool on) {
+    const auto* s = menu_state(form_, id_);
+    const HBITMAP shield = shield_bitmap();
+    if (!s || !shield) return;
+    MENUITEMINFOA item{};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_BITMAP;
+    item.hbmpItem = on ? shield : nullptr;
+    SetMenuItemInfoA(s->parent, s->position, TRUE, &item);
+}
+
+bool MenuItem::shield() const {
+    const auto* s = menu_state(form_, id_);
+    MENUITEMINFOA item{};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_BITMAP;
+    return s && GetMenuItemInfoA(s->parent, s->position, TRUE, &item) && item.hbmpItem &&
+           item.hbmpItem == shield_bitmap();
 }
 
 bool MenuItem::enabled() const {

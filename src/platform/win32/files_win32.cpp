@@ -1,10 +1,12 @@
 // Whole-file reads and safe replacement over the Win32 file calls.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <string>
 
 #include "platform/files.h"
+#include "platform/win32/form_impl.h"
 #include "platform/win32/handles.h"
 
 namespace kv::platform {
@@ -27,6 +29,60 @@ bool write_all(HANDLE file, std::string_view data) {
         data.remove_prefix(written);
     }
     return true;
+}
+
+// The lock every writer of the program's data files takes, in whatever
+// session it runs: a rewrite reads the file and moves its new copy over it
+// with no append in between, and an append trims a torn piece with no other
+// append after it. It is held for one read and write of a small file; a
+// wait longer than this fails the write, which is then kept and retried
+// with the next change, rather than hold up the lock screen.
+constexpr DWORD kFileLockWaitMs = 500;
+
+class FileLock {
+public:
+    FileLock() {
+        static const win32::KernelHandle mutex(win32::shared_mutex("Global\\Kestrova.Files"));
+        // Without the object (no Global namespace before Windows 2000), each
+        // process writes alone as before.
+        if (!mutex) return;
+        const DWORD r = WaitForSingleObject(mutex.get(), kFileLockWaitMs);
+        // Abandoned: its holder ended mid-write; the torn piece is trimmed.
+        if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) held_ = mutex.get();
+        else timed_out_ = true;
+    }
+    ~FileLock() {
+        if (held_) ReleaseMutex(held_);
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    // False, with the error kept, when another writer held it too long.
+    bool ok() {
+        if (timed_out_) g_last_error = ERROR_TIMEOUT;
+        return !timed_out_;
+    }
+
+private:
+    HANDLE held_ = nullptr;
+    bool timed_out_ = false;
+};
+
+bool replace_file(const std::string& target, std::string_view data) {
+    const std::string temporary = target + ".tmp";
+    bool written = false;
+    {
+        win32::FileHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return failed();
+        written = write_all(file.get(), data) && FlushFileBuffers(file.get());
+        if (!written) failed();
+    }  // closed before the move
+    if (written && MoveFileExA(temporary.c_str(), target.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    if (written) failed();
+    DeleteFileA(temporary.c_str());
+    return false;
 }
 
 }  // namespace
@@ -66,38 +122,68 @@ bool ensure_file(std::string_view path) {
     return file ? true : failed();
 }
 
-bool replace_file(std::string_view path, std::string_view data) {
+bool rewrite_file(std::string_view path, FileEdit& edit) {
     const std::string target(path);
-    const std::string temporary = target + ".tmp";
-    bool written = false;
-    {
-        win32::FileHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return failed();
-        written = write_all(file.get(), data) && FlushFileBuffers(file.get());
-        if (!written) failed();
-    }  // closed before the move
-    if (written && MoveFileExA(temporary.c_str(), target.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    if (written) failed();
-    DeleteFileA(temporary.c_str());
-    return false;
+    FileLock lock;
+    if (!lock.ok()) return false;
+    std::string current;
+    if (!read_file(target, current) && g_last_error != ERROR_FILE_NOT_FOUND) return false;
+    return replace_file(target, edit.edit(current));
 }
 
+// Opened for appending only, every write goes to the end of the file as it
+// is at that moment, whoever else appends; readers and other appenders may
+// have it open meanwhile.
 bool append_record(std::string_view path, std::string_view record) {
     if (record.empty()) return true;
     const std::string name(path);
-    win32::FileHandle file(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileLock lock;
+    if (!lock.ok()) return false;
+    win32::FileHandle file(CreateFileA(name.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return failed();
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) return failed();
-    LARGE_INTEGER end{};
-    end.QuadPart = size.QuadPart - size.QuadPart % static_cast<LONGLONG>(record.size());
-    if (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) return failed();
-    if (end.QuadPart != size.QuadPart && !SetEndOfFile(file.get())) return failed();
-    return (write_all(file.get(), record) && FlushFileBuffers(file.get())) || failed();
+    if (size.QuadPart % static_cast<LONGLONG>(record.size()) != 0) {
+        // Truncating needs write access to the data: a handle of its own.
+        win32::FileHandle trim(CreateFileA(name.c_str(), GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER end{};
+        end.QuadPart = size.QuadPart - size.QuadPart % static_cast<LONGLONG>(record.size());
+        if (!trim || !SetFilePointerEx(trim.get(), end, nullptr, FILE_BEGIN) ||
+            !SetEndOfFile(trim.get()))
+            return failed();
+    }
+    // One write of the whole record; a record written whole stays written
+    // even when the flush to the disk is not confirmed, so that it is not
+    // written a second time later.
+    DWORD written = 0;
+    if (!WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &written,
+                   nullptr) ||
+        written != record.size())
+        return failed();
+    FlushFileBuffers(file.get());
+    return true;
+}
+
+std::string common_app_data() {
+    // The shell is loaded the first time it is needed, not at start.
+    using GetFolder = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+    static const auto get_folder = reinterpret_cast<GetFolder>(
+        reinterpret_cast<void*>(win32::library_function("shell32.dll", "SHGetFolderPathA")));
+    char path[MAX_PATH] = {};
+    if (!get_folder || get_folder(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, path) != S_OK)
+        return {};
+    std::string folder(path);
+    while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+    return folder;
+}
+
+bool folder_exists(std::string_view path) {
+    const DWORD attributes = GetFileAttributesA(std::string(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::uint32_t last_file_error() { return g_last_error; }

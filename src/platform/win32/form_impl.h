@@ -165,6 +165,12 @@ void refresh_system_colours();
 // (ui_win32.cpp).
 FARPROC library_function(const char* library, const char* name);
 
+// Creates or opens the named mutex that the program's processes share across
+// sessions ("Global\\..."): every signed-in user may wait for it and release
+// it, administrators and the system hold every right. nullptr when it cannot
+// be had (system_win32.cpp).
+HANDLE shared_mutex(const char* name);
+
 // The screen's pixels per logical inch, across (LOGPIXELSX) and down
 // (LOGPIXELSY), asked once: fonts, twips and the input box all scale by it.
 struct ScreenDpi {

@@ -35,10 +35,39 @@ const char* or_null(const std::string& s) { return s.empty() ? nullptr : s.c_str
 
 // --- process -----------------------------------------------------------------
 
+namespace win32 {
+
+HANDLE shared_mutex(const char* name) {
+    // Created by one user, the object must open for the others: by default
+    // only its creator could.
+    using Convert = BOOL(WINAPI*)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
+    using CreateEx = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCSTR, DWORD, DWORD);
+    static const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(library_function(
+        "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorA")));
+    static const auto create_ex = reinterpret_cast<CreateEx>(
+        reinterpret_cast<void*>(library_function("kernel32.dll", "CreateMutexExA")));
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    // SYSTEM and administrators: all; authenticated users: wait and release.
+    if (convert)
+        convert("D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x100001;;;AU)", 1, &descriptor, nullptr);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    // Opening one that exists asks only for the rights every user has.
+    const HANDLE mutex = create_ex ? create_ex(&attributes, name, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE)
+                                   : CreateMutexA(&attributes, FALSE, name);
+    if (descriptor) LocalFree(descriptor);
+    return mutex;
+}
+
+}  // namespace win32
+
 bool previous_instance() {
-    // The mutex lives as long as the process, so that later starts see it.
+    // The mutexes live as long as the process, so that later starts see them.
+    // The instance mutex has a name of the session's own namespace: each
+    // signed-in user's session runs one Kestrova. The running mutex is
+    // machine-wide, for an installer to find a Kestrova in any session.
     struct Instance {
         win32::KernelHandle mutex;
+        win32::KernelHandle running;
         bool earlier = false;
     };
     static const Instance instance = [] {
@@ -46,6 +75,7 @@ bool previous_instance() {
         Instance i;
         i.mutex.reset(CreateMutexA(nullptr, FALSE, "Kestrova.Instance"));
         i.earlier = GetLastError() == ERROR_ALREADY_EXISTS;
+        i.running.reset(win32::shared_mutex("Global\\Kestrova.Running"));
         return i;
     }();
     return instance.earlier;
@@ -60,6 +90,50 @@ std::string program_dir() {
     // "C:\kvstrn.exe" keeps its backslash: "C:\".
     path.resize(slash > 0 && path[slash - 1] == ':' ? slash + 1 : slash);
     return path;
+}
+
+bool process_elevated() {
+    // A test under Wine, whose every process is an elevated administrator's,
+    // takes the standard user's way with this set.
+    char test[2] = {};
+    if (GetEnvironmentVariableA("KV_TEST_NOT_ELEVATED", test, sizeof test) == 1 && test[0] == '1')
+        return false;
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return true;
+    const win32::KernelHandle token(raw);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    // Before Vista there is no elevation to ask for.
+    if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size))
+        return true;
+    return elevation.TokenIsElevated != 0;
+}
+
+// The copy does one registry change and ends; the system has asked for
+// consent before ShellExecuteEx returns. A copy that does not end in time
+// is left to itself, and the caller reads back what is stored.
+long run_elevated(std::string_view args) {
+    using Execute = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
+    static const auto execute = reinterpret_cast<Execute>(
+        reinterpret_cast<void*>(win32::library_function("shell32.dll", "ShellExecuteExA")));
+    if (!execute) return ERROR_CALL_NOT_IMPLEMENTED;
+    const std::string file = module_path();
+    const std::string params(args);
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = win32::active_form();
+    info.lpVerb = "runas";
+    info.lpFile = file.c_str();
+    info.lpParameters = params.c_str();
+    info.nShow = SW_HIDE;
+    if (!execute(&info)) return static_cast<long>(GetLastError());
+    if (!info.hProcess) return ERROR_SUCCESS;
+    const win32::KernelHandle process(info.hProcess);
+    if (WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0) return WAIT_TIMEOUT;
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process.get(), &code)) return static_cast<long>(GetLastError());
+    return static_cast<long>(code);
 }
 
 // --- versions ----------------------------------------------------------------
