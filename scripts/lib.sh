@@ -185,39 +185,99 @@ kv_wine_prefix() {
 
 # --- MSI package ----------------------------------------------------------------
 
+# kv_maker NAME: a value of src/ui/maker.h, the one place of the maker's
+# addresses (KV_WEB_URL is put together from KV_WEB_HOST there).
+kv_maker() {
+    local h="$KV_ROOT/src/ui/maker.h"
+    case $1 in
+    KV_WEB_URL) echo "http://$(kv_maker KV_WEB_HOST)/" ;;
+    *) sed -n "s/^#define $1 \"\(.*\)\"\$/\1/p" "$h" ;;
+    esac
+}
+
+# kv_pe_version FILE: the file version of a Windows executable
+# (major.minor.build.revision of its VS_FIXEDFILEINFO).
+kv_pe_version() {
+    local at v
+    at=$(LC_ALL=C grep -obUaP '\xbd\x04\xef\xfe' "$1" | head -n1 | cut -d: -f1)
+    [ -n "$at" ] || return 1
+    # dwFileVersionMS then LS, each as two little-endian 16-bit halves.
+    read -r -a v <<<"$(od -An -tu2 -j $((at + 8)) -N8 "$1")"
+    echo "${v[1]}.${v[0]}.${v[3]}.${v[2]}"
+}
+
+# The UpgradeCode of the MSI package, the same for every version.
+kv_upgrade_code() {
+    sed -n 's/.*UpgradeCode="\([0-9A-F-]*\)".*/{\1}/p' "$KV_ROOT/cmake/packaging/Kestrova.wxs"
+}
+
 # kv_make_msi BUILD_DIR VERSION OUT: the MSI package of a 64-bit build
 # (cmake/packaging/Kestrova.wxs) with the program of BUILD_DIR as VERSION
 # (major.minor.build). wixl builds it; msibuild then adds what wixl cannot
 # express: a shortcut that is not advertised, InstallLocation in the
-# uninstall entry, and the custom action that removes the program's own
-# stored traces at a full uninstall, never at an upgrade.
+# uninstall entry, the program's file version, upgrades between builds of
+# one version, the refusals, and the custom action that removes the
+# program's own stored traces at a full removal, never at an upgrade's.
 kv_make_msi() {
-    local dir=$1 version=$2 out=$3 stage
+    local dir=$1 version=$2 out=$3 stage exe_version component
     stage="$dir/msi-stage"
     rm -rf "$stage"
     mkdir -p "$stage"
     # wixl takes the sources' paths relative to the folder it runs in.
-    cp "$(kv_find_exe "$dir")" "$dir/kv_msi_cleanup.exe" "$KV_ROOT/src/platform/win32/program.ico" \
-        "$KV_ROOT/cmake/packaging/Kestrova.wxs" "$stage/" || return 1
+    cp "$(kv_find_exe "$dir")" "$dir/kv_msi_cleanup.exe" "$dir/kv_msi_check.dll" \
+        "$KV_ROOT/src/platform/win32/program.ico" "$KV_ROOT/cmake/packaging/Kestrova.wxs" \
+        "$stage/" || return 1
+    exe_version=$(kv_pe_version "$stage/kvstrn.exe") || return 1
+    component=$(sed -n 's/.*Component Id="Program" Guid="\([0-9A-F-]*\)".*/{\1}/p' "$stage/Kestrova.wxs")
     (cd "$stage" && wixl -a x64 -D Version="$version" -D Exe=kvstrn.exe -D Icon=program.ico \
-        -D Cleanup=kv_msi_cleanup.exe -o kestrova.msi Kestrova.wxs) || return 1
-    # Custom action types: 51 sets a property; 3138 runs an EXE of the Binary
-    # table (2), deferred (0x400), as the system (0x800), its exit code
-    # ignored (0x40); 66 runs it at once. The trailing "." keeps the quoted
-    # folder from ending in a backslash. Wine removes the older product of
-    # an upgrade without setting UPGRADINGPRODUCTCODE there, so the newer
-    # package first tells the clean-up step, through a volatile registry
-    # key, that the removal to come is an upgrade's; the step runs at every
-    # full removal, so that it also takes that key away where Windows sets
-    # the property.
+        -D Cleanup=kv_msi_cleanup.exe -D Check=kv_msi_check.dll \
+        -D EntryGuid="$(tr a-z A-Z </proc/sys/kernel/random/uuid)" \
+        -D WebUrl="$(kv_maker KV_WEB_URL)" -D Support="$(kv_maker KV_SUPPORT_EMAIL)" \
+        -o kestrova.msi Kestrova.wxs) || return 1
+    # Custom action types: 51 sets a property; 1 calls a DLL of the Binary
+    # table at once (it only reads); 3138 runs an EXE of the Binary table
+    # (2), deferred (0x400), as the system (0x800), its exit code ignored
+    # (0x40). The trailing "." keeps the quoted folder from ending in a
+    # backslash.
+    #
+    # Upgrades: a rebuild of the same version replaces the installed one
+    # (VersionMaxInclusive, 0x200, which wixl leaves out), so that two
+    # builds of one release never stand side by side. The older package
+    # goes after InstallExecute, once the newer one's files and values are
+    # in place, and its clean-up step then sees the program's component
+    # used by the newer one and keeps the user's values (Wine does not set
+    # UPGRADINGPRODUCTCODE; Windows does, and the condition keeps the step
+    # from running there). It goes before RegisterProduct: Wine's removal of
+    # the older package takes the whole UpgradeCode registration away.
+    #
+    # Refusals (launch conditions, whose texts are these rows): a running
+    # Kestrova (KV_RUNNING, set by kv_msi_check.dll), and an installed copy
+    # of the setup program (its uninstall entry, in either registry view;
+    # only the 64-bit one, in this package's folder, also stops a removal).
+    local u="SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrova"
     msibuild "$stage/kestrova.msi" \
         -q "UPDATE Shortcut SET Target='[#kvstrn.exe]' WHERE Shortcut='StartMenu'" \
+        -q "UPDATE File SET Version='$exe_version', Language='1033' WHERE File='kvstrn.exe'" \
+        -q "DELETE FROM MsiFileHash WHERE File_='kvstrn.exe'" \
+        -q "DELETE FROM Upgrade WHERE ActionProperty='WIX_UPGRADE_DETECTED'" \
+        -q "INSERT INTO Upgrade (UpgradeCode, VersionMax, Attributes, ActionProperty) VALUES ('$(kv_upgrade_code)', '$version', 513, 'WIX_UPGRADE_DETECTED')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('InstallExecute', 5100)" \
+        -q "UPDATE InstallExecuteSequence SET Sequence=5150 WHERE Action='RemoveExistingProducts'" \
         -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SetInstallLocation', 51, 'ARPINSTALLLOCATION', '[INSTALLDIR]')" \
         -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetInstallLocation', 1001)" \
-        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('RemoveTraces', 3138, 'Cleanup', '\"[INSTALLDIR].\"')" \
-        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RemoveTraces', 'REMOVE~=\"ALL\"', 3400)" \
-        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('MarkUpgrade', 66, 'Cleanup', '/upgrading')" \
-        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('MarkUpgrade', 'WIX_UPGRADE_DETECTED', 1300)" ||
+        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('RemoveTraces', 3138, 'Cleanup', '\"[INSTALLDIR].\" [ProductCode] $component')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RemoveTraces', 'REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE', 3400)" \
+        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('FindRunning', 1, 'Check', 'FindRunning')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('FindRunning', 60)" \
+        -q "INSERT INTO InstallUISequence (Action, Sequence) VALUES ('FindRunning', 60)" \
+        -q "INSERT INTO LaunchCondition (Condition, Description) VALUES ('NOT KV_RUNNING', 'Kestrova is running. Unlock it, choose Quit in its main window, then install or remove this package again.')" \
+        -q "INSERT INTO RegLocator (Signature_, Root, \`Key\`, Name, Type) VALUES ('NsisEntry64', 2, '$u', 'UninstallString', 18)" \
+        -q "INSERT INTO RegLocator (Signature_, Root, \`Key\`, Name, Type) VALUES ('NsisEntry32', 2, '$u', 'UninstallString', 2)" \
+        -q "INSERT INTO AppSearch (Property, Signature_) VALUES ('KV_SETUP64', 'NsisEntry64')" \
+        -q "INSERT INTO AppSearch (Property, Signature_) VALUES ('KV_SETUP32', 'NsisEntry32')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('AppSearch', 50)" \
+        -q "INSERT INTO InstallUISequence (Action, Sequence) VALUES ('AppSearch', 50)" \
+        -q "INSERT INTO LaunchCondition (Condition, Description) VALUES ('NOT KV_SETUP64 AND (Installed OR NOT KV_SETUP32)', 'Kestrova is installed by its setup program. Update it with that setup program, or uninstall it in Apps before installing this package.')" ||
         return 1
     mv "$stage/kestrova.msi" "$out"
 }

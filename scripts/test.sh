@@ -303,6 +303,52 @@ msi_holds() {  # msi_holds MSI FILE: the package installs FILE byte for byte
     return $rc
 }
 
+# The rows of an MSI package's table, tab-separated, without the header.
+msi_rows() { msiinfo export "$1" "$2" | tr -d '\r' | tail -n +4; }
+msi_has_row() { msi_rows "$1" "$2" | grep -qxF "$3"; }  # msi_has_row MSI TABLE ROW
+
+# msi_checks MSI EXE VERSION: what the tables of an MSI package of EXE as
+# VERSION say about upgrades, refusals, the clean-up and the entry.
+msi_checks() {
+    local msi=$1 exe=$2 version=$3 t=$'\t' uc
+    uc=$(kv_upgrade_code)
+    pkg_check "a rebuild of the same version replaces the installed one" \
+        msi_has_row "$msi" Upgrade "$uc$t$t$version$t${t}513$t${t}WIX_UPGRADE_DETECTED"
+    pkg_check "an older version is refused with its text" msi_has_row "$msi" LaunchCondition \
+        "NOT WIX_DOWNGRADE_DETECTED${t}A newer version of Kestrova is already installed."
+    pkg_check "a running Kestrova is refused with its text" msi_has_row "$msi" LaunchCondition \
+        "NOT KV_RUNNING${t}Kestrova is running. Unlock it, choose Quit in its main window, then install or remove this package again."
+    pkg_check "the setup program's copy is refused with its text" \
+        bash -c 'msiinfo export "$1" LaunchCondition | grep -q "^NOT KV_SETUP64 AND (Installed OR NOT KV_SETUP32)	Kestrova is installed by its setup program"' _ "$msi"
+    pkg_check "the clean-up step runs at a real removal only" msi_has_row "$msi" InstallExecuteSequence \
+        "RemoveTraces${t}REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE${t}3400"
+    # Deferred (0x400) as the system (0x800); at once only what sets a
+    # property (51) and the check that reads (FindRunning).
+    pkg_check "no immediate custom action changes the machine" bash -c '
+        msiinfo export "$1" CustomAction | tr -d "\r" | tail -n +4 | awk -F"\t" "
+            { t = \$2 + 0; deferred = int(t / 1024) % 2; as_system = int(t / 2048) % 2
+              if (!(deferred && as_system) && t % 64 != 51 && \$1 != \"FindRunning\") bad = 1; n++ }
+            END { exit bad || !n }"' _ "$msi"
+    pkg_check "the older package goes once the newer one's files are in place" bash -c '
+        msiinfo export "$1" InstallExecuteSequence | tr -d "\r" | awk -F"\t" "
+            { s[\$1] = \$3 + 0 }
+            END { exit !(s[\"InstallExecute\"] && s[\"InstallFiles\"] < s[\"InstallExecute\"] &&
+                         s[\"InstallExecute\"] < s[\"RemoveExistingProducts\"] &&
+                         s[\"RemoveExistingProducts\"] < s[\"RegisterProduct\"]) }"' _ "$msi"
+    pkg_check "the File table carries kvstrn.exe's version" bash -c \
+        'msi_rows "$1" File | awk -F"\t" -v v="$2" "\$1 == \"kvstrn.exe\" && \$5 == v { f = 1 } END { exit !f }"' \
+        _ "$msi" "$(kv_pe_version "$exe")"
+    local p
+    for p in "ARPHELPLINK$t$(kv_maker KV_WEB_URL)" "ARPURLINFOABOUT$t$(kv_maker KV_WEB_URL)" \
+        "ARPCONTACT$t$(kv_maker KV_SUPPORT_EMAIL)" "ProductName${t}Kestrova (64-bit)"; do
+        pkg_check "property ${p%%$t*} is ${p#*$t}" msi_has_row "$msi" Property "$p"
+    done
+    pkg_check "the quiet uninstall does not restart" bash -c \
+        'msi_rows "$1" Registry | grep -qF "QuietUninstallString${2}MsiExec.exe /x [ProductCode] /qn /norestart"' \
+        _ "$msi" "$t"
+}
+export -f msi_rows
+
 # package_suite NAME DIR ARCH TOOL-PREFIX PE-FORMAT: makes the setup program and
 # the ZIP archive of a Windows build and looks into them.
 package_suite() {
@@ -333,10 +379,14 @@ package_suite() {
     pkg_check "the archive holds kvstrn.exe as built" \
         member_is "$zip" "$(basename "$zip" .zip)/kvstrn.exe" "$exe"
     if [ "$arch" = win64 ]; then
-        # The MSI package, and a 2.0.1 of it for install_tests.exe to upgrade to.
+        # The MSI package, a rebuild of it and a 2.0.1 of it for
+        # install_tests.exe to replace it with.
         rm -f "$dir"/Kestrova-*.msi
         pkg_check "the MSI package was made" kv_make_msi "$dir" 2.0.0 "$dir/Kestrova-2.0-win64.msi"
         pkg_check "the MSI package holds kvstrn.exe as built" msi_holds "$dir/Kestrova-2.0-win64.msi" "$exe"
+        msi_checks "$dir/Kestrova-2.0-win64.msi" "$exe" 2.0.0
+        pkg_check "the rebuilt 2.0 MSI package was made" \
+            kv_make_msi "$dir" 2.0.0 "$dir/Kestrova-2.0-rebuilt-win64.msi"
         pkg_check "the 2.0.1 MSI package was made" \
             kv_make_msi "$dir" 2.0.1 "$dir/Kestrova-2.0.1-win64.msi"
     fi
