@@ -285,8 +285,91 @@ kv_make_msi() {
 # kv_sign_nsh BUILD_DIR: the commands by which makensis signs the setup
 # program and the uninstaller as it writes them (scripts/sign.sh, its
 # certificate from the environment), in the file that the setup program's
-# script takes in (cmake/packaging/NSIS.template.in).
+# script takes in (cmake/packaging/NSIS.template.in); and signed copies of
+# NSIS's plug-in DLLs for the build's target, which the setup program and
+# the uninstaller unpack into $PLUGINSDIR and load, ahead of the unsigned
+# ones in makensis's own folder.
 kv_sign_nsh() {
-    printf '!finalize `bash "%s" "%%1"` = 0\n!uninstfinalize `bash "%s" "%%1"` = 0\n' \
-        "$KV_ROOT/scripts/sign.sh" "$KV_ROOT/scripts/sign.sh" >"$1/sign.nsh"
+    local dir=$1 target nsisdir plugins
+    target=$(sed -n 's/^set(CPACK_KV_NSIS_TARGET "\(.*\)")$/\1/p' "$dir/CPackConfig.cmake")
+    nsisdir=$(makensis -HDRINFO 2>/dev/null | grep -o 'NSISDIR=[^,]*' | cut -d= -f2)
+    plugins="$dir/nsis-plugins/$target"
+    rm -rf "$dir/nsis-plugins"
+    mkdir -p "$plugins"
+    [ -n "$target" ] && cp "${nsisdir:-/usr/share/nsis}/Plugins/$target"/*.dll "$plugins/" &&
+        bash "$KV_ROOT/scripts/sign.sh" "$plugins"/*.dll >/dev/null || return 1
+    printf '!addplugindir /%s "%s"\n!finalize `bash "%s" "%%1"` = 0\n!uninstfinalize `bash "%s" "%%1"` = 0\n' \
+        "$target" "$plugins" "$KV_ROOT/scripts/sign.sh" "$KV_ROOT/scripts/sign.sh" >"$dir/sign.nsh"
+}
+
+# --- what deployment tools are told ----------------------------------------------
+
+# kv_msi_property MSI NAME: a value of the package's Property table.
+kv_msi_property() {
+    msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' -v n="$2" '$1 == n { print $2; f = 1 } END { exit !f }'
+}
+
+# kv_msi_publish MSI OUTDIR [URL]: what deployment tools ask of the MSI
+# package, read from the package as built (and signed): MSI.codes.txt with
+# its ProductCode and UpgradeCode, and a winget manifest (version,
+# installer and default-locale files, schema 1.6.0) in OUTDIR/winget. URL
+# is where the package is downloaded from (by default the maker's web
+# address, download/ and the file's name).
+kv_msi_publish() {
+    local msi=$1 out=$2 name code upgrade version sha publisher url id=Orvane.Kestrova m=1.6.0
+    name=$(basename "$msi")
+    url=${3:-$(kv_maker KV_WEB_URL)download/$name}
+    code=$(kv_msi_property "$msi" ProductCode) && upgrade=$(kv_msi_property "$msi" UpgradeCode) &&
+        version=$(kv_msi_property "$msi" ProductVersion) &&
+        publisher=$(kv_msi_property "$msi" Manufacturer) || return 1
+    sha=$(sha256sum "$msi" | cut -d' ' -f1 | tr a-f A-F)
+    mkdir -p "$out/winget"
+    printf 'ProductCode %s\nUpgradeCode %s\nProductVersion %s\n' "$code" "$upgrade" "$version" \
+        >"$out/$name.codes.txt"
+    local head="# Made by scripts/release.sh from $name.
+PackageIdentifier: $id
+PackageVersion: $version"
+    printf '%s\nDefaultLocale: en-US\nManifestType: version\nManifestVersion: %s\n' "$head" "$m" \
+        >"$out/winget/$id.yaml"
+    cat >"$out/winget/$id.installer.yaml" <<EOT
+$head
+InstallerType: wix
+Scope: machine
+InstallModes:
+  - interactive
+  - silent
+  - silentWithProgress
+InstallerSwitches:
+  Silent: /qn /norestart
+  SilentWithProgress: /qb /norestart
+UpgradeBehavior: install
+ProductCode: '$code'
+AppsAndFeaturesEntries:
+  - DisplayName: $(kv_msi_property "$msi" ProductName)
+    Publisher: $publisher
+    DisplayVersion: $version
+    ProductCode: '$code'
+    UpgradeCode: '$upgrade'
+    InstallerType: wix
+Installers:
+  - Architecture: x64
+    InstallerUrl: $url
+    InstallerSha256: $sha
+    ProductCode: '$code'
+ManifestType: installer
+ManifestVersion: $m
+EOT
+    cat >"$out/winget/$id.locale.en-US.yaml" <<EOT
+$head
+PackageLocale: en-US
+Publisher: $publisher
+PublisherUrl: $(kv_maker KV_WEB_URL)
+PackageName: Kestrova
+PackageUrl: $(kv_maker KV_WEB_URL)
+License: Proprietary
+Copyright: $(kv_maker KV_COPYRIGHT)
+ShortDescription: A desktop locker that lets the user back in only with the answer to a question.
+ManifestType: defaultLocale
+ManifestVersion: $m
+EOT
 }

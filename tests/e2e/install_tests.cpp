@@ -647,6 +647,11 @@ TEST_F(Install, MsiInstallsUpgradesRefusesADowngradeAndUninstallsCleanly) {
     auto entries = msi_entries();
     ASSERT_EQ(entries.size(), 1u);
     const std::string entry = std::string(kUninstallRoot) + "\\" + entries[0];
+    // The ProductCode the release publishes (for winget and Intune) is the
+    // one Windows Installer registered.
+    const auto codes = read_file(msi_path(kMsiName) + ".codes.txt");
+    ASSERT_TRUE(codes) << "the package's codes file is not beside the test";
+    EXPECT_NE(codes->find("ProductCode " + entries[0] + "\n"), std::string::npos) << *codes;
     const std::map<std::string, RawValue> expected{
         {"DisplayName", sz(kDisplayName)},
         {"Publisher", sz("Orvane Software")},
