@@ -242,7 +242,9 @@ kv_make_msi() {
     #
     # Upgrades: a rebuild of the same version replaces the installed one
     # (VersionMaxInclusive, 0x200, which wixl leaves out), so that two
-    # builds of one release never stand side by side. The older package
+    # builds of one release never stand side by side; REINSTALLMODE "e"
+    # replaces a program file of the same version too, so that the rebuild
+    # installs its own program (never an older one). The older package
     # goes after InstallExecute, once the newer one's files and values are
     # in place, and its clean-up step then sees the program's component
     # used by the newer one and keeps the user's values (Wine does not set
@@ -258,6 +260,7 @@ kv_make_msi() {
     msibuild "$stage/kestrova.msi" \
         -q "UPDATE Shortcut SET Target='[#kvstrn.exe]' WHERE Shortcut='StartMenu'" \
         -q "UPDATE File SET Version='$exe_version', Language='1033' WHERE File='kvstrn.exe'" \
+        -q "INSERT INTO Property (Property, Value) VALUES ('REINSTALLMODE', 'emus')" \
         -q "DELETE FROM MsiFileHash WHERE File_='kvstrn.exe'" \
         -q "DELETE FROM Upgrade WHERE ActionProperty='WIX_UPGRADE_DETECTED'" \
         -q "INSERT INTO Upgrade (UpgradeCode, VersionMax, Attributes, ActionProperty) VALUES ('$(kv_upgrade_code)', '$version', 513, 'WIX_UPGRADE_DETECTED')" \

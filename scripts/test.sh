@@ -322,6 +322,10 @@ msi_checks() {
         "NOT KV_RUNNING${t}Kestrova is running. Unlock it, choose Quit in its main window, then install or remove this package again."
     pkg_check "the setup program's copy is refused with its text" \
         bash -c 'msiinfo export "$1" LaunchCondition | grep -q "^NOT KV_SETUP64 AND (Installed OR NOT KV_SETUP32)	Kestrova is installed by its setup program"' _ "$msi"
+    # Windows Installer keeps a program file of the same version unless told
+    # (Wine ignores this and keeps it anyway).
+    pkg_check "a rebuild replaces the program file of the same version" \
+        msi_has_row "$msi" Property "REINSTALLMODE${t}emus"
     pkg_check "the clean-up step runs at a real removal only" msi_has_row "$msi" InstallExecuteSequence \
         "RemoveTraces${t}REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE${t}3400"
     # Deferred (0x400) as the system (0x800); at once only what sets a
