@@ -21,6 +21,8 @@ packages=(
     # the MSI package (wixl is a package of its own; msitools has msibuild,
     # msiinfo and msiextract) and signing the release
     msitools wixl osslsigncode openssl
+    # the signing tests' time-stamp responder
+    python3
 )
 
 missing=()

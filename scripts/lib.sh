@@ -185,46 +185,109 @@ kv_wine_prefix() {
 
 # --- MSI package ----------------------------------------------------------------
 
+# kv_maker NAME: a value of src/ui/maker.h, the one place of the maker's
+# addresses (KV_WEB_URL is put together from KV_WEB_HOST there).
+kv_maker() {
+    local h="$KV_ROOT/src/ui/maker.h"
+    case $1 in
+    KV_WEB_URL) echo "http://$(kv_maker KV_WEB_HOST)/" ;;
+    *) sed -n "s/^#define $1 \"\(.*\)\"\$/\1/p" "$h" ;;
+    esac
+}
+
+# kv_pe_version FILE: the file version of a Windows executable
+# (major.minor.build.revision of its VS_FIXEDFILEINFO).
+kv_pe_version() {
+    local at v
+    at=$(LC_ALL=C grep -obUaP '\xbd\x04\xef\xfe' "$1" | head -n1 | cut -d: -f1)
+    [ -n "$at" ] || return 1
+    # dwFileVersionMS then LS, each as two little-endian 16-bit halves.
+    read -r -a v <<<"$(od -An -tu2 -j $((at + 8)) -N8 "$1")"
+    echo "${v[1]}.${v[0]}.${v[3]}.${v[2]}"
+}
+
+# The UpgradeCode of the MSI package, the same for every version.
+kv_upgrade_code() {
+    sed -n 's/.*UpgradeCode="\([0-9A-F-]*\)".*/{\1}/p' "$KV_ROOT/cmake/packaging/Kestrova.wxs"
+}
+
 # kv_make_msi BUILD_DIR VERSION OUT: the MSI package of a 64-bit build
 # (cmake/packaging/Kestrova.wxs) with the program of BUILD_DIR as VERSION
 # (major.minor.build). wixl builds it; msibuild then adds what wixl cannot
 # express: a shortcut that is not advertised, InstallLocation in the
-# uninstall entry, and the custom action that removes the program's own
-# stored traces at a full uninstall, never at an upgrade.
+# uninstall entry, the program's file version, upgrades between builds of
+# one version, the refusals, and the custom action that removes the
+# program's own stored traces at a full removal, never at an upgrade's.
 kv_make_msi() {
-    local dir=$1 version=$2 out=$3 stage
+    local dir=$1 version=$2 out=$3 stage exe_version component
     stage="$dir/msi-stage"
     rm -rf "$stage"
     mkdir -p "$stage"
     # wixl takes the sources' paths relative to the folder it runs in.
-    cp "$(kv_find_exe "$dir")" "$dir/kv_msi_cleanup.exe" "$KV_ROOT/src/platform/win32/program.ico" \
-        "$KV_ROOT/cmake/packaging/Kestrova.wxs" "$stage/" || return 1
+    cp "$(kv_find_exe "$dir")" "$dir/kv_msi_cleanup.exe" "$dir/kv_msi_check.dll" \
+        "$KV_ROOT/src/platform/win32/program.ico" "$KV_ROOT/cmake/packaging/Kestrova.wxs" \
+        "$stage/" || return 1
+    exe_version=$(kv_pe_version "$stage/kvstrn.exe") || return 1
+    component=$(sed -n 's/.*Component Id="Program" Guid="\([0-9A-F-]*\)".*/{\1}/p' "$stage/Kestrova.wxs")
     (cd "$stage" && wixl -a x64 -D Version="$version" -D Exe=kvstrn.exe -D Icon=program.ico \
-        -D Cleanup=kv_msi_cleanup.exe -o kestrova.msi Kestrova.wxs) || return 1
-    # Custom action types: 51 sets a property; 3138 runs an EXE of the Binary
-    # table (2), deferred (0x400), as the system (0x800), its exit code
-    # ignored (0x40); 3074 the same with its exit code checked; 66 runs it at
-    # once. At install and upgrade, after the files, the step gives users
-    # what a standard token needs (the table of src/store/grants.h, which a
-    # unit test holds the grant to) and makes the attempt log's folder. The
-    # trailing "." keeps the quoted folder from ending in a backslash. Wine removes the older product of
-    # an upgrade without setting UPGRADINGPRODUCTCODE there, so the newer
-    # package first tells the clean-up step, through a volatile registry
-    # key, that the removal to come is an upgrade's; the step runs at every
-    # full removal, so that it also takes that key away where Windows sets
-    # the property.
+        -D Cleanup=kv_msi_cleanup.exe -D Check=kv_msi_check.dll \
+        -D EntryGuid="$(tr a-z A-Z </proc/sys/kernel/random/uuid)" \
+        -D WebUrl="$(kv_maker KV_WEB_URL)" -D Support="$(kv_maker KV_SUPPORT_EMAIL)" \
+        -o kestrova.msi Kestrova.wxs) || return 1
+    # Custom action types: 51 sets a property; 1 calls a DLL of the Binary
+    # table at once (it only reads); 3138 runs an EXE of the Binary table
+    # (2), deferred (0x400), as the system (0x800), its exit code ignored
+    # (0x40); 3074 the same with its exit code checked. At install and
+    # upgrade, after the files, the helper gives users what a standard token
+    # needs (the table of src/store/grants.h, which a unit test holds the
+    # grant to) and makes the attempt log's folder. The trailing "." keeps
+    # the quoted folder from ending in a backslash.
+    #
+    # Upgrades: a rebuild of the same version replaces the installed one
+    # (VersionMaxInclusive, 0x200, which wixl leaves out), so that two
+    # builds of one release never stand side by side; REINSTALLMODE "e"
+    # replaces a program file of the same version too, so that the rebuild
+    # installs its own program (never an older one). The older package
+    # goes after InstallExecute, once the newer one's files and values are
+    # in place, and its clean-up step then sees the program's component
+    # used by the newer one and keeps the user's values (Wine does not set
+    # UPGRADINGPRODUCTCODE; Windows does, and the condition keeps the step
+    # from running there). It goes before RegisterProduct: Wine's removal of
+    # the older package takes the whole UpgradeCode registration away.
+    #
+    # Refusals (launch conditions, whose texts are these rows): a running
+    # Kestrova (KV_RUNNING, set by kv_msi_check.dll), and an installed copy
+    # of the setup program (its uninstall entry, in either registry view;
+    # only the 64-bit one, in this package's folder, also stops a removal).
+    local u="SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrova"
     msibuild "$stage/kestrova.msi" \
         -q "UPDATE Shortcut SET Target='[#kvstrn.exe]' WHERE Shortcut='StartMenu'" \
+        -q "UPDATE File SET Version='$exe_version', Language='1033' WHERE File='kvstrn.exe'" \
+        -q "INSERT INTO Property (Property, Value) VALUES ('REINSTALLMODE', 'emus')" \
+        -q "DELETE FROM MsiFileHash WHERE File_='kvstrn.exe'" \
+        -q "DELETE FROM Upgrade WHERE ActionProperty='WIX_UPGRADE_DETECTED'" \
+        -q "INSERT INTO Upgrade (UpgradeCode, VersionMax, Attributes, ActionProperty) VALUES ('$(kv_upgrade_code)', '$version', 513, 'WIX_UPGRADE_DETECTED')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('InstallExecute', 5100)" \
+        -q "UPDATE InstallExecuteSequence SET Sequence=5150 WHERE Action='RemoveExistingProducts'" \
         -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SetInstallLocation', 51, 'ARPINSTALLLOCATION', '[INSTALLDIR]')" \
         -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetInstallLocation', 1001)" \
-        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('RemoveTraces', 3138, 'Cleanup', '\"[INSTALLDIR].\"')" \
-        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RemoveTraces', 'REMOVE~=\"ALL\"', 3400)" \
+        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('RemoveTraces', 3138, 'Cleanup', '\"[INSTALLDIR].\" [ProductCode] $component')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RemoveTraces', 'REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE', 3400)" \
         -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('GrantUsers', 3074, 'Cleanup', '/grant S-1-5-32-545 0x3 \"SOFTWARE\Orvane\Kestrova\" \"SOFTWARE\Microsoft\Windows\CurrentVersion\Time Zones\AddZones\"')" \
         -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('GrantUsers', 'NOT REMOVE~=\"ALL\"', 4010)" \
         -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('MakeDataFolder', 3074, 'Cleanup', '/datafolder \"[INSTALLDIR].\"')" \
         -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('MakeDataFolder', 'NOT REMOVE~=\"ALL\"', 4020)" \
-        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('MarkUpgrade', 66, 'Cleanup', '/upgrading')" \
-        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('MarkUpgrade', 'WIX_UPGRADE_DETECTED', 1300)" ||
+        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('FindRunning', 1, 'Check', 'FindRunning')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('FindRunning', 60)" \
+        -q "INSERT INTO InstallUISequence (Action, Sequence) VALUES ('FindRunning', 60)" \
+        -q "INSERT INTO LaunchCondition (Condition, Description) VALUES ('NOT KV_RUNNING', 'Kestrova is running. Unlock it, choose Quit in its main window, then install or remove this package again.')" \
+        -q "INSERT INTO RegLocator (Signature_, Root, \`Key\`, Name, Type) VALUES ('NsisEntry64', 2, '$u', 'UninstallString', 18)" \
+        -q "INSERT INTO RegLocator (Signature_, Root, \`Key\`, Name, Type) VALUES ('NsisEntry32', 2, '$u', 'UninstallString', 2)" \
+        -q "INSERT INTO AppSearch (Property, Signature_) VALUES ('KV_SETUP64', 'NsisEntry64')" \
+        -q "INSERT INTO AppSearch (Property, Signature_) VALUES ('KV_SETUP32', 'NsisEntry32')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('AppSearch', 50)" \
+        -q "INSERT INTO InstallUISequence (Action, Sequence) VALUES ('AppSearch', 50)" \
+        -q "INSERT INTO LaunchCondition (Condition, Description) VALUES ('NOT KV_SETUP64 AND (Installed OR NOT KV_SETUP32)', 'Kestrova is installed by its setup program. Update it with that setup program, or uninstall it in Apps before installing this package.')" ||
         return 1
     mv "$stage/kestrova.msi" "$out"
 }
@@ -232,8 +295,91 @@ kv_make_msi() {
 # kv_sign_nsh BUILD_DIR: the commands by which makensis signs the setup
 # program and the uninstaller as it writes them (scripts/sign.sh, its
 # certificate from the environment), in the file that the setup program's
-# script takes in (cmake/packaging/NSIS.template.in).
+# script takes in (cmake/packaging/NSIS.template.in); and signed copies of
+# NSIS's plug-in DLLs for the build's target, which the setup program and
+# the uninstaller unpack into $PLUGINSDIR and load, ahead of the unsigned
+# ones in makensis's own folder.
 kv_sign_nsh() {
-    printf '!finalize `bash "%s" "%%1"` = 0\n!uninstfinalize `bash "%s" "%%1"` = 0\n' \
-        "$KV_ROOT/scripts/sign.sh" "$KV_ROOT/scripts/sign.sh" >"$1/sign.nsh"
+    local dir=$1 target nsisdir plugins
+    target=$(sed -n 's/^set(CPACK_KV_NSIS_TARGET "\(.*\)")$/\1/p' "$dir/CPackConfig.cmake")
+    nsisdir=$(makensis -HDRINFO 2>/dev/null | grep -o 'NSISDIR=[^,]*' | cut -d= -f2)
+    plugins="$dir/nsis-plugins/$target"
+    rm -rf "$dir/nsis-plugins"
+    mkdir -p "$plugins"
+    [ -n "$target" ] && cp "${nsisdir:-/usr/share/nsis}/Plugins/$target"/*.dll "$plugins/" &&
+        bash "$KV_ROOT/scripts/sign.sh" "$plugins"/*.dll >/dev/null || return 1
+    printf '!addplugindir /%s "%s"\n!finalize `bash "%s" "%%1"` = 0\n!uninstfinalize `bash "%s" "%%1"` = 0\n' \
+        "$target" "$plugins" "$KV_ROOT/scripts/sign.sh" "$KV_ROOT/scripts/sign.sh" >"$dir/sign.nsh"
+}
+
+# --- what deployment tools are told ----------------------------------------------
+
+# kv_msi_property MSI NAME: a value of the package's Property table.
+kv_msi_property() {
+    msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' -v n="$2" '$1 == n { print $2; f = 1 } END { exit !f }'
+}
+
+# kv_msi_publish MSI OUTDIR [URL]: what deployment tools ask of the MSI
+# package, read from the package as built (and signed): MSI.codes.txt with
+# its ProductCode and UpgradeCode, and a winget manifest (version,
+# installer and default-locale files, schema 1.6.0) in OUTDIR/winget. URL
+# is where the package is downloaded from (by default the maker's web
+# address, download/ and the file's name).
+kv_msi_publish() {
+    local msi=$1 out=$2 name code upgrade version sha publisher url id=Orvane.Kestrova m=1.6.0
+    name=$(basename "$msi")
+    url=${3:-$(kv_maker KV_WEB_URL)download/$name}
+    code=$(kv_msi_property "$msi" ProductCode) && upgrade=$(kv_msi_property "$msi" UpgradeCode) &&
+        version=$(kv_msi_property "$msi" ProductVersion) &&
+        publisher=$(kv_msi_property "$msi" Manufacturer) || return 1
+    sha=$(sha256sum "$msi" | cut -d' ' -f1 | tr a-f A-F)
+    mkdir -p "$out/winget"
+    printf 'ProductCode %s\nUpgradeCode %s\nProductVersion %s\n' "$code" "$upgrade" "$version" \
+        >"$out/$name.codes.txt"
+    local head="# Made by scripts/release.sh from $name.
+PackageIdentifier: $id
+PackageVersion: $version"
+    printf '%s\nDefaultLocale: en-US\nManifestType: version\nManifestVersion: %s\n' "$head" "$m" \
+        >"$out/winget/$id.yaml"
+    cat >"$out/winget/$id.installer.yaml" <<EOT
+$head
+InstallerType: wix
+Scope: machine
+InstallModes:
+  - interactive
+  - silent
+  - silentWithProgress
+InstallerSwitches:
+  Silent: /qn /norestart
+  SilentWithProgress: /qb /norestart
+UpgradeBehavior: install
+ProductCode: '$code'
+AppsAndFeaturesEntries:
+  - DisplayName: $(kv_msi_property "$msi" ProductName)
+    Publisher: $publisher
+    DisplayVersion: $version
+    ProductCode: '$code'
+    UpgradeCode: '$upgrade'
+    InstallerType: wix
+Installers:
+  - Architecture: x64
+    InstallerUrl: $url
+    InstallerSha256: $sha
+    ProductCode: '$code'
+ManifestType: installer
+ManifestVersion: $m
+EOT
+    cat >"$out/winget/$id.locale.en-US.yaml" <<EOT
+$head
+PackageLocale: en-US
+Publisher: $publisher
+PublisherUrl: $(kv_maker KV_WEB_URL)
+PackageName: Kestrova
+PackageUrl: $(kv_maker KV_WEB_URL)
+License: Proprietary
+Copyright: $(kv_maker KV_COPYRIGHT)
+ShortDescription: A desktop locker that lets the user back in only with the answer to a question.
+ManifestType: defaultLocale
+ManifestVersion: $m
+EOT
 }

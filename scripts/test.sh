@@ -6,7 +6,8 @@
 #   fuzz     each libFuzzer target replays its corpus (tests/fuzz/corpus)
 #   mingw64  the Windows program and its test programs (x86_64), in the
 #            shipped configuration, and its packages: size and contents
-#   signing  a copy of the packages signed with a throwaway certificate
+#   signing  a copy of every shipped PE file signed with a throwaway
+#            certificate and timestamped by a local responder
 #   wine     store_wine_tests.exe and e2e_tests.exe under Wine in a private
 #            Xvfb (with the events the program reported to the event log),
 #            then install_tests.exe with the setup program and the MSI
@@ -260,7 +261,8 @@ install_suite() {
     local dir="$WINE_INSTALL/drive_c/kestrova-setup"
     mkdir -p "$dir/results" "$dir/shots"
     cp "$setup" "$e2e/install_tests.exe" "$(kv_find_exe)" \
-        "$KV_ROOT/src/platform/win32/program.ico" "$KV_BUILD"/mingw64/Kestrova-*-win64.msi "$dir/"
+        "$KV_ROOT/src/platform/win32/program.ico" "$KV_BUILD"/mingw64/Kestrova-*-win64.msi \
+        "$KV_BUILD/mingw64/Kestrova-2.0-win64.msi.codes.txt" "$dir/"
     run_wine_program install_tests "$WINE_INSTALL" kestrova-setup
     kv_wine_stop "$WINE_INSTALL"
 }
@@ -303,6 +305,83 @@ msi_holds() {  # msi_holds MSI FILE: the package installs FILE byte for byte
     return $rc
 }
 
+# The rows of an MSI package's table, tab-separated, without the header.
+msi_rows() { msiinfo export "$1" "$2" | tr -d '\r' | tail -n +4; }
+msi_has_row() { msi_rows "$1" "$2" | grep -qxF "$3"; }  # msi_has_row MSI TABLE ROW
+
+# msi_checks MSI EXE VERSION: what the tables of an MSI package of EXE as
+# VERSION say about upgrades, refusals, the clean-up and the entry.
+msi_checks() {
+    local msi=$1 exe=$2 version=$3 t=$'\t' uc
+    uc=$(kv_upgrade_code)
+    pkg_check "a rebuild of the same version replaces the installed one" \
+        msi_has_row "$msi" Upgrade "$uc$t$t$version$t${t}513$t${t}WIX_UPGRADE_DETECTED"
+    pkg_check "an older version is refused with its text" msi_has_row "$msi" LaunchCondition \
+        "NOT WIX_DOWNGRADE_DETECTED${t}A newer version of Kestrova is already installed."
+    pkg_check "a running Kestrova is refused with its text" msi_has_row "$msi" LaunchCondition \
+        "NOT KV_RUNNING${t}Kestrova is running. Unlock it, choose Quit in its main window, then install or remove this package again."
+    pkg_check "the setup program's copy is refused with its text" \
+        bash -c 'msiinfo export "$1" LaunchCondition | grep -q "^NOT KV_SETUP64 AND (Installed OR NOT KV_SETUP32)	Kestrova is installed by its setup program"' _ "$msi"
+    # Windows Installer keeps a program file of the same version unless told
+    # (Wine ignores this and keeps it anyway).
+    pkg_check "a rebuild replaces the program file of the same version" \
+        msi_has_row "$msi" Property "REINSTALLMODE${t}emus"
+    pkg_check "the clean-up step runs at a real removal only" msi_has_row "$msi" InstallExecuteSequence \
+        "RemoveTraces${t}REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE${t}3400"
+    # Deferred (0x400) as the system (0x800); at once only what sets a
+    # property (51) and the check that reads (FindRunning).
+    pkg_check "no immediate custom action changes the machine" bash -c '
+        msiinfo export "$1" CustomAction | tr -d "\r" | tail -n +4 | awk -F"\t" "
+            { t = \$2 + 0; deferred = int(t / 1024) % 2; as_system = int(t / 2048) % 2
+              if (!(deferred && as_system) && t % 64 != 51 && \$1 != \"FindRunning\") bad = 1; n++ }
+            END { exit bad || !n }"' _ "$msi"
+    pkg_check "the older package goes once the newer one's files are in place" bash -c '
+        msiinfo export "$1" InstallExecuteSequence | tr -d "\r" | awk -F"\t" "
+            { s[\$1] = \$3 + 0 }
+            END { exit !(s[\"InstallExecute\"] && s[\"InstallFiles\"] < s[\"InstallExecute\"] &&
+                         s[\"InstallExecute\"] < s[\"RemoveExistingProducts\"] &&
+                         s[\"RemoveExistingProducts\"] < s[\"RegisterProduct\"]) }"' _ "$msi"
+    pkg_check "the File table carries kvstrn.exe's version" bash -c \
+        'msi_rows "$1" File | awk -F"\t" -v v="$2" "\$1 == \"kvstrn.exe\" && \$5 == v { f = 1 } END { exit !f }"' \
+        _ "$msi" "$(kv_pe_version "$exe")"
+    local p
+    for p in "ARPHELPLINK$t$(kv_maker KV_WEB_URL)" "ARPURLINFOABOUT$t$(kv_maker KV_WEB_URL)" \
+        "ARPCONTACT$t$(kv_maker KV_SUPPORT_EMAIL)" "ProductName${t}Kestrova (64-bit)"; do
+        pkg_check "property ${p%%$t*} is ${p#*$t}" msi_has_row "$msi" Property "$p"
+    done
+    pkg_check "the quiet uninstall does not restart" bash -c \
+        'msi_rows "$1" Registry | grep -qF "QuietUninstallString${2}MsiExec.exe /x [ProductCode] /qn /norestart"' \
+        _ "$msi" "$t"
+}
+export -f msi_rows
+
+# winget_checks MSI DIR: the codes file and the winget manifest that
+# kv_msi_publish made in DIR describe MSI: its ProductCode, UpgradeCode,
+# version and SHA-256, schema 1.6.0, wix per machine with silent switches.
+winget_checks() {
+    local msi=$1 dir=$2 code version sha f installer="$2/winget/Orvane.Kestrova.installer.yaml"
+    code=$(kv_msi_property "$msi" ProductCode)
+    version=$(kv_msi_property "$msi" ProductVersion)
+    sha=$(sha256sum "$msi" | cut -d' ' -f1 | tr a-f A-F)
+    pkg_check "the codes file names the ProductCode and the UpgradeCode" bash -c \
+        'grep -qx "ProductCode $2" "$1" && grep -qx "UpgradeCode $3" "$1"' \
+        _ "$dir/$(basename "$msi").codes.txt" "$code" "$(kv_upgrade_code)"
+    for f in Orvane.Kestrova.yaml Orvane.Kestrova.installer.yaml Orvane.Kestrova.locale.en-US.yaml; do
+        pkg_check "winget $f: schema 1.6.0, version $version" bash -c \
+            'grep -qx "ManifestVersion: 1.6.0" "$1" && grep -qx "PackageVersion: $2" "$1"' \
+            _ "$dir/winget/$f" "$version"
+    done
+    pkg_check "the winget installer's SHA-256 is the package's" \
+        grep -qx "    InstallerSha256: $sha" "$installer"
+    pkg_check "every ProductCode of the winget manifest is the package's" bash -c \
+        '[ "$(grep -c "ProductCode: " "$1")" = 3 ] && ! grep "ProductCode: " "$1" | grep -vqF "$2"' \
+        _ "$installer" "'$code'"
+    pkg_check "the winget installer is wix, per machine, with silent switches" bash -c \
+        'grep -qx "InstallerType: wix" "$1" && grep -qx "Scope: machine" "$1" &&
+         grep -qx "  Silent: /qn /norestart" "$1" && grep -qx "  SilentWithProgress: /qb /norestart" "$1"' \
+        _ "$installer"
+}
+
 # package_suite NAME DIR ARCH TOOL-PREFIX PE-FORMAT: makes the setup program and
 # the ZIP archive of a Windows build and looks into them.
 package_suite() {
@@ -333,10 +412,18 @@ package_suite() {
     pkg_check "the archive holds kvstrn.exe as built" \
         member_is "$zip" "$(basename "$zip" .zip)/kvstrn.exe" "$exe"
     if [ "$arch" = win64 ]; then
-        # The MSI package, and a 2.0.1 of it for install_tests.exe to upgrade to.
+        # The MSI package, a rebuild of it and a 2.0.1 of it for
+        # install_tests.exe to replace it with.
         rm -f "$dir"/Kestrova-*.msi
         pkg_check "the MSI package was made" kv_make_msi "$dir" 2.0.0 "$dir/Kestrova-2.0-win64.msi"
         pkg_check "the MSI package holds kvstrn.exe as built" msi_holds "$dir/Kestrova-2.0-win64.msi" "$exe"
+        msi_checks "$dir/Kestrova-2.0-win64.msi" "$exe" 2.0.0
+        rm -rf "$dir/winget"
+        pkg_check "the codes and the winget manifest were made" \
+            kv_msi_publish "$dir/Kestrova-2.0-win64.msi" "$dir"
+        winget_checks "$dir/Kestrova-2.0-win64.msi" "$dir"
+        pkg_check "the rebuilt 2.0 MSI package was made" \
+            kv_make_msi "$dir" 2.0.0 "$dir/Kestrova-2.0-rebuilt-win64.msi"
         pkg_check "the 2.0.1 MSI package was made" \
             kv_make_msi "$dir" 2.0.1 "$dir/Kestrova-2.0.1-win64.msi"
     fi
@@ -345,55 +432,138 @@ package_suite() {
 
 # --- signing -------------------------------------------------------------------
 
-# Signs copies of the x86_64 program, its setup program (makensis signs it
-# and its uninstaller through the hooks release.sh uses) and the MSI package
-# with a self-signed certificate made here, then checks each signature
-# against that certificate, and that it fails once one byte is changed.
+# Signs copies of every PE file the x86_64 release ships as release.sh does
+# (the program, the MSI package's custom-action files, NSIS's plug-ins, the
+# setup program and its uninstaller through makensis's hooks, the MSI
+# package made from the signed files), with a throwaway certificate and a
+# local time-stamp responder; then checks every signature and its
+# timestamp, the files inside the setup program, its uninstaller and the
+# MSI package included, that one changed byte fails, that sign.sh refuses
+# to sign without a time-stamp server unless told, and that the password
+# never appears on osslsigncode's command line.
 signing_suite() {
-    local dir="$KV_BUILD/mingw64" work="$KV_BUILD/signing"
+    local dir="$KV_BUILD/mingw64" work="$KV_BUILD/signing" exe
     kv_log "signing: a copy of the packages"
     rm -rf "$work"
-    mkdir -p "$work/pkg"
+    mkdir -p "$work/pkg" "$work/b/src/platform/win32" "$work/stage" "$work/shim"
     PKG_PASSED=0 PKG_FAILED=0
-    if ! openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Kestrova test signing" \
-        -addext "extendedKeyUsage=codeSigning" -keyout "$work/key.pem" -out "$work/cert.pem" \
-        >/dev/null 2>&1 ||
-        ! openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" \
-            -passout pass:throwaway -out "$work/test.p12" >/dev/null 2>&1; then
-        cannot_run "the test certificate could not be made" signing
+    exe=$(kv_find_exe "$dir")
+    if [ -z "$exe" ]; then
+        cannot_run "kvstrn.exe was not built" signing
         return
     fi
-    export KV_SIGN_PKCS12="$work/test.p12" KV_SIGN_PASSWORD=throwaway
-    # What another stage did not make is a failed check here, not a reason
-    # to stop.
-    cp "$(kv_find_exe "$dir")" "$work/" 2>/dev/null
-    cp "$dir/Kestrova-2.0-win64.msi" "$work/" 2>/dev/null
-    # The setup program once more, with the signing hooks, into the copy.
-    kv_sign_nsh "$dir"
-    (cd "$dir" && cpack -G NSIS -B "$work/pkg" >"$work/cpack.log" 2>&1)
-    rm -f "$dir/sign.nsh"
+    if ! make_test_certificates "$work"; then
+        cannot_run "the test certificates could not be made" signing
+        return
+    fi
+    # The responder stops by itself 30 s after its last request.
+    python3 "$KV_ROOT/tests/signing/tsa_responder.py" "$work/ts.cnf" 30 >"$work/port" &
+    local responder=$!
+    if ! kv_poll 10 test -s "$work/port"; then
+        cannot_run "the time-stamp responder did not start" signing
+        return
+    fi
+    # osslsigncode's command lines, as another user would see them.
+    printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\nexec %s "$@"\n' "$work/argv" \
+        "$(command -v osslsigncode)" >"$work/shim/osslsigncode"
+    chmod +x "$work/shim/osslsigncode"
+    export PATH="$work/shim:$PATH" KV_SIGN_PKCS12="$work/test.p12" KV_SIGN_PASSWORD=throwaway
+    local sign="$KV_ROOT/scripts/sign.sh"
+
+    cp "$exe" "$work/unstamped.exe"
+    pkg_check "sign.sh refuses to sign without a time-stamp server" bash -c \
+        '! bash "$1" "$2" && cmp -s "$2" "$3"' _ "$sign" "$work/unstamped.exe" "$exe"
+    pkg_check "told so, it signs without a timestamp" bash -c \
+        'KV_SIGN_NO_TIMESTAMP=1 bash "$1" "$2" && signed_without_timestamp "$2" "$3"' \
+        _ "$sign" "$work/unstamped.exe" "$work/cert.pem"
+
+    export KV_SIGN_TIMESTAMP="http://127.0.0.1:$(cat "$work/port")/"
+    # The files as release.sh signs them before packing.
+    cp "$exe" "$work/b/src/platform/win32/"
+    cp "$dir/kv_msi_cleanup.exe" "$dir/kv_msi_check.dll" "$work/b/" 2>/dev/null
+    bash "$sign" "$work/b/src/platform/win32/kvstrn.exe" "$work/b/kv_msi_cleanup.exe" \
+        "$work/b/kv_msi_check.dll" >/dev/null
+    cp "$work/b/src/platform/win32/kvstrn.exe" "$work/stage/"
+    # The setup program once more, with the signing hooks and the signed
+    # program, into the copy.
+    kv_sign_nsh "$dir" &&
+        (cd "$dir" && cpack -G NSIS -B "$work/pkg" -D CPACK_INSTALL_CMAKE_PROJECTS= \
+            -D "CPACK_INSTALLED_DIRECTORIES=$work/stage;." >"$work/cpack.log" 2>&1)
+    rm -rf "$dir/sign.nsh" "$dir/nsis-plugins"
     local setup
     setup=$(compgen -G "$work/pkg/Kestrova-*-win64-setup.exe" | head -n1)
     pkg_check "makensis signed the setup program" test -n "$setup"
-    bash "$KV_ROOT/scripts/sign.sh" "$work/kvstrn.exe" "$work/Kestrova-2.0-win64.msi" >/dev/null
-    # The uninstaller, as the signed setup program installs it.
-    7z x -o"$work/un" "$setup" Uninstall.exe >/dev/null 2>&1
-    unset KV_SIGN_PKCS12 KV_SIGN_PASSWORD
+    kv_make_msi "$work/b" 2.0.0 "$work/Kestrova-2.0-win64.msi" &&
+        bash "$sign" "$work/Kestrova-2.0-win64.msi" >/dev/null
+    kill "$responder" 2>/dev/null
+    wait "$responder" 2>/dev/null
+
+    # What the setup program, its uninstaller and the MSI package hold.
+    7z x -o"$work/setup" "${setup:-/nonexistent}" >/dev/null 2>&1
+    7z x -o"$work/setup/un" "$work/setup/Uninstall.exe" >/dev/null 2>&1
+    mkdir -p "$work/msi"
+    msiextract -C "$work/msi" "$work/Kestrova-2.0-win64.msi" >/dev/null 2>&1
+    local s
+    for s in Cleanup Check; do
+        msiinfo extract "$work/Kestrova-2.0-win64.msi" "Binary.$s" >"$work/msi/Binary.$s" 2>/dev/null
+    done
     local f
-    local f size
-    for f in "$work/kvstrn.exe" "${setup:-$work/pkg/setup.exe}" "$work/un/Uninstall.exe" \
+    for f in "$work/b/src/platform/win32/kvstrn.exe" "$work/b/kv_msi_cleanup.exe" \
+        "$work/b/kv_msi_check.dll" "${setup:-$work/pkg/setup.exe}" "$work/setup/kvstrn.exe" \
+        "$work/setup/Uninstall.exe" "$work/setup/\$PLUGINSDIR/System.dll" \
+        "$work/setup/un/\$PLUGINSDIR/System.dll" "$work/Kestrova-2.0-win64.msi" \
+        "$work/msi/Kestrova/kvstrn.exe" "$work/msi/Binary.Cleanup" "$work/msi/Binary.Check"; do
+        pkg_check "${f#"$work/"} is signed and timestamped" \
+            signature_holds "$f" "$work/cert.pem" "$work/tsa.pem"
+    done
+    # Every plug-in either program unpacks, not only those listed above.
+    pkg_check "every plug-in DLL inside is signed and timestamped" bash -c '
+        n=0; for d in "$1"/\$PLUGINSDIR/*.dll "$1"/un/\$PLUGINSDIR/*.dll; do
+            signature_holds "$d" "$2" "$3" || exit 1; n=$((n + 1)); done; [ "$n" -ge 2 ]' \
+        _ "$work/setup" "$work/cert.pem" "$work/tsa.pem"
+    local size
+    for f in "$work/b/src/platform/win32/kvstrn.exe" "${setup:-$work/pkg/setup.exe}" \
         "$work/Kestrova-2.0-win64.msi"; do
-        if ! size=$(file_size "$f"); then
-            pkg_check "$(basename "$f") was made" false
-            continue
-        fi
-        pkg_check "$(basename "$f") is signed" signature_holds "$f" "$work/cert.pem"
+        size=$(file_size "$f") || continue
         # One byte in the middle of the file, where the signed content is.
         flip_byte "$f" "$f.changed" $((size / 2))
         pkg_check "$(basename "$f") changed by one byte fails" \
             bash -c '! osslsigncode verify -CAfile "$2" -in "$1" >/dev/null 2>&1' _ "$f.changed" "$work/cert.pem"
     done
+    pkg_check "the password never was on osslsigncode's command line" bash -c \
+        'test -s "$1" && ! grep -qF "$2" "$1"' _ "$work/argv" "$KV_SIGN_PASSWORD"
     pkg_tally signing
+}
+
+# make_test_certificates DIR: a throwaway code-signing certificate
+# (test.p12, password "throwaway"; cert.pem) and a time-stamping one
+# (tsa.pem, tsa.key) with the configuration of `openssl ts -reply` (ts.cnf).
+make_test_certificates() {
+    local w=$1
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Kestrova test signing" \
+        -addext "extendedKeyUsage=codeSigning" -keyout "$w/key.pem" -out "$w/cert.pem" \
+        >/dev/null 2>&1 &&
+        openssl pkcs12 -export -inkey "$w/key.pem" -in "$w/cert.pem" -passout pass:throwaway \
+            -out "$w/test.p12" >/dev/null 2>&1 &&
+        openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Kestrova test time-stamps" \
+            -addext "extendedKeyUsage=critical,timeStamping" -keyout "$w/tsa.key" \
+            -out "$w/tsa.pem" >/dev/null 2>&1 || return 1
+    echo 01 >"$w/tsa.serial"
+    cat >"$w/ts.cnf" <<EOF
+[ tsa ]
+default_tsa = test_tsa
+[ test_tsa ]
+serial = $w/tsa.serial
+crypto_device = builtin
+signer_cert = $w/tsa.pem
+certs = $w/tsa.pem
+signer_key = $w/tsa.key
+signer_digest = sha256
+default_policy = 1.2.3.4.1
+digests = sha256, sha384, sha512
+accuracy = secs:1
+ess_cert_id_alg = sha256
+EOF
 }
 
 flip_byte() {  # flip_byte FILE COPY OFFSET: a copy with the lowest bit of one byte flipped
@@ -404,12 +574,22 @@ flip_byte() {  # flip_byte FILE COPY OFFSET: a copy with the lowest bit of one b
 }
 
 # osslsigncode accepts the file's Authenticode signature (SHA-256) against
-# the certificate given.
-signature_holds() {
+# the certificate given, and its RFC 3161 timestamp against the time-stamp
+# certificate.
+signature_holds() {  # signature_holds FILE CERT TSA-CERT
+    local out
+    out=$(osslsigncode verify -CAfile "$2" -TSA-CAfile "$3" -in "$1" 2>&1) || return 1
+    grep -q "^Signature verification: ok" <<<"$out" && grep -qi "sha256" <<<"$out" &&
+        grep -q "^Timestamp Server Signature verification: ok" <<<"$out"
+}
+
+# The signature holds and carries no timestamp.
+signed_without_timestamp() {  # signed_without_timestamp FILE CERT
     local out
     out=$(osslsigncode verify -CAfile "$2" -in "$1" 2>&1) || return 1
-    grep -q "Signature verification: ok" <<<"$out" && grep -qi "sha256" <<<"$out"
+    grep -q "^Signature verification: ok" <<<"$out" && grep -q "^Timestamp is not available" <<<"$out"
 }
+export -f signature_holds signed_without_timestamp
 
 # --- the steps and their stages ----------------------------------------------
 

@@ -1,8 +1,8 @@
 // The MSI package's uninstall step for what Kestrova stored itself, which
 // the package does not own: the same traces the NSIS uninstaller removes,
-// and nothing else. Run by msiexec at a full uninstall with the installation
-// folder as argument; with "/upgrading" by a newer package before it
-// removes the older one, whose removal then keeps the user's values.
+// and nothing else. Run by msiexec at a full removal, never at an upgrade's,
+// with the installation folder, the package's ProductCode and the GUID of
+// the program's component as arguments.
 // Both installers also run it, elevated, at install and upgrade:
 //   /grant SID RIGHTS KEY...  creates each key under HKEY_LOCAL_MACHINE and
 //                             lets SID have RIGHTS (hex) on it
@@ -12,6 +12,7 @@
 // Exit code 0, or the Windows error that stopped it.
 #include <windows.h>
 #include <aclapi.h>
+#include <msi.h>
 #include <sddl.h>
 #include <shlobj.h>
 
@@ -28,9 +29,6 @@ namespace {
 
 // The registry as the program of the same build sees it.
 constexpr REGSAM kView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-// Present, until the next start of Windows, while an upgrade replaces the
-// installed package: its removal of the older package keeps the user's values.
-constexpr const char* kUpgradeMark = "SOFTWARE\\Orvane\\Kestrova Upgrade";
 
 void delete_value(const char* key, const char* name) {
     HKEY k = nullptr;
@@ -200,6 +198,17 @@ DWORD make_data_folder(const std::string& program_folder) {
     return move_old_log(program_folder + "\\klingon2", folder + "\\klingon2");
 }
 
+// Another package has installed the program as well: the removal is an
+// upgrade's, which removes the older package once the newer one's files
+// are in place. Windows then also sets UPGRADINGPRODUCTCODE, which keeps
+// this step from running at all; Wine does not set it.
+bool another_package_installed(const char* product, const char* component) {
+    char code[39];
+    for (DWORD i = 0; MsiEnumClientsA(component, i, code) == ERROR_SUCCESS; ++i)
+        if (lstrcmpiA(code, product) != 0) return true;
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -209,19 +218,8 @@ int main(int argc, char** argv) {
     if (argc == 3 && lstrcmpA(argv[1], "/datafolder") == 0)
         return static_cast<int>(make_data_folder(argv[2]));
     // A mode given wrongly must not fall through to the removal below.
-    if (argc > 1 && argv[1][0] == '/' && lstrcmpA(argv[1], "/upgrading") != 0)
-        return ERROR_INVALID_PARAMETER;
-    if (argc > 1 && lstrcmpA(argv[1], "/upgrading") == 0) {
-        HKEY mark = nullptr;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUpgradeMark, 0, nullptr, REG_OPTION_VOLATILE,
-                            KEY_WRITE | kView, nullptr, &mark, nullptr) == ERROR_SUCCESS)
-            RegCloseKey(mark);
-        return 0;
-    }
-    if (RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kUpgradeMark, kView, 0) == ERROR_SUCCESS) {
-        delete_key_if_empty("SOFTWARE\\Orvane");
-        return 0;
-    }
+    if (argc > 1 && argv[1][0] == '/') return ERROR_INVALID_PARAMETER;
+    if (argc > 3 && another_package_installed(argv[2], argv[3])) return 0;
     // The attempt log beside the program; msiexec then removes the folder
     // when nothing of the user's is left in it.
     if (argc > 1) DeleteFileA((std::string(argv[1]) + "\\klingon2").c_str());

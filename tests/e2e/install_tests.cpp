@@ -2,13 +2,14 @@
 // silent install and what it leaves on the machine, the installed program's
 // first start, a silent uninstall that takes away every trace of the setup
 // and of the program and nothing else, the refusal while the program runs and
-// the uninstaller's confirmation page; the MSI package's install, upgrade,
-// refused downgrade and uninstall. Beside this program lie the setup
-// program, the MSI packages (2.0 and a 2.0.1 to upgrade to), kvstrn.exe as
-// built and the program's icon (scripts/test.sh copies them there). What the
-// installers grant ordinary users is read back from the keys' security
-// descriptors in the same Wine server session: Wine keeps a DACL set on a key
-// only until its server stops.
+// the uninstaller's confirmation page; the MSI package's install, rebuild,
+// upgrade, refused downgrade and uninstall, its refusal while the program
+// runs, and the two installers refusing each other. Beside this program lie
+// the setup program, the MSI packages (2.0, a rebuild of 2.0 and a 2.0.1 to
+// upgrade to), kvstrn.exe as built and the program's icon (scripts/test.sh
+// copies them there). What the installers grant ordinary users is read back
+// from the keys' security descriptors in the same Wine server session: Wine
+// keeps a DACL set on a key only until its server stops.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
@@ -33,6 +34,7 @@
 #include "store/grants.h"
 #include "store/secrets.h"
 #include "store/settings.h"
+#include "ui/maker.h"
 
 namespace {
 
@@ -47,12 +49,17 @@ constexpr const char* kEventKey =
     "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Kestrova";
 constexpr const char* kMsiName = "Kestrova-2.0-win64.msi";
 constexpr const char* kMsiUpgradeName = "Kestrova-2.0.1-win64.msi";
-// msiexec's exit code when a launch condition (here: a newer version is
-// installed) stops the install.
+// The same 2.0 built once more: another ProductCode, the same version.
+constexpr const char* kMsiRebuildName = "Kestrova-2.0-rebuilt-win64.msi";
+// The uninstall entries' names, either installer.
+constexpr const char* kDisplayName = "Kestrova (64-bit)";
+// msiexec's exit code when a launch condition (a newer version installed,
+// Kestrova running, the setup program's copy installed) stops it.
 constexpr DWORD kMsiInstallFailure = 1603;
 // Exit codes of the setup program and the uninstaller.
 constexpr DWORD kCancelled = 1;
 constexpr DWORD kRefused = 2;
+constexpr DWORD kInstalledFromMsi = 3;
 constexpr const char* kInstanceMutex = "Kestrova.Instance";
 // Held by a running Kestrova of any session.
 constexpr const char* kRunningMutex = "Global\\Kestrova.Running";
@@ -209,7 +216,7 @@ std::vector<std::string> msi_entries() {
          RegEnumKeyExA(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
          ++i, len = sizeof name) {
         const std::string key = std::string(kUninstallRoot) + "\\" + name;
-        if (reg_read(key, "DisplayName") == RawValue{REG_SZ, std::string("Kestrova") + '\0'} &&
+        if (reg_read(key, "DisplayName") == RawValue{REG_SZ, std::string(kDisplayName) + '\0'} &&
             as_dword(reg_read(key, "WindowsInstaller")) == 1u)
             out.push_back(name);
     }
@@ -539,9 +546,12 @@ TEST_F(Install, SilentSetupPlacesTheProgramTheShortcutAndTheUninstallEntry) {
     const std::string dir = install_dir();
     const auto values = values_of(kUninstKey);
     const std::map<std::string, RawValue> expected{
-        {"DisplayName", sz("Kestrova")},
+        {"DisplayName", sz(kDisplayName)},
         {"DisplayVersion", sz("2.0")},
         {"Publisher", sz("Orvane Software")},
+        {"HelpLink", sz(KV_WEB_URL)},
+        {"URLInfoAbout", sz(KV_WEB_URL)},
+        {"Contact", sz(KV_SUPPORT_EMAIL)},
         {"DisplayIcon", sz(dir + "\\kvstrn.exe")},
         {"InstallLocation", sz(dir)},
         {"UninstallString", sz("\"" + dir + "\\Uninstall.exe\"")},
@@ -718,14 +728,17 @@ TEST_F(Install, SetupAndUninstallerCarryTheVersionAndTheProgramIcon) {
     }
 }
 
-// The MSI package: a quiet install places what the setup program places; an
-// upgrade to 2.0.1 keeps one uninstall entry and every stored value; a
-// downgrade is refused; the uninstall removes what the NSIS uninstaller
-// removes and nothing foreign.
+std::string msi_path(const char* name) { return self_dir() + "\\" + name; }
+
+// The MSI package: a quiet install places what the setup program places; a
+// rebuild of the same version and an upgrade to 2.0.1 each keep one
+// uninstall entry and every stored value; a downgrade is refused; the
+// uninstall removes what the NSIS uninstaller removes and nothing foreign.
 TEST_F(Install, MsiInstallsUpgradesRefusesADowngradeAndUninstallsCleanly) {
-    const std::string msi = self_dir() + "\\" + kMsiName;
-    const std::string upgrade = self_dir() + "\\" + kMsiUpgradeName;
-    ASSERT_TRUE(file_exists(msi) && file_exists(upgrade))
+    const std::string msi = msi_path(kMsiName);
+    const std::string upgrade = msi_path(kMsiUpgradeName);
+    const std::string rebuild = msi_path(kMsiRebuildName);
+    ASSERT_TRUE(file_exists(msi) && file_exists(upgrade) && file_exists(rebuild))
         << "the MSI packages are not beside the test";
     // An older setup's log beside the program moves to the new place.
     const std::string older = kv::log_record(kv::attempt_line("06/12/2026 18:40:11", "Nile"));
@@ -740,11 +753,19 @@ TEST_F(Install, MsiInstallsUpgradesRefusesADowngradeAndUninstallsCleanly) {
     auto entries = msi_entries();
     ASSERT_EQ(entries.size(), 1u);
     const std::string entry = std::string(kUninstallRoot) + "\\" + entries[0];
+    // The ProductCode the release publishes (for winget and Intune) is the
+    // one Windows Installer registered.
+    const auto codes = read_file(msi_path(kMsiName) + ".codes.txt");
+    ASSERT_TRUE(codes) << "the package's codes file is not beside the test";
+    EXPECT_NE(codes->find("ProductCode " + entries[0] + "\n"), std::string::npos) << *codes;
     const std::map<std::string, RawValue> expected{
-        {"DisplayName", sz("Kestrova")},
+        {"DisplayName", sz(kDisplayName)},
         {"Publisher", sz("Orvane Software")},
+        {"HelpLink", sz(KV_WEB_URL)},
+        {"URLInfoAbout", sz(KV_WEB_URL)},
+        {"Contact", sz(KV_SUPPORT_EMAIL)},
         {"InstallLocation", sz(install_dir() + "\\")},
-        {"QuietUninstallString", sz("MsiExec.exe /x " + entries[0] + " /qn")},
+        {"QuietUninstallString", sz("MsiExec.exe /x " + entries[0] + " /qn /norestart")},
         {"DisplayIcon", sz(installed_exe())},
         {"NoModify", dword(1)},
         {"NoRepair", dword(1)},
@@ -768,17 +789,23 @@ TEST_F(Install, MsiInstallsUpgradesRefusesADowngradeAndUninstallsCleanly) {
     stored.push_back({kRunKey, "Kestrova", *reg_read(kRunKey, "Kestrova")});
     const auto log = read_file(attempt_log());
 
-    // The upgrade replaces the product in place and keeps the user's data.
-    ASSERT_EQ(run("msiexec /i \"" + upgrade + "\" /qn", 120s), 0u);
-    entries = msi_entries();
-    ASSERT_EQ(entries.size(), 1u) << "one uninstall entry after the upgrade";
-    EXPECT_NE(std::string(kUninstallRoot) + "\\" + entries[0], entry);
-    EXPECT_TRUE(file_exists(installed_exe()));
-    for (const auto& v : stored) EXPECT_EQ(reg_read(v.key, v.name), v.value) << v.name;
-    EXPECT_EQ(read_file(attempt_log()), log);
-    // Granted once, not once more by the upgrade.
-    expect_user_grants();
-    expect_event_source(installed_exe());
+    // A rebuild of the same version, then a newer version, each replace the
+    // product in place and keep the user's data.
+    for (const auto& next : {rebuild, upgrade}) {
+        const auto before = entries;
+        ASSERT_EQ(run("msiexec /i \"" + next + "\" /qn", 120s), 0u) << next;
+        entries = msi_entries();
+        ASSERT_EQ(entries.size(), 1u) << "one uninstall entry after " << next;
+        EXPECT_NE(entries, before) << next;
+        EXPECT_FALSE(reg_key_exists(std::string(kUninstallRoot) + "\\" + before[0]))
+            << "the replaced package left its entry";
+        EXPECT_TRUE(file_exists(installed_exe()));
+        for (const auto& v : stored) EXPECT_EQ(reg_read(v.key, v.name), v.value) << v.name;
+        EXPECT_EQ(read_file(attempt_log()), log);
+        // Granted once, not once more by the rebuild or the upgrade.
+        expect_user_grants();
+        expect_event_source(installed_exe());
+    }
 
     // The older package refuses to go over the newer one.
     EXPECT_EQ(run("msiexec /i \"" + msi + "\" /qn", 120s), kMsiInstallFailure);
@@ -793,6 +820,57 @@ TEST_F(Install, MsiInstallsUpgradesRefusesADowngradeAndUninstallsCleanly) {
     EXPECT_TRUE(reg_key_exists(kVendorParent));
     EXPECT_TRUE(reg_key_exists(kZonesKey));
     expect_foreign_intact();
+}
+
+// Neither an install nor a removal by the MSI package goes on while
+// Kestrova runs: msiexec ends with 1603 and nothing changes.
+TEST_F(Install, MsiRefusesWhileTheProgramRuns) {
+    ASSERT_EQ(run("msiexec /i \"" + msi_path(kMsiName) + "\" /qn", 120s), 0u);
+    const auto entries = msi_entries();
+    ASSERT_EQ(entries.size(), 1u);
+    ASSERT_NO_FATAL_FAILURE(store_program_data());
+    ASSERT_TRUE(program_.start());
+    ASSERT_TRUE(wait_for([] {
+        Handle m(OpenMutexA(SYNCHRONIZE, FALSE, kInstanceMutex));
+        return m != nullptr;
+    })) << "the program did not come up";
+
+    EXPECT_EQ(run("msiexec /x " + entries[0] + " /qn", 120s), kMsiInstallFailure);
+    EXPECT_EQ(run("msiexec /i \"" + msi_path(kMsiUpgradeName) + "\" /qn", 120s),
+              kMsiInstallFailure);
+    EXPECT_EQ(msi_entries(), entries);
+    EXPECT_TRUE(file_exists(installed_exe()));
+    EXPECT_EQ(file_size(attempt_log()), 40u);
+    EXPECT_TRUE(reg_read(kZonesKey, "Query"));
+    EXPECT_TRUE(reg_read(kVendorKey, "Login"));
+
+    program_.kill();
+    EXPECT_EQ(run("msiexec /x " + entries[0] + " /qn", 120s), 0u);
+    expect_program_traces_gone();
+}
+
+// The setup program and the MSI package never both install Kestrova: each
+// refuses to go beside the other, which keeps its entry, its program and
+// the user's data.
+TEST_F(Install, SetupAndMsiRefuseToInstallBesideEachOther) {
+    ASSERT_NO_FATAL_FAILURE(install());
+    ASSERT_NO_FATAL_FAILURE(store_program_data());
+    EXPECT_EQ(run("msiexec /i \"" + msi_path(kMsiName) + "\" /qn", 120s), kMsiInstallFailure);
+    EXPECT_TRUE(msi_entries().empty());
+    EXPECT_TRUE(reg_key_exists(kUninstKey));
+    EXPECT_TRUE(file_exists(uninstaller()));
+    EXPECT_EQ(file_size(attempt_log()), 40u);
+    EXPECT_TRUE(reg_read(kZonesKey, "Query"));
+    ASSERT_TRUE(run_quiet_uninstall());
+
+    ASSERT_EQ(run("msiexec /i \"" + msi_path(kMsiName) + "\" /qn", 120s), 0u);
+    ASSERT_NO_FATAL_FAILURE(store_program_data());
+    EXPECT_EQ(run("\"" + setup_path() + "\" /S"), kInstalledFromMsi);
+    EXPECT_FALSE(reg_key_exists(kUninstKey));
+    EXPECT_FALSE(file_exists(uninstaller()));
+    EXPECT_EQ(msi_entries().size(), 1u);
+    EXPECT_EQ(file_size(attempt_log()), 40u);
+    EXPECT_TRUE(reg_read(kZonesKey, "Query"));
 }
 
 }  // namespace
