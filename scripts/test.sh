@@ -182,6 +182,7 @@ wine_suite() {
             if [ "$t" = e2e_tests ]; then
                 WINEDEBUG=-all,+eventlog,fixme+advapi run_wine_program "$t"
                 eventlog_suite "$RESULTS/$t.log"
+                session_lock_suite "$RESULTS/$t.log"
             else
                 run_wine_program "$t"
             fi
@@ -240,6 +241,21 @@ eventlog_suite() {
         bash -c '! grep ":eventlog:ReportEventW" "$1" | grep -vE "L\"([0-9]+|key|start|idle|sleep|comeback)\"$"' _ "$log"
     printf '%s\n' "$events" >"$RESULTS/events.txt"
     pkg_tally "wine event log"
+}
+
+# Wine does not lock the session, so the LockWorkStation calls are read in
+# Wine's relay trace, which only Lock.EndedWhileItWaitsItLeavesTheSessionLocked
+# turns on, for the programs it starts: the watcher after TerminateProcess,
+# the program whose watcher was ended, a crash's exception filter and that
+# crash's watcher; none after the right answer.
+session_lock_suite() {
+    local log=$1 calls
+    grep -qF "[ RUN      ] Lock.EndedWhileItWaitsItLeavesTheSessionLocked" "$log" || return 0
+    PKG_PASSED=0 PKG_FAILED=0
+    calls=$(grep -c "Call user32.LockWorkStation()" "$log")
+    pkg_check "a lock ended while it waits locks the session 4 times (the relay trace has $calls)" \
+        test "$calls" -eq 4
+    pkg_tally "wine session lock"
 }
 
 # The setup program of build/mingw64, run by install_tests.exe in a fresh

@@ -45,6 +45,7 @@ void Form4::Form_Load() {
     // of the foreground afterwards would free the pointer again.
     task_keys_.emplace(window_.handle());
     access_keys_.emplace();
+    if (!fail_closed_) fail_closed_.emplace();
     home_rect_ = window_.outer_rect();
     window_.show();
     Timer2_Timer();
@@ -62,6 +63,12 @@ void Form4::Form_Paint(platform::Painter& p) {
 // The guard: every 100 ms the window goes back to its place on top of all
 // others, the pointer back onto "&Enter" and the keyboard back to the lock.
 void Form4::Timer2_Timer() {
+    // Whoever ended the watcher may end this process next: the session
+    // locks now, and a new watcher takes over.
+    if (fail_closed_ && fail_closed_->watcher_ended()) {
+        platform::lock_session();
+        fail_closed_.emplace();
+    }
     hold_window();
     host_.hold_under_lock();
     // The keyboard first: a change of the foreground may free the pointer.
@@ -126,6 +133,10 @@ std::string_view Form4::end_session_refusal() {
 
 // On a screen of another DPI the window keeps its size in inches: the guard
 // centres it again and puts the pointer back on "&Enter" at once.
+// Ended with the session, the program must not leave a locked session
+// behind it.
+void Form4::on_session_end() { fail_closed_.reset(); }
+
 void Form4::on_dpi_changed() {
     if (!holding()) return;
     home_rect_ = {};
@@ -160,6 +171,7 @@ void Form4::Command1_Click() {
 
 void Form4::release() {
     program_.lock_released = true;
+    fail_closed_.reset();
     host_.lock_answered();
     platform::system_parameters_info(kSpiSetScreenSaverRunning, 0);
     set_timer("Timer2", false);

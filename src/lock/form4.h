@@ -73,6 +73,7 @@ protected:
     void on_deactivate() override;
     void on_close() override;
     std::string_view end_session_refusal() override;
+    void on_session_end() override;
     void on_dpi_changed() override;
 
 private:
@@ -98,6 +99,9 @@ private:
     platform::Rect home_rect_;
     std::optional<platform::TaskKeyBlock> task_keys_;
     std::optional<platform::AccessHotkeysOff> access_keys_;
+    // From the load to the right answer, also while the lock is closed from
+    // outside and comes back.
+    std::optional<platform::FailClosed> fail_closed_;
     LockReason reason_ = LockReason::Key;
     LockEvents events_;
     int keyboard_checks_ = 0;  // ticks that take the keyboard once more

@@ -149,6 +149,9 @@ public:
     // refuses it: the system shows it, and the user may end the session
     // anyway.
     virtual std::string_view end_session_refusal() { return {}; }
+    // The session ends now all the same (the user ended it anyway): the
+    // process ends with it.
+    virtual void on_session_end() {}
     // The system is about to carry out a window command; false refuses it.
     // An accepted HotKey restores and activates the window.
     virtual bool on_sys_command(SysCommand) { return true; }

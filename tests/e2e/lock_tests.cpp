@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <oleacc.h>
+#include <tlhelp32.h>
 
 #include "lock_fixture.h"
 #include "log/attempt_log.h"
@@ -450,6 +451,106 @@ TEST_F(Lock, AProgramThatRaisesItselfEveryTenMillisecondsGetsNoTypedKey) {
                 samples ? 100.0 * in_front / samples : 0.0, samples, window_text(answer_).size());
     EXPECT_EQ(other.text(), "") << "typed letters reached the other program";
     EXPECT_TRUE(wait_for([&] { return lock_holds(); }, 1s)) << lock_state();
+}
+
+// Under Wine, for the programs this test starts: the LockWorkStation calls
+// in Wine's relay trace (on the standard error, which scripts/test.sh
+// keeps), and a crash ended by Wine's debugger without its dialogue.
+class WineSessionLockTrace {
+public:
+    WineSessionLockTrace() {
+        char old[256] = {};
+        had_ = GetEnvironmentVariableA("WINEDEBUG", old, sizeof old) > 0;
+        old_ = old;
+        SetEnvironmentVariableA("WINEDEBUG", "-all,+relay");
+        reg_write_sz(kDebug, "RelayInclude", "user32.LockWorkStation", HKEY_CURRENT_USER);
+        reg_write_raw(kWineDbg, "ShowCrashDialog", REG_DWORD, std::string(4, '\0'),
+                      HKEY_CURRENT_USER);
+    }
+    ~WineSessionLockTrace() {
+        SetEnvironmentVariableA("WINEDEBUG", had_ ? old_.c_str() : nullptr);
+        reg_delete_value(kDebug, "RelayInclude", HKEY_CURRENT_USER);
+        reg_delete_value(kWineDbg, "ShowCrashDialog", HKEY_CURRENT_USER);
+    }
+
+private:
+    static constexpr const char* kDebug = "Software\\Wine\\Debug";
+    static constexpr const char* kWineDbg = "Software\\Wine\\WineDbg";
+    bool had_ = false;
+    std::string old_;
+};
+
+// The watcher a lock starts: kvstrn.exe again, a child of the program (other
+// than `not_pid`), opened to wait on; nullptr while there is none.
+HANDLE open_watcher(DWORD parent, DWORD not_pid = 0) {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return nullptr;
+    HANDLE found = nullptr;
+    PROCESSENTRY32 pe{};
+    pe.dwSize = sizeof pe;
+    for (BOOL more = Process32First(snap, &pe); more && !found; more = Process32Next(snap, &pe))
+        if (pe.th32ParentProcessID == parent && pe.th32ProcessID != not_pid &&
+            lstrcmpiA(pe.szExeFile, "kvstrn.exe") == 0)
+            found = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE,
+                                pe.th32ProcessID);
+    CloseHandle(snap);
+    return found;
+}
+
+std::optional<DWORD> exit_code(HANDLE process, Millis timeout = 10s) {
+    if (WaitForSingleObject(process, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+// Ended while it waits (TerminateProcess, a crash), the program leaves the
+// session locked: its watcher calls LockWorkStation and ends with 2; the
+// crash's filter calls it too before the process dies. A watcher ended first
+// makes the program lock the session and start another. After the right
+// answer the watcher ends with 0, locking nothing. Wine does not lock:
+// scripts/test.sh finds the four calls in Wine's relay trace.
+TEST_F(Lock, EndedWhileItWaitsItLeavesTheSessionLocked) {
+    constexpr DWORD kLocked = 2;
+    WineSessionLockTrace trace;
+    const auto watcher = [&](DWORD not_pid = 0) {
+        HANDLE w = nullptr;
+        wait_for([&] { return (w = open_watcher(program_.pid(), not_pid)) != nullptr; });
+        return w;
+    };
+    start_locked();
+    HANDLE first = watcher();
+    ASSERT_TRUE(first) << "no watcher started with the lock";
+    TerminateProcess(first, 1);
+    WaitForSingleObject(first, 10000);
+    HANDLE second = watcher(GetProcessId(first));
+    CloseHandle(first);
+    ASSERT_TRUE(second) << "no new watcher after the first ended";
+    EXPECT_TRUE(wait_for([&] { return lock_holds(); }, 1s)) << lock_state();
+    program_.kill();
+    EXPECT_EQ(exit_code(second), kLocked);
+    CloseHandle(second);
+
+    // A crash: a thread of the program runs at address 1.
+    start_locked();
+    HANDLE third = watcher();
+    ASSERT_TRUE(third);
+    HANDLE crash = CreateRemoteThread(program_.handle(), nullptr, 0,
+                                      reinterpret_cast<LPTHREAD_START_ROUTINE>(1), nullptr, 0,
+                                      nullptr);
+    ASSERT_TRUE(crash) << GetLastError();
+    CloseHandle(crash);
+    EXPECT_TRUE(program_.wait_exit(20s)) << "the program did not end";
+    EXPECT_EQ(exit_code(third), kLocked);
+    CloseHandle(third);
+
+    start_locked();
+    HANDLE fourth = watcher();
+    ASSERT_TRUE(fourth);
+    answer(kAnswer);
+    EXPECT_EQ(exit_code(fourth), 0u);
+    CloseHandle(fourth);
 }
 
 TEST_F(Lock, AHeldPasteOfAHugeTextFillsTheBoxOnlyTo255AndTheGuardKeepsUp) {

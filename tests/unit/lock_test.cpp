@@ -155,6 +155,44 @@ TEST_F(Lock, TaskKeysAreBlockedExactlyWhileItHolds) {
     EXPECT_EQ(world().task_key_blocks_made, 3);
 }
 
+// Ended while it waits, the program leaves the Windows session locked: a
+// watch holds from the load to the right answer, and a watcher that ends
+// first locks the session at the next tick and is started again. Nothing
+// locks the session after the answer, at Quit or at the session's end.
+TEST_F(Lock, FailsClosedFromTheLoadToTheRightAnswer) {
+    start_locked();
+    EXPECT_EQ(world().watches, 1);
+    world().watcher_ended = true;
+    sim::advance(100);
+    EXPECT_EQ(world().session_locks, 1);
+    EXPECT_EQ(world().watches, 1);
+    EXPECT_EQ(world().watches_made, 2);
+    sim::advance(1000);
+    EXPECT_EQ(world().session_locks, 1);
+    // Closed from outside and back 50 ms later: watched all along.
+    p().form4().Unload();
+    EXPECT_EQ(world().watches, 1);
+    sim::advance(50);
+    EXPECT_EQ(world().watches_made, 2);
+
+    // Released before the alert asks.
+    type_answer("guess");
+    sim::advance(4000);
+    world().box_answers = {kNo};
+    type_answer("Rex");
+    EXPECT_LT(sim::trace_find("watch released"), sim::trace_find("msgbox Security Alert!"));
+    EXPECT_EQ(world().watches, 0);
+
+    // The session ends anyway while a lock waits: released quietly.
+    sim::click(*form("Form1"), "Command9");
+    EXPECT_EQ(world().watches, 1);
+    sim::end_session();
+    EXPECT_EQ(world().watches, 0);
+    sim::advance(1000);
+    EXPECT_EQ(world().session_locks, 1);
+    EXPECT_EQ(world().watches_made, 3);
+}
+
 TEST_F(Lock, OnlyTheTaskSwitchingKeysAreHeldBack) {
     using platform::is_task_key;
     constexpr std::uint32_t kTab = 0x09, kEsc = 0x1B, kSpace = 0x20, kLWin = 0x5B, kRWin = 0x5C;
