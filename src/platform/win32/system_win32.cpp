@@ -291,18 +291,55 @@ LRESULT CALLBACK task_key_proc(int code, WPARAM wp, LPARAM lp) noexcept {
     return CallNextHookEx(nullptr, code, wp, lp);
 }
 
+// Windows removes a low-level hook that once misses its time-out without
+// telling anyone (a paging storm, a debugger, a suspended process): the
+// hook is put in again this often, the new one before the old one goes, so
+// that no key finds none. Both run on the hook's thread, between its
+// messages, so no key is seen twice.
+constexpr UINT kRehookMs = 250;
+
+HHOOK install_hook() {
+    return SetWindowsHookExA(WH_KEYBOARD_LL, &task_key_proc, GetModuleHandleA(nullptr), 0);
+}
+
+void rehook(HookState& state) {
+    const HHOOK fresh = install_hook();
+    if (!fresh) return;  // the old one, if it still holds, stays
+    if (state.hook) UnhookWindowsHookEx(state.hook);
+    state.hook = fresh;
+}
+
+// For the end-to-end test of the re-installing only: with the environment
+// variable KV_TEST_DROP_HOOK set when the lock comes, this thread message
+// removes the hook as Windows would, silently. Ignored otherwise.
+constexpr UINT kWmTestDropHook = WM_APP + 0x40;
+
 // The hook's thread: the hook is called through its message loop, which
-// nothing else uses.
+// nothing else uses, at the highest priority of its class so that a busy
+// machine delays it least.
 DWORD WINAPI hook_thread(void* param) noexcept {
     auto& state = *static_cast<HookState*>(param);
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    const bool test_drop = GetEnvironmentVariableA("KV_TEST_DROP_HOOK", nullptr, 0) > 0;
     std::bitset<256> down;
     for (int vk = 1; vk < 256; ++vk) down[vk] = key_down(vk);
     state.gate = KeyGate(down);
-    state.hook = SetWindowsHookExA(WH_KEYBOARD_LL, &task_key_proc, GetModuleHandleA(nullptr), 0);
+    state.hook = install_hook();
     MSG m;
     PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE);  // the queue, for WM_QUIT
+    const UINT_PTR timer = SetTimer(nullptr, 0, kRehookMs, nullptr);
     SetEvent(state.ready);
-    while (GetMessageA(&m, nullptr, 0, 0) > 0) DispatchMessageA(&m);
+    while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+        if (m.hwnd == nullptr && m.message == WM_TIMER) {
+            rehook(state);
+        } else if (m.hwnd == nullptr && m.message == kWmTestDropHook && test_drop) {
+            if (state.hook) UnhookWindowsHookEx(state.hook);
+            state.hook = nullptr;
+        } else {
+            DispatchMessageA(&m);
+        }
+    }
+    if (timer) KillTimer(nullptr, timer);
     if (state.hook) UnhookWindowsHookEx(state.hook);
     return 0;
 }
