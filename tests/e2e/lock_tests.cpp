@@ -612,6 +612,34 @@ TEST_F(Lock, AHookRemovedBehindItsBackIsPutBackWithinAQuarterSecond) {
     EXPECT_LT(ms(*last_pass), 1000) << "the hook came back late";
 }
 
+// Another program's window that has the foreground and then stops reading
+// its messages: taking the keyboard back, the lock must not wait on it. Its
+// thread answers within a second all along.
+TEST_F(Lock, AForegroundWindowThatStopsAnsweringDoesNotStopTheLock) {
+    start_locked();
+    HANDLE go_on = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> hung{false};
+    std::thread other_thread([&] {
+        OtherApplication other;
+        other.activate();
+        hung = true;
+        WaitForSingleObject(go_on, 20000);  // reads no message meanwhile
+    });
+    ASSERT_TRUE(wait_for([&] { return hung.load(); }));
+    int asked = 0, answered = 0;
+    const auto end = Clock::now() + 8s;  // past the system's 5 s to call a window hung
+    while (Clock::now() < end) {
+        DWORD_PTR r = 0;
+        ++asked;
+        if (SendMessageTimeoutA(lock_, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &r)) ++answered;
+    }
+    SetEvent(go_on);
+    other_thread.join();
+    CloseHandle(go_on);
+    EXPECT_EQ(answered, asked) << "the lock's thread did not answer within a second";
+    EXPECT_TRUE(wait_for([&] { return lock_holds(); }, 2s)) << lock_state();
+}
+
 TEST_F(Lock, AHeldPasteOfAHugeTextFillsTheBoxOnlyTo255AndTheGuardKeepsUp) {
     start_locked();
     const std::string huge(100000, 'x');

@@ -225,6 +225,18 @@ bool set_access_flags(AccessFeature f, std::uint32_t flags) {
 
 NativeWindow foreground_window() { return win32::from_hwnd(GetForegroundWindow()); }
 
+namespace {
+
+// The window's thread reads its messages: not hung for the system, and
+// answering within 50 ms.
+bool answers(HWND w) {
+    if (IsHungAppWindow(w)) return false;
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 50, &ignored) != 0;
+}
+
+}  // namespace
+
 void take_foreground(NativeWindow w, NativeWindow focus) {
     const HWND target = to_hwnd(w);
     const HWND keys = focus ? to_hwnd(focus) : target;
@@ -241,11 +253,14 @@ void take_foreground(NativeWindow w, NativeWindow focus) {
         return;
     }
     // Otherwise the thread that has the keyboard may hand it on: share its
-    // input state for the length of the calls.
+    // input state for the length of the calls, unless it reads no messages:
+    // attaching to a hung thread can hang this one, and the guard's next
+    // tick tries again.
     const DWORD self = GetCurrentThreadId();
     const HWND current = GetForegroundWindow();
     const DWORD other = current ? GetWindowThreadProcessId(current, nullptr) : 0;
-    const bool attached = other != 0 && other != self && AttachThreadInput(self, other, TRUE);
+    const bool attached = other != 0 && other != self && answers(current) &&
+                          AttachThreadInput(self, other, TRUE);
     BringWindowToTop(target);
     SetForegroundWindow(target);
     focus_on();
