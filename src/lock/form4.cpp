@@ -78,12 +78,16 @@ void Form4::Timer2_Timer() {
         --keyboard_checks_;
         focus_keyboard();
     }
-    clip_rect = ctl("Command1").screen_rect();
-    platform::clip_cursor(clip_rect);
-    set_topmost(window_.handle(), kTopmost);
+    hold_top();
     const auto p = platform::cursor_pos();
     platform::set_cursor_pos(p.x, p.y);
     set_timer("Timer2", true);
+}
+
+void Form4::hold_top() {
+    clip_rect = ctl("Command1").screen_rect();
+    platform::clip_cursor(clip_rect);
+    set_topmost(window_.handle(), kTopmost);
 }
 
 void Form4::hold_window() {
@@ -143,8 +147,14 @@ void Form4::on_dpi_changed() {
     Timer2_Timer();
 }
 
+// Another window took the foreground or went above the lock: a program
+// that raises itself again and again also frees the pointer each time, so
+// the top and the pointer are taken back with the keyboard, at once.
 void Form4::on_deactivate() {
-    if (holding()) take_keyboard();
+    if (!holding()) return;
+    take_keyboard();
+    host_.hold_under_lock();
+    hold_top();
 }
 
 void Form4::Command1_Click() {

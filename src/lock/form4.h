@@ -71,6 +71,7 @@ protected:
 
     bool on_sys_command(platform::SysCommand c) override;
     void on_deactivate() override;
+    bool keeps_top() override { return holding(); }
     void on_close() override;
     std::string_view end_session_refusal() override;
     void on_session_end() override;
@@ -81,6 +82,8 @@ private:
     void refuse(const std::string& typed);
     // Back to the normal state, the size and the place of the load.
     void hold_window();
+    // Topmost, with the pointer confined to "&Enter".
+    void hold_top();
     // Gives the keyboard to the answer box, or to the window itself while
     // the wrong-answer message stands.
     void focus_keyboard();

@@ -63,6 +63,9 @@ TEST_F(Lock, ItCannotBeMinimisedMovedOrSizedAwayFromThePointer) {
     EXPECT_TRUE(wait_for([&] { return lock_holds(); }, 1s)) << lock_state();
     MoveWindow(lock_, 0, 0, 300, 200, TRUE);
     EXPECT_TRUE(wait_for([&] { return lock_holds(); }, 1s)) << lock_state();
+    // Taken off the top by another program: it stays there at once.
+    SetWindowPos(lock_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_TRUE(is_topmost(lock_)) << "taken off the top";
     EXPECT_TRUE(program_.running());
 }
 
@@ -441,6 +444,7 @@ TEST_F(Lock, AProgramThatRaisesItselfEveryTenMillisecondsGetsNoTypedKey) {
     const auto limit = Clock::now() + 20s;
     while (!file_exists(done) && Clock::now() < limit) {
         other.take_foreground();
+        SetWindowPos(other.hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         Sleep(10);
         ++samples;
         if (GetForegroundWindow() == other.hwnd()) ++in_front;
@@ -452,6 +456,12 @@ TEST_F(Lock, AProgramThatRaisesItselfEveryTenMillisecondsGetsNoTypedKey) {
                 samples ? 100.0 * in_front / samples : 0.0, samples, window_text(answer_).size());
     EXPECT_EQ(other.text(), "") << "typed letters reached the other program";
     EXPECT_TRUE(wait_for([&] { return lock_holds(); }, 1s)) << lock_state();
+    const auto above_other = [&] {
+        for (HWND w = GetWindow(lock_, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
+            if (w == other.hwnd()) return false;
+        return true;
+    };
+    EXPECT_TRUE(wait_for(above_other, 1s)) << "the other program's window stayed above the lock";
 }
 
 // Under Wine, for the programs this test starts: the LockWorkStation calls

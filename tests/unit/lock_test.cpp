@@ -109,6 +109,15 @@ TEST_F(Lock, TakesTheKeyboardBackAtOnceAndAtEveryTick) {
     sim::advance(300);
     EXPECT_EQ(takes(), taken + 3);
 
+    // The top and the pointer are taken back with the keyboard, not only at
+    // the next tick: a program that raises itself also frees the pointer.
+    world().clip.reset();
+    world().z_order.clear();
+    sim::steal_foreground();
+    ASSERT_TRUE(world().clip.has_value());
+    EXPECT_EQ(*world().clip, p().form4().ctl("Command1").screen_rect());
+    EXPECT_EQ(world().z_order[f4->handle()], -1);
+
     // Taken without a deactivation reaching the lock: the next tick.
     world().foreground = 0xBEEF;
     sim::advance(100);

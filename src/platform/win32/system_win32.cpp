@@ -363,12 +363,22 @@ struct HookThread {
     HookState state;
     win32::KernelHandle thread;
     DWORD id = 0;
+    HWINEVENTHOOK order_watch = nullptr;
 };
 
 // Out of context: called on the lock's thread as it reads its messages.
 void CALLBACK foreground_changed(HWINEVENTHOOK, DWORD, HWND w, LONG, LONG, DWORD,
                                  DWORD) noexcept {
     if (hook_state && w != hook_state->lock && IsWindow(hook_state->lock))
+        PostMessageA(hook_state->lock, win32::kWmDeactivated, 0, 0);
+}
+
+// A window of another program shown, or the order of the windows changed
+// (one raised itself above the lock): the lock goes back on top at once.
+void CALLBACK order_changed(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG, DWORD,
+                            DWORD) noexcept {
+    if (event != EVENT_OBJECT_REORDER && object != OBJID_WINDOW) return;  // carets, pointers
+    if (hook_state && IsWindow(hook_state->lock))
         PostMessageA(hook_state->lock, win32::kWmDeactivated, 0, 0);
 }
 
@@ -389,11 +399,16 @@ TaskKeyBlock::TaskKeyBlock(NativeWindow lock) {
     watch_ = reinterpret_cast<std::uintptr_t>(
         SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
                         &foreground_changed, 0, 0, WINEVENT_OUTOFCONTEXT));
+    // Not its own: the lock's own raising would call it back without end.
+    t->order_watch = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_REORDER, nullptr,
+                                     &order_changed, 0, 0,
+                                     WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
 }
 
 TaskKeyBlock::~TaskKeyBlock() {
     if (watch_) UnhookWinEvent(reinterpret_cast<HWINEVENTHOOK>(watch_));
     auto* t = reinterpret_cast<HookThread*>(hook_);
+    if (t->order_watch) UnhookWinEvent(t->order_watch);
     if (t->thread) {
         PostThreadMessageA(t->id, WM_QUIT, 0, 0);
         WaitForSingleObject(t->thread.get(), INFINITE);
