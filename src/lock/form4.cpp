@@ -45,10 +45,11 @@ void Form4::Form_Load() {
     // of the foreground afterwards would free the pointer again.
     task_keys_.emplace(window_.handle());
     access_keys_.emplace();
-    if (!fail_closed_) fail_closed_.emplace();
     home_rect_ = window_.outer_rect();
     window_.show();
     Timer2_Timer();
+    // Its watcher once the lock holds: starting a process takes a while.
+    if (!fail_closed_) fail_closed_.emplace();
     events_.locked(reason_);
 }
 
