@@ -136,12 +136,12 @@ std::string_view Form4::end_session_refusal() {
     return holding() ? "Kestrova is locked." : std::string_view{};
 }
 
-// On a screen of another DPI the window keeps its size in inches: the guard
-// centres it again and puts the pointer back on "&Enter" at once.
 // Ended with the session, the program must not leave a locked session
 // behind it.
 void Form4::on_session_end() { fail_closed_.reset(); }
 
+// On a screen of another DPI the window keeps its size in inches: the guard
+// centres it again and puts the pointer back on "&Enter" at once.
 void Form4::on_dpi_changed() {
     if (!holding()) return;
     home_rect_ = {};
