@@ -17,6 +17,9 @@
 //                               sleep: the last input to a holding lock
 //                               (minus the limit), and the suspend message
 //                               to a holding lock
+//   driver aggressor ROUNDS SECONDS
+//                               a window raising itself every 10 ms over a
+//                               holding lock (see cmd_aggressor)
 //   driver hold EXE CLASS       starts EXE and returns once its window holds
 //                               (topmost, pointer confined); prints the pid
 #include <windows.h>
@@ -25,6 +28,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -451,6 +455,98 @@ int cmd_away(int rounds) {
     return rc;
 }
 
+// --- a program that fights the lock for the top -------------------------------------
+
+// The lock is above `w` in the order of the windows.
+bool above(HWND lock, HWND w) {
+    for (HWND x = GetWindow(lock, GW_HWNDPREV); x; x = GetWindow(x, GW_HWNDPREV))
+        if (x == w) return false;
+    return true;
+}
+
+// For SECONDS a window of the driver raises itself every 10 ms
+// (SetForegroundWindow, then topmost) over a holding lock while a letter is
+// sent every 100 ms; sampled between the raises: the share of samples with
+// the lock topmost above it and holding the pointer, with the pointer free
+// (confined to nothing smaller than the screen), the letters that reached
+// its edit box, and whether the lock holds on top within a second after.
+int cmd_aggressor(int rounds, int seconds) {
+    HWND own = CreateWindowExA(0, "STATIC", "Aggressor", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
+                               300, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 5, 5, 200, 24,
+                                own, nullptr, GetModuleHandleA(nullptr), nullptr);
+    const auto pump = [] {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+    };
+    RECT screen{};
+    GetWindowRect(GetDesktopWindow(), &screen);
+    int rc = 0;
+    for (int r = 0; r < rounds && rc == 0; ++r) {
+        SetWindowTextA(edit, "");
+        Process p;
+        if (!p.start("kvstrn.exe") || !poll([&] { return holds(p.pid); }, 30000)) {
+            std::fprintf(stderr, "the lock did not come up holding\n");
+            rc = 1;
+            break;
+        }
+        const LockParts l = lock_parts(p.pid);
+        long samples = 0, held = 0, free = 0, on_top = 0, clipped = 0, front = 0;
+        int letters = 0;
+        const auto t0 = Clock::now();
+        auto next_raise = t0, next_letter = t0;
+        while (ms_since(t0) < seconds * 1000.0) {
+            const auto now = Clock::now();
+            if (now >= next_raise) {
+                SetForegroundWindow(own);
+                SetFocus(edit);
+                SetWindowPos(own, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+                next_raise += std::chrono::milliseconds(10);
+            }
+            if (now >= next_letter) {
+                press('A');
+                ++letters;
+                next_letter += std::chrono::milliseconds(100);
+            }
+            pump();
+            ++samples;
+            const bool top = above(l.lock, own) && (GetWindowLongA(l.lock, GWL_EXSTYLE) & WS_EX_TOPMOST);
+            RECT clip{}, button{};
+            GetClipCursor(&clip);
+            GetWindowRect(l.enter, &button);
+            if (top && same(clip, button)) ++held;
+            if (top) ++on_top;
+            if (same(clip, button)) ++clipped;
+            if (same(clip, screen)) ++free;
+            if (GetForegroundWindow() == l.lock) ++front;
+            Sleep(1);
+        }
+        SetWindowPos(own, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        const bool after = poll(
+            [&] {
+                pump();
+                return guarded(l) && above(l.lock, own);
+            },
+            1000);
+        pump();
+        char typed[256] = {};
+        GetWindowTextA(edit, typed, sizeof typed);
+        const auto pct = [&](long n) { return 100.0 * n / samples; };
+        std::printf("fight_held %.2f\nfight_free %.2f\nfight_keys %zu\nfight_after %d\n"
+                    "fight_on_top %.2f\nfight_clipped %.2f\nfight_front %.2f\n"
+                    "fight_letters %d\nfight_samples %ld\n",
+                    pct(held), pct(free), std::strlen(typed), after ? 1 : 0, pct(on_top),
+                    pct(clipped), pct(front), letters, samples);
+        std::fflush(stdout);
+        p.kill();
+    }
+    DestroyWindow(own);
+    return rc;
+}
+
 // --- a program left running for the CPU and memory figures -------------------
 
 int cmd_hold(const std::string& exe, const std::string& cls) {
@@ -490,6 +586,7 @@ int main(int argc, char** argv) {
     if (a[0] == "f12" && a.size() == 2) return cmd_f12(num(1));
     if (a[0] == "away" && a.size() == 2) return cmd_away(num(1));
     if (a[0] == "hold" && a.size() == 3) return cmd_hold(a[1], a[2]);
+    if (a[0] == "aggressor" && a.size() == 3) return cmd_aggressor(num(1), num(2));
     std::fprintf(stderr, "driver: unknown command\n");
     return 2;
 }

@@ -11,6 +11,10 @@
 #              against a sorted list box that takes the same lines
 #   away       the idle lock after its limit, and the suspend message to a
 #              lock screen that is painted, topmost and holds the pointer
+#   fight      a window raising itself every 10 ms (SetForegroundWindow,
+#              topmost) for 5 s over the lock while letters are sent: the
+#              share of time the lock is on top holding the pointer, the
+#              pointer free, letters that reached the window
 #   memory     resident set while locked, against the guard floor
 #   size       bytes of kvstrn.exe
 # kvstrn.exe is the shipped one: built as scripts/release.sh builds it, in
@@ -25,8 +29,8 @@
 # KV_BENCH_F12 (F12 rounds, 20), KV_BENCH_CPU_SECONDS (30), KV_BENCH_CPU_ROUNDS
 # (2, each program in turn),
 # KV_BENCH_LOG_ROUNDS (log-load launches per case, 15), KV_BENCH_AWAY (idle
-# and suspend rounds, 10), KV_BENCH_ONLY (a blank-separated subset of: start
-# f12 away cpu log).
+# and suspend rounds, 10), KV_BENCH_FIGHT (fight rounds, 3), KV_BENCH_ONLY (a
+# blank-separated subset of: start f12 away fight cpu log).
 set -uo pipefail
 
 # shellcheck source=scripts/lib.sh
@@ -40,7 +44,9 @@ CPU_ROUNDS=${KV_BENCH_CPU_ROUNDS:-3}
 LOG_ROUNDS=${KV_BENCH_LOG_ROUNDS:-15}
 LOG_RECORDS=10000
 AWAY_ROUNDS=${KV_BENCH_AWAY:-10}
-ONLY=" ${KV_BENCH_ONLY:-start f12 away cpu log} "
+FIGHT_ROUNDS=${KV_BENCH_FIGHT:-3}
+FIGHT_SECONDS=5
+ONLY=" ${KV_BENCH_ONLY:-start f12 away fight cpu log} "
 BENCH="$KV_BUILD/bench-run"
 MAIN="$BENCH/prefix-main"
 FLOOR="$BENCH/prefix-floor"
@@ -239,6 +245,22 @@ if wanted away; then
         "$im ms ($imin)" "—" "—" "≤ 1,500 ms"
     row "Suspend message to a painted, topmost lock holding the pointer, median (min) of $sn" \
         "$sm ms ($smin)" "—" "—" "as F12"
+    kv_wine_stop "$MAIN"
+fi
+
+if wanted fight; then
+    kv_log "a window raising itself every 10 ms for ${FIGHT_SECONDS} s: $FIGHT_ROUNDS rounds"
+    driver "$MAIN" prepare-lock || exit 1
+    driver "$MAIN" aggressor "$FIGHT_ROUNDS" "$FIGHT_SECONDS" | tee -a "$RAW" |
+        awk '/^fight_after/ { printf "." } END { print "" }'
+    read -r hm hmin hn <<<"$(stats "$RAW" fight_held)"
+    read -r pm _ _ <<<"$(stats "$RAW" fight_free)"
+    read -r km _ _ <<<"$(stats "$RAW" fight_keys)"
+    after=$(awk '$1 == "fight_after" { n += $2; c++ } END { printf "%d of %d", n, c }' "$RAW")
+    row "Fight: lock on top holding the pointer / pointer free, % of samples, median of $hn (min held $hmin)" \
+        "$hm % / $pm %" "—" "—" "≥ 95 % / ≤ 1 %"
+    row "Fight: letters that reached the raising window, median; rounds with the lock on top within 1 s after" \
+        "$km; $after" "—" "—" "0; all"
     kv_wine_stop "$MAIN"
 fi
 

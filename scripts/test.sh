@@ -156,7 +156,7 @@ run_wine_program() {
 wine_suite() {
     local exe e2e="$KV_BUILD/mingw64/e2e"
     local stages=("wine setup" "wine store_wine_tests" "wine e2e_tests" "wine event log"
-        "wine install_tests")
+        "wine session lock" "wine install_tests")
     exe=$(kv_find_exe)
     if [ -z "$exe" ]; then
         cannot_run "kvstrn.exe was not built" "${stages[@]}"
@@ -187,12 +187,14 @@ wine_suite() {
             if [ "$t" = e2e_tests ]; then
                 WINEDEBUG=-all,+eventlog,fixme+advapi run_wine_program "$t"
                 eventlog_suite "$RESULTS/$t.log"
+                session_lock_suite "$RESULTS/$t.log"
             else
                 run_wine_program "$t"
             fi
         else
             cannot_run "$t.exe was not built" "wine $t"
-            [ "$t" = e2e_tests ] && cannot_run "e2e_tests.exe was not built" "wine event log"
+            [ "$t" = e2e_tests ] &&
+                cannot_run "e2e_tests.exe was not built" "wine event log" "wine session lock"
         fi
     done
 
@@ -245,6 +247,24 @@ eventlog_suite() {
         bash -c '! grep ":eventlog:ReportEventW" "$1" | grep -vE "L\"([0-9]+|key|start|idle|sleep|comeback)\"$"' _ "$log"
     printf '%s\n' "$events" >"$RESULTS/events.txt"
     pkg_tally "wine event log"
+}
+
+# Wine does not lock the session, so the LockWorkStation calls are read in
+# Wine's relay trace, which only Lock.EndedWhileItWaitsItLeavesTheSessionLocked
+# turns on, for the programs it starts: the watcher after TerminateProcess,
+# the program whose watcher was ended, a crash's exception filter and that
+# crash's watcher; none after the right answer.
+session_lock_suite() {
+    local log=$1 calls
+    if ! grep -qF "[ RUN      ] Lock.EndedWhileItWaitsItLeavesTheSessionLocked" "$log"; then
+        record "wine session lock" ok 0 0 "its test was left out by KV_GTEST_FILTER"
+        return
+    fi
+    PKG_PASSED=0 PKG_FAILED=0
+    calls=$(grep -c "Call user32.LockWorkStation()" "$log")
+    pkg_check "a lock ended while it waits locks the session 4 times (the relay trace has $calls)" \
+        test "$calls" -eq 4
+    pkg_tally "wine session lock"
 }
 
 # The setup program of build/mingw64, run by install_tests.exe in a fresh
@@ -627,7 +647,8 @@ STEPS=(
     "mingw64 build" step_mingw64_build
     "mingw64 packages" step_mingw64_packages
     "signing" signing_suite
-    "wine setup;wine store_wine_tests;wine e2e_tests;wine event log;wine install_tests" wine_suite
+    "wine setup;wine store_wine_tests;wine e2e_tests;wine event log;wine session lock;wine install_tests"
+    wine_suite
     "mingw32 build" step_mingw32_build
     "mingw32 packages" step_mingw32_packages
     "test command" self_check

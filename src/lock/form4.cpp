@@ -48,6 +48,8 @@ void Form4::Form_Load() {
     home_rect_ = window_.outer_rect();
     window_.show();
     Timer2_Timer();
+    // Its watcher once the lock holds: starting a process takes a while.
+    if (!fail_closed_) fail_closed_.emplace();
     events_.locked(reason_);
 }
 
@@ -62,6 +64,12 @@ void Form4::Form_Paint(platform::Painter& p) {
 // The guard: every 100 ms the window goes back to its place on top of all
 // others, the pointer back onto "&Enter" and the keyboard back to the lock.
 void Form4::Timer2_Timer() {
+    // Whoever ended the watcher may end this process next: the session
+    // locks now, and a new watcher takes over.
+    if (fail_closed_ && fail_closed_->watcher_ended()) {
+        platform::lock_session();
+        fail_closed_.emplace();
+    }
     hold_window();
     host_.hold_under_lock();
     // The keyboard first: a change of the foreground may free the pointer.
@@ -71,12 +79,16 @@ void Form4::Timer2_Timer() {
         --keyboard_checks_;
         focus_keyboard();
     }
-    clip_rect = ctl("Command1").screen_rect();
-    platform::clip_cursor(clip_rect);
-    set_topmost(window_.handle(), kTopmost);
+    hold_top();
     const auto p = platform::cursor_pos();
     platform::set_cursor_pos(p.x, p.y);
     set_timer("Timer2", true);
+}
+
+void Form4::hold_top() {
+    clip_rect = ctl("Command1").screen_rect();
+    platform::clip_cursor(clip_rect);
+    set_topmost(window_.handle(), kTopmost);
 }
 
 void Form4::hold_window() {
@@ -124,6 +136,10 @@ std::string_view Form4::end_session_refusal() {
     return holding() ? "Kestrova is locked." : std::string_view{};
 }
 
+// Ended with the session, the program must not leave a locked session
+// behind it.
+void Form4::on_session_end() { fail_closed_.reset(); }
+
 // On a screen of another DPI the window keeps its size in inches: the guard
 // centres it again and puts the pointer back on "&Enter" at once.
 void Form4::on_dpi_changed() {
@@ -132,8 +148,14 @@ void Form4::on_dpi_changed() {
     Timer2_Timer();
 }
 
+// Another window took the foreground or went above the lock: a program
+// that raises itself again and again also frees the pointer each time, so
+// the top and the pointer are taken back with the keyboard, at once.
 void Form4::on_deactivate() {
-    if (holding()) take_keyboard();
+    if (!holding()) return;
+    take_keyboard();
+    host_.hold_under_lock();
+    hold_top();
 }
 
 void Form4::Command1_Click() {
@@ -160,6 +182,7 @@ void Form4::Command1_Click() {
 
 void Form4::release() {
     program_.lock_released = true;
+    fail_closed_.reset();
     host_.lock_answered();
     platform::system_parameters_info(kSpiSetScreenSaverRunning, 0);
     set_timer("Timer2", false);

@@ -71,8 +71,10 @@ protected:
 
     bool on_sys_command(platform::SysCommand c) override;
     void on_deactivate() override;
+    bool keeps_top() override { return holding(); }
     void on_close() override;
     std::string_view end_session_refusal() override;
+    void on_session_end() override;
     void on_dpi_changed() override;
 
 private:
@@ -80,6 +82,8 @@ private:
     void refuse(const std::string& typed);
     // Back to the normal state, the size and the place of the load.
     void hold_window();
+    // Topmost, with the pointer confined to "&Enter".
+    void hold_top();
     // Gives the keyboard to the answer box, or to the window itself while
     // the wrong-answer message stands.
     void focus_keyboard();
@@ -98,6 +102,9 @@ private:
     platform::Rect home_rect_;
     std::optional<platform::TaskKeyBlock> task_keys_;
     std::optional<platform::AccessHotkeysOff> access_keys_;
+    // From the load to the right answer, also while the lock is closed from
+    // outside and comes back.
+    std::optional<platform::FailClosed> fail_closed_;
     LockReason reason_ = LockReason::Key;
     LockEvents events_;
     int keyboard_checks_ = 0;  // ticks that take the keyboard once more

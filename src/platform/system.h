@@ -153,6 +153,31 @@ private:
     std::uintptr_t watch_ = 0;  // the foreground watch
 };
 
+// --- failing closed ------------------------------------------------------
+
+// Locks the Windows session (LockWorkStation): the user signs in again.
+void lock_session();
+
+// While an object of this type lives, the program fails closed: a watcher,
+// this executable started in its watching mode, locks the Windows session
+// when this process ends first (the Task Manager's End task,
+// TerminateProcess, a crash), and an unhandled exception in this process
+// locks it before the process dies. The object going (the right answer, the
+// end of the session) tells the watcher to end quietly.
+class FailClosed {
+public:
+    FailClosed();
+    ~FailClosed();
+    FailClosed(const FailClosed&) = delete;
+    FailClosed& operator=(const FailClosed&) = delete;
+    // The watcher was started and has ended since; false also when none
+    // could be started (there is then nothing whose end tells anything).
+    bool watcher_ended() const;
+
+private:
+    std::uintptr_t watch_ = 0;
+};
+
 // The accessibility features whose hot keys open a system dialogue that
 // leads on to the settings: Sticky Keys (Shift five times), Filter Keys
 // (right Shift held 8 s), Toggle Keys (Num Lock held 5 s), High Contrast and

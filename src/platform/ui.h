@@ -149,9 +149,15 @@ public:
     // refuses it: the system shows it, and the user may end the session
     // anyway.
     virtual std::string_view end_session_refusal() { return {}; }
+    // The session ends now all the same (the user ended it anyway): the
+    // process ends with it.
+    virtual void on_session_end() {}
     // The system is about to carry out a window command; false refuses it.
     // An accepted HotKey restores and activates the window.
     virtual bool on_sys_command(SysCommand) { return true; }
+    // While true, the window stays topmost whatever asks to move it in the
+    // order of the windows.
+    virtual bool keeps_top() { return false; }
     // The form lost the keyboard: another window, of this program or another,
     // became the active one or took the window system's keyboard focus.
     virtual void on_deactivate() {}

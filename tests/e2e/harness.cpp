@@ -342,6 +342,19 @@ bool xdotool(const std::string& args) {
     return true;
 }
 
+bool xdotool_marked(const std::string& args, const std::string& marker) {
+    DeleteFileA(marker.c_str());
+    using ToUnix = char* (*)(const WCHAR*);
+    const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    const std::wstring wide(marker.begin(), marker.end());
+    char* unix_path = to_unix ? to_unix(wide.c_str()) : nullptr;
+    if (!unix_path) return false;
+    const std::string touch = std::string(" exec --args 2 /usr/bin/touch \"") + unix_path + "\"";
+    HeapFree(GetProcessHeap(), 0, unix_path);
+    return xdotool(args + touch);
+}
+
 bool click(HWND dialog, int id) {
     HWND b = GetDlgItem(dialog, id);
     if (!b) return false;

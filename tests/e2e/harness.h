@@ -145,6 +145,12 @@ bool answer_input_box(HWND box, const std::string& text);
 // KV_XDOTOOL, else /usr/bin/xdotool. Returns false when it could not be
 // started; it runs on its own, so callers wait for the input's effect.
 bool xdotool(const std::string& args);
+// Runs `xdotool ARGS` and then has it create the file `marker` (a Windows
+// path, removed first): its appearance tells that all the input was given,
+// also when no hook of this program sees the last key (the lock's hook,
+// put in again every 250 ms, is called before any other). xdotool's "type"
+// takes every argument after it as text: give keys with "key" instead.
+bool xdotool_marked(const std::string& args, const std::string& marker);
 // Presses keys, X key names separated by blanks ("F9", "Pause", "b l u e").
 inline bool press_keys(const std::string& keys) { return xdotool("key " + keys); }
 // Moves the pointer to the screen point (x, y) and clicks `button` there

@@ -132,7 +132,9 @@ private:
 // called first, and one that swallows a key hides it from this one.
 class KeyWatcher {
 public:
-    KeyWatcher() {
+    // `stay_first`: put in again every 20 ms, so that it is called before
+    // the lock's hook, which is put in again every 250 ms, nearly always.
+    explicit KeyWatcher(bool stay_first = false) : stay_first_(stay_first) {
         thread_ = std::thread([this] { run(); });
         wait_for([&] { return ready_.load(); }, 5s);
     }
@@ -181,8 +183,19 @@ private:
         hook_ = SetWindowsHookExA(WH_KEYBOARD_LL, &proc, GetModuleHandleA(nullptr), 0);
         MSG m;
         PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue, for WM_QUIT
+        if (stay_first_) SetTimer(nullptr, 0, 20, nullptr);
         ready_ = true;
-        while (GetMessageA(&m, nullptr, 0, 0) > 0) DispatchMessageA(&m);
+        while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+            if (m.message == WM_TIMER && !m.hwnd) {
+                const HHOOK fresh =
+                    SetWindowsHookExA(WH_KEYBOARD_LL, &proc, GetModuleHandleA(nullptr), 0);
+                if (fresh) {
+                    UnhookWindowsHookEx(hook_);
+                    hook_ = fresh;
+                }
+            }
+            DispatchMessageA(&m);
+        }
         if (hook_) UnhookWindowsHookEx(hook_);
         self_ = nullptr;
     }
@@ -192,6 +205,7 @@ private:
         return keys.count(vk) != 0;
     }
 
+    bool stay_first_ = false;
     std::thread thread_;
     std::atomic<DWORD> thread_id_{0};
     std::atomic<bool> ready_{false};

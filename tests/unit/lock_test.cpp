@@ -109,6 +109,15 @@ TEST_F(Lock, TakesTheKeyboardBackAtOnceAndAtEveryTick) {
     sim::advance(300);
     EXPECT_EQ(takes(), taken + 3);
 
+    // The top and the pointer are taken back with the keyboard, not only at
+    // the next tick: a program that raises itself also frees the pointer.
+    world().clip.reset();
+    world().z_order.clear();
+    sim::steal_foreground();
+    ASSERT_TRUE(world().clip.has_value());
+    EXPECT_EQ(*world().clip, p().form4().ctl("Command1").screen_rect());
+    EXPECT_EQ(world().z_order[f4->handle()], -1);
+
     // Taken without a deactivation reaching the lock: the next tick.
     world().foreground = 0xBEEF;
     sim::advance(100);
@@ -153,6 +162,44 @@ TEST_F(Lock, TaskKeysAreBlockedExactlyWhileItHolds) {
     program.reset();
     EXPECT_EQ(world().task_key_blocks, 0);
     EXPECT_EQ(world().task_key_blocks_made, 3);
+}
+
+// Ended while it waits, the program leaves the Windows session locked: a
+// watch holds from the load to the right answer, and a watcher that ends
+// first locks the session at the next tick and is started again. Nothing
+// locks the session after the answer, at Quit or at the session's end.
+TEST_F(Lock, FailsClosedFromTheLoadToTheRightAnswer) {
+    start_locked();
+    EXPECT_EQ(world().watches, 1);
+    world().watcher_ended = true;
+    sim::advance(100);
+    EXPECT_EQ(world().session_locks, 1);
+    EXPECT_EQ(world().watches, 1);
+    EXPECT_EQ(world().watches_made, 2);
+    sim::advance(1000);
+    EXPECT_EQ(world().session_locks, 1);
+    // Closed from outside and back 50 ms later: watched all along.
+    p().form4().Unload();
+    EXPECT_EQ(world().watches, 1);
+    sim::advance(50);
+    EXPECT_EQ(world().watches_made, 2);
+
+    // Released before the alert asks.
+    type_answer("guess");
+    sim::advance(4000);
+    world().box_answers = {kNo};
+    type_answer("Rex");
+    EXPECT_LT(sim::trace_find("watch released"), sim::trace_find("msgbox Security Alert!"));
+    EXPECT_EQ(world().watches, 0);
+
+    // The session ends anyway while a lock waits: released quietly.
+    sim::click(*form("Form1"), "Command9");
+    EXPECT_EQ(world().watches, 1);
+    sim::end_session();
+    EXPECT_EQ(world().watches, 0);
+    sim::advance(1000);
+    EXPECT_EQ(world().session_locks, 1);
+    EXPECT_EQ(world().watches_made, 3);
 }
 
 TEST_F(Lock, OnlyTheTaskSwitchingKeysAreHeldBack) {

@@ -83,6 +83,7 @@ TEST_F(MainWindow, QuitEndsAtOnceButClosingFreesThePointerFirst) {
     EXPECT_THROW(sim::click(*form("Form1"), "Command1"), sim::ProcessEnded);
     EXPECT_EQ(sim::trace_find("spi", static_cast<int>(before)), -1);
     EXPECT_THROW(sim::choose(*form("Form1"), "mnuQuit"), sim::ProcessEnded);
+    EXPECT_EQ(world().watches_made, 0);  // no lock, nothing to fail closed
 
     world().clip = platform::Rect{1, 1, 2, 2};
     world().screensaver_running = true;

@@ -140,6 +140,12 @@ struct World {
     std::array<bool, 5> access_fixed{};
     int task_key_blocks = 0;                                  // task-key hooks installed now
     int task_key_blocks_made = 0;                             // ... and ever
+    // The watches that fail closed (FailClosed) held now and ever; a test
+    // ends the watcher of the live one; every LockWorkStation.
+    int watches = 0;
+    int watches_made = 0;
+    bool watcher_ended = false;
+    int session_locks = 0;
     std::intptr_t sethotkey_result = 0;                       // what WM_SETHOTKEY answers
     std::vector<std::pair<platform::NativeWindow, unsigned>> hotkeys;
     std::vector<std::pair<platform::NativeWindow, unsigned>> sys_commands;
@@ -224,6 +230,8 @@ void change_colours(const platform::SystemColours& colours);
 // A form's client size in pixels may be set to test painting.
 void set_client_size(platform::Form& f, int width, int height);
 
+// The session ends anyway (WM_ENDSESSION): every form hears of it.
+void end_session();
 // The system's broadcasts to the program's session watch.
 void suspend();
 void display_change();

@@ -192,6 +192,25 @@ TaskKeyBlock::~TaskKeyBlock() {
     world().trace.push_back("task keys free");
 }
 
+void lock_session() {
+    ++world().session_locks;
+    world().trace.push_back("lock session");
+}
+
+FailClosed::FailClosed() : watch_(1) {
+    ++world().watches;
+    ++world().watches_made;
+    world().watcher_ended = false;
+    world().trace.push_back("watch start");
+}
+
+FailClosed::~FailClosed() {
+    if (watch_ != 0) --world().watches;
+    world().trace.push_back("watch released");
+}
+
+bool FailClosed::watcher_ended() const { return world().watcher_ended; }
+
 std::intptr_t shell_execute(NativeWindow, std::string_view verb, std::string_view file,
                             std::string_view params, std::string_view dir, int show) {
     world().shell_targets.push_back(std::string(file));

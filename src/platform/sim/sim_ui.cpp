@@ -490,6 +490,14 @@ void open_menu(Form& f, std::string_view menu_item) { f.impl().events->on_menu_o
 
 void close(Form& f) { f.impl().events->on_close(); }
 
+void end_session() {
+    for (Form* f : platform::all_forms())
+        if (f->created()) {
+            f->impl().events->on_session_end();
+            f->impl().events->on_close();
+        }
+}
+
 bool sys_command(Form& f, platform::SysCommand c) {
     using platform::SysCommand;
     using platform::WindowState;

@@ -326,8 +326,18 @@ LRESULT Form::Impl::handle_message(UINT msg, WPARAM wp, LPARAM lp) {
             events.on_close();  // the handler decides whether the form goes
             return 0;
         case WM_ENDSESSION:
-            if (wp) events.on_close();
+            if (wp) {
+                events.on_session_end();
+                events.on_close();
+            }
             return 0;
+        case WM_WINDOWPOSCHANGING:
+            if (events.keeps_top()) {
+                auto& pos = *reinterpret_cast<WINDOWPOS*>(lp);
+                pos.hwndInsertAfter = HWND_TOPMOST;
+                pos.flags &= ~static_cast<UINT>(SWP_NOZORDER);
+            }
+            return default_handling(msg, wp, lp);
         case WM_SYSCOMMAND:
             if (const auto c = sys_command_of(wp); c && !events.on_sys_command(*c)) return 0;
             return default_handling(msg, wp, lp);

@@ -171,6 +171,13 @@ FARPROC library_function(const char* library, const char* name);
 // be had (system_win32.cpp).
 HANDLE shared_mutex(const char* name);
 
+// The watching mode of the executable (fail_closed.cpp): the process that
+// locks the session when the lock's process ends unanswered. Its exit code
+// says whether it locked the session.
+inline constexpr const char* kWatchSwitch = "/watch";
+inline constexpr int kWatchLocked = 2;
+int watch_main();
+
 // The screen's pixels per logical inch, across (LOGPIXELSX) and down
 // (LOGPIXELSY), asked once: fonts, twips and the input box all scale by it.
 struct ScreenDpi {

@@ -299,6 +299,18 @@ bool set_access_flags(AccessFeature f, std::uint32_t flags) {
 
 NativeWindow foreground_window() { return win32::from_hwnd(GetForegroundWindow()); }
 
+namespace {
+
+// The window's thread reads its messages: not hung for the system, and
+// answering within 50 ms.
+bool answers(HWND w) {
+    if (IsHungAppWindow(w)) return false;
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 50, &ignored) != 0;
+}
+
+}  // namespace
+
 void take_foreground(NativeWindow w, NativeWindow focus) {
     const HWND target = to_hwnd(w);
     const HWND keys = focus ? to_hwnd(focus) : target;
@@ -315,11 +327,14 @@ void take_foreground(NativeWindow w, NativeWindow focus) {
         return;
     }
     // Otherwise the thread that has the keyboard may hand it on: share its
-    // input state for the length of the calls.
+    // input state for the length of the calls, unless it reads no messages:
+    // attaching to a hung thread can hang this one, and the guard's next
+    // tick tries again.
     const DWORD self = GetCurrentThreadId();
     const HWND current = GetForegroundWindow();
     const DWORD other = current ? GetWindowThreadProcessId(current, nullptr) : 0;
-    const bool attached = other != 0 && other != self && AttachThreadInput(self, other, TRUE);
+    const bool attached = other != 0 && other != self && answers(current) &&
+                          AttachThreadInput(self, other, TRUE);
     BringWindowToTop(target);
     SetForegroundWindow(target);
     focus_on();
@@ -365,18 +380,55 @@ LRESULT CALLBACK task_key_proc(int code, WPARAM wp, LPARAM lp) noexcept {
     return CallNextHookEx(nullptr, code, wp, lp);
 }
 
+// Windows removes a low-level hook that once misses its time-out without
+// telling anyone (a paging storm, a debugger, a suspended process): the
+// hook is put in again this often, the new one before the old one goes, so
+// that no key finds none. Both run on the hook's thread, between its
+// messages, so no key is seen twice.
+constexpr UINT kRehookMs = 250;
+
+HHOOK install_hook() {
+    return SetWindowsHookExA(WH_KEYBOARD_LL, &task_key_proc, GetModuleHandleA(nullptr), 0);
+}
+
+void rehook(HookState& state) {
+    const HHOOK fresh = install_hook();
+    if (!fresh) return;  // the old one, if it still holds, stays
+    if (state.hook) UnhookWindowsHookEx(state.hook);
+    state.hook = fresh;
+}
+
+// For the end-to-end test of the re-installing only: with the environment
+// variable KV_TEST_DROP_HOOK set when the lock comes, this thread message
+// removes the hook as Windows would, silently. Ignored otherwise.
+constexpr UINT kWmTestDropHook = WM_APP + 0x40;
+
 // The hook's thread: the hook is called through its message loop, which
-// nothing else uses.
+// nothing else uses, at the highest priority of its class so that a busy
+// machine delays it least.
 DWORD WINAPI hook_thread(void* param) noexcept {
     auto& state = *static_cast<HookState*>(param);
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    const bool test_drop = GetEnvironmentVariableA("KV_TEST_DROP_HOOK", nullptr, 0) > 0;
     std::bitset<256> down;
     for (int vk = 1; vk < 256; ++vk) down[vk] = key_down(vk);
     state.gate = KeyGate(down);
-    state.hook = SetWindowsHookExA(WH_KEYBOARD_LL, &task_key_proc, GetModuleHandleA(nullptr), 0);
+    state.hook = install_hook();
     MSG m;
     PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE);  // the queue, for WM_QUIT
+    const UINT_PTR timer = SetTimer(nullptr, 0, kRehookMs, nullptr);
     SetEvent(state.ready);
-    while (GetMessageA(&m, nullptr, 0, 0) > 0) DispatchMessageA(&m);
+    while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+        if (m.hwnd == nullptr && m.message == WM_TIMER) {
+            rehook(state);
+        } else if (m.hwnd == nullptr && m.message == kWmTestDropHook && test_drop) {
+            if (state.hook) UnhookWindowsHookEx(state.hook);
+            state.hook = nullptr;
+        } else {
+            DispatchMessageA(&m);
+        }
+    }
+    if (timer) KillTimer(nullptr, timer);
     if (state.hook) UnhookWindowsHookEx(state.hook);
     return 0;
 }
@@ -385,12 +437,22 @@ struct HookThread {
     HookState state;
     win32::KernelHandle thread;
     DWORD id = 0;
+    HWINEVENTHOOK order_watch = nullptr;
 };
 
 // Out of context: called on the lock's thread as it reads its messages.
 void CALLBACK foreground_changed(HWINEVENTHOOK, DWORD, HWND w, LONG, LONG, DWORD,
                                  DWORD) noexcept {
     if (hook_state && w != hook_state->lock && IsWindow(hook_state->lock))
+        PostMessageA(hook_state->lock, win32::kWmDeactivated, 0, 0);
+}
+
+// A window of another program shown, or the order of the windows changed
+// (one raised itself above the lock): the lock goes back on top at once.
+void CALLBACK order_changed(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG, DWORD,
+                            DWORD) noexcept {
+    if (event != EVENT_OBJECT_REORDER && object != OBJID_WINDOW) return;  // carets, pointers
+    if (hook_state && IsWindow(hook_state->lock))
         PostMessageA(hook_state->lock, win32::kWmDeactivated, 0, 0);
 }
 
@@ -411,11 +473,16 @@ TaskKeyBlock::TaskKeyBlock(NativeWindow lock) {
     watch_ = reinterpret_cast<std::uintptr_t>(
         SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
                         &foreground_changed, 0, 0, WINEVENT_OUTOFCONTEXT));
+    // Not its own: the lock's own raising would call it back without end.
+    t->order_watch = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_REORDER, nullptr,
+                                     &order_changed, 0, 0,
+                                     WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
 }
 
 TaskKeyBlock::~TaskKeyBlock() {
     if (watch_) UnhookWinEvent(reinterpret_cast<HWINEVENTHOOK>(watch_));
     auto* t = reinterpret_cast<HookThread*>(hook_);
+    if (t->order_watch) UnhookWinEvent(t->order_watch);
     if (t->thread) {
         PostThreadMessageA(t->id, WM_QUIT, 0, 0);
         WaitForSingleObject(t->thread.get(), INFINITE);
