@@ -106,10 +106,10 @@ bool is_task_key(std::uint32_t vk, bool alt, bool ctrl);
 
 // What the lock's low-level keyboard hook does with each key event, kept
 // apart from the hook so that it can be tested. While the lock waits it
-// swallows the task keys, Alt+F4 and the application keys (Mail, Browser,
-// media ..., VK 0xA6-0xB7), and every key while the lock screen is not the
-// foreground window, so that typed keys never reach another program. A key
-// whose press went on gets its release through, also one that was already
+// swallows the task keys, Alt+F4, PrtScn (also with Alt) and the
+// application keys (Mail, Browser, media ..., VK 0xA6-0xB7), and every key
+// while the lock screen is not the foreground window, so that typed keys
+// never reach another program. A key whose press went on gets its release through, also one that was already
 // down as the hook went in, so that no key is left down.
 class KeyGate {
 public:
