@@ -19,10 +19,19 @@ constexpr platform::Rgb kRed{255, 0, 0};
 
 std::string lock_caption() { return title_with_version() + "  (Kestrova is Activated)"; }
 
-// A lock that holds keeps its own reason.
+// A lock that holds keeps its own reason. One answered whose security alert
+// is still open holds again at once, as a fresh lock: the alert waits under
+// it for its own answer.
 void Form4::show_for(LockReason why) {
     if (!loaded()) reason_ = why;
-    Show();
+    if (!loaded() || !program_.lock_released) {
+        Show();
+        return;
+    }
+    reason_ = why;
+    program_.lock_released = false;
+    ctl("Textnew").set_text("");
+    hold();
 }
 
 void Form4::Form_Load() {
@@ -37,6 +46,10 @@ void Form4::Form_Load() {
     answer_known_ = qa.answer_known;
     saved_caption.clear();
     window_.invalidate();
+    hold();
+}
+
+void Form4::hold() {
     set_timer("Timer2", true);
     platform::system_parameters_info(kSpiSetScreenSaverRunning, -1);
     // The task-switching keys, the keyboard and the pointer are held from
@@ -168,14 +181,18 @@ void Form4::release() {
     task_keys_.reset();
     access_keys_.reset();
     events_.unlocked();
+    // A lock that came again over the alert: the alert is still open.
+    if (alerting_) return;
     if (store::check_alert()) program_.alert_pending = true;
     if (program_.alert_pending) {
         program_.alert_pending = false;
+        alerting_ = true;
         const int answer = platform::message_box(
             "There was an attempt to access your system. Do you want to view the access log?",
             platform::kMbYesNoStop, "Security Alert!");
         if (store::clear_alert() != platform::kErrorSuccess)
             platform::message_box(kClearAlertError, platform::kMbOk, KV_APP_TITLE);
+        alerting_ = false;
         if (answer == platform::kIdYes) host_.show_log();
     }
     Unload();

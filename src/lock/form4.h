@@ -76,6 +76,9 @@ protected:
     void on_dpi_changed() override;
 
 private:
+    // From the load, or again over the security alert: the keys, the
+    // pointer and the window held.
+    void hold();
     void release();
     void refuse(const std::string& typed);
     // Back to the normal state, the size and the place of the load.
@@ -101,6 +104,7 @@ private:
     LockReason reason_ = LockReason::Key;
     LockEvents events_;
     int keyboard_checks_ = 0;  // ticks that take the keyboard once more
+    bool alerting_ = false;    // the security alert, or its error, is open
 };
 
 template <>

@@ -86,10 +86,12 @@ void WalkAway::on_suspend() {
     if (store::sleep_lock().value && host_.may_lock_when_away()) lock_away(LockReason::Sleep);
 }
 
+// A lock over an answered one's security alert keeps what was before that.
 void WalkAway::lock_away(LockReason why) {
-    before_ = Before{main_.state().main_unlocked == 0 &&
-                         main_.window().state() == platform::WindowState::Minimized,
-                     main_.ctl("List2").visible()};
+    if (!before_)
+        before_ = Before{main_.state().main_unlocked == 0 &&
+                             main_.window().state() == platform::WindowState::Minimized,
+                         main_.ctl("List2").visible()};
     host_.lock_when_away(why);
 }
 

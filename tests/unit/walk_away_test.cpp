@@ -290,6 +290,62 @@ TEST_F(Away, TheSecurityAlertThatOpensTheLogShowsTheMainWindow) {
     EXPECT_EQ(p().main_unlocked, 1);
 }
 
+// Right after a break-in attempt: the alert's question and the message
+// that its flag stayed each get a fresh lock that waits for the answer, and
+// are asked again after it.
+TEST_F(Away, WalkAwayLocksComeFreshOverTheSecurityAlertAndItsError) {
+    open_unlocked();
+    put_policy(store::kInactivityTimeoutPolicy, 3);
+    put_policy(store::kLockBeforeSleepPolicy, 1);
+    const auto attempt = [&] {
+        sim::click(*form("Form1"), "Command9");
+        type_answer("wrong");
+        sim::advance(4000);
+    };
+    const auto fresh_lock_answered = [&](LockReason why) {
+        EXPECT_TRUE(locked());
+        EXPECT_EQ(p().form4().reason(), why);
+        EXPECT_TRUE(p().form4().ctl("Textnew").text().empty());
+        EXPECT_EQ(*world().clip, p().form4().ctl("Command1").screen_rect());
+        EXPECT_EQ(world().z_order[form("Form4")->handle()], -1);
+        const auto boxes = world().boxes.size();
+        type_answer("Rex");
+        EXPECT_FALSE(locked());
+        EXPECT_EQ(world().boxes.size(), boxes);  // no second alert
+    };
+    attempt();
+    bool idle_checked = false;
+    while_open("Security Alert!", [&] {
+        walk_away();
+        EXPECT_LE(ms_until_locked(5000), 4000);
+        fresh_lock_answered(LockReason::Idle);
+        idle_checked = true;
+    });
+    world().box_answers = {kYes};
+    type_answer("Rex");
+    EXPECT_TRUE(idle_checked);
+    // The alert's own answer still counts: the log shows.
+    EXPECT_TRUE(p().form1().ctl("List2").visible());
+    EXPECT_EQ(form("Form1")->state(), WindowState::Normal);
+    EXPECT_FALSE(locked());
+
+    sim::click(*form("Form1"), "Command12");
+    attempt();
+    store::delete_value(store::kVendorKey, "Status");  // from outside
+    bool sleep_checked = false;
+    while_open("Kestrova", [&] {
+        world().last_input_ms = world().now_ms;
+        sim::suspend();
+        fresh_lock_answered(LockReason::Sleep);
+        sleep_checked = true;
+    });
+    type_answer("Rex");
+    EXPECT_TRUE(sleep_checked);
+    EXPECT_EQ(world().boxes.back().text, kClearAlertError);
+    EXPECT_TRUE(shown("Form1"));
+    EXPECT_FALSE(locked());
+}
+
 TEST_F(Away, ABoxOpenStaysOpenBehindTheLockAndIsThereAfterTheAnswer) {
     open_unlocked();
     put_policy(store::kInactivityTimeoutPolicy, 60);
