@@ -37,8 +37,7 @@ void Form4::show_for(LockReason why) {
 void Form4::Form_Load() {
     program_.lock_released = false;
     window_.set_caption(lock_caption());
-    window_.set_outer_size_twips(7215, 4905);
-    window_.center_on_screen();
+    place();
     program_.alert_pending = false;
     const auto qa = store::load_question_answer();
     ctl("Labelnew").set_text(qa.question);
@@ -58,7 +57,6 @@ void Form4::hold() {
     // of the foreground afterwards would free the pointer again.
     task_keys_.emplace(window_.handle());
     access_keys_.emplace();
-    home_rect_ = window_.outer_rect();
     window_.show();
     Timer2_Timer();
     events_.locked(reason_);
@@ -95,9 +93,24 @@ void Form4::Timer2_Timer() {
 void Form4::hold_window() {
     if (window_.state() != platform::WindowState::Normal)
         window_.set_state(platform::WindowState::Normal);
-    if (window_.outer_rect() == home_rect_) return;
+    if (window_.outer_rect() != home_rect_) place();
+}
+
+// Centred; on a screen smaller than the window, moved as far as "&Enter"
+// needs to be on the screen, since the pointer is held on it.
+void Form4::place() {
     window_.set_outer_size_twips(7215, 4905);
     window_.center_on_screen();
+    const auto screen = platform::desktop_rect();
+    const auto enter = ctl("Command1").screen_rect();
+    const auto shift = [](int low, int high, int from, int to) {
+        if (high > to) return to - high;
+        return low < from ? from - low : 0;
+    };
+    const int dx = shift(enter.left, enter.right, screen.left, screen.right);
+    const int dy = shift(enter.top, enter.bottom, screen.top, screen.bottom);
+    const auto r = window_.outer_rect();
+    if (dx != 0 || dy != 0) window_.move_to(r.left + dx, r.top + dy);
     home_rect_ = window_.outer_rect();
 }
 
@@ -139,7 +152,11 @@ std::string_view Form4::end_session_refusal() {
 
 // On a screen of another DPI the window keeps its size in inches: the guard
 // centres it again and puts the pointer back on "&Enter" at once.
-void Form4::on_dpi_changed() {
+void Form4::on_dpi_changed() { screen_changed(); }
+
+// A new resolution or other monitors: the same, and the covers laid out
+// again (the walk-away part has marked them).
+void Form4::screen_changed() {
     if (!holding()) return;
     home_rect_ = {};
     Timer2_Timer();

@@ -61,6 +61,8 @@ public:
     bool holding() const;
     // Brings the lock screen forward with the keyboard.
     void take_keyboard();
+    // The display changed: centred again at once, the pointer on "&Enter".
+    void screen_changed();
     // Why the lock that holds came.
     LockReason reason() const { return reason_; }
 
@@ -83,6 +85,7 @@ private:
     void refuse(const std::string& typed);
     // Back to the normal state, the size and the place of the load.
     void hold_window();
+    void place();
     // Gives the keyboard to the answer box, or to the window itself while
     // the wrong-answer message stands.
     void focus_keyboard();

@@ -141,7 +141,10 @@ void WalkAway::uncover() {
     answered_at_ = platform::tick_ms();
 }
 
-void WalkAway::on_display_change() { monitors_changed_ = true; }
+void WalkAway::on_display_change() {
+    monitors_changed_ = true;
+    host_.display_changed();
+}
 
 void WalkAway::paint_cover(platform::Painter& p) { paint_gradient(p, colours_.current_color()); }
 

@@ -26,6 +26,8 @@ public:
     virtual bool may_lock_when_away() = 0;
     // Locks at once, as F12 does.
     virtual void lock_when_away(LockReason why) = 0;
+    // The display changed, after the covers were marked to be laid out again.
+    virtual void display_changed() = 0;
 
 protected:
     ~AwayHost() = default;

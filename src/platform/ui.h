@@ -257,6 +257,7 @@ public:
     void set_outer_size_twips(int width, int height);
     Rect outer_rect() const;  // screen pixels
     void center_on_screen();
+    void move_to(int left, int top);  // the outer top left, screen pixels
     void invalidate();  // repaint the whole client area
     void update();      // delivers a pending paint now (UpdateWindow)
     NativeWindow handle() const;

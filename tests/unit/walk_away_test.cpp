@@ -487,6 +487,44 @@ TEST_F(Away, CoversOnePerMonitorUnderTheLockGoneAtTheAnswer) {
     EXPECT_EQ(world().boxes.size(), 0u);
 }
 
+// A new resolution centres the lock at once, and a screen smaller than the
+// lock still shows "&Enter" and holds the pointer on it, not on the screen.
+TEST_F(Away, ADisplayChangeCentresTheLockWithThePointerOnEnter) {
+    open_unlocked();
+    put_user(store::kCoverValue, "1");
+    sim::click(*form("Form1"), "Command9");
+    ASSERT_TRUE(locked());
+    const auto within = [](const platform::Rect& in, const platform::Rect& out) {
+        return in.left >= out.left && in.top >= out.top && in.right <= out.right &&
+               in.bottom <= out.bottom && in.left < in.right && in.top < in.bottom;
+    };
+    const platform::Rect screens[] = {
+        {0, 0, 800, 600}, {0, 0, 640, 480}, {0, 0, 1280, 1024}, {0, 0, 512, 384}, {0, 0, 320, 240}};
+    for (const auto& screen : screens) {
+        SCOPED_TRACE(screen.right);
+        world().desktop = screen;
+        world().monitors = {screen};
+        sim::display_change();  // no clock runs
+        const auto lock = form("Form4")->outer_rect();
+        const auto enter = p().form4().ctl("Command1").screen_rect();
+        if (lock.right - lock.left <= screen.right) {
+            EXPECT_NEAR(lock.left + lock.right, screen.right, 1) << "centred";
+            EXPECT_NEAR(lock.top + lock.bottom, screen.bottom, 1) << "centred";
+        }
+        EXPECT_TRUE(within(enter, screen));
+        EXPECT_EQ(*world().clip, enter);
+        EXPECT_TRUE(within({world().cursor.x, world().cursor.y, world().cursor.x + 1,
+                            world().cursor.y + 1},
+                           enter));
+        ASSERT_EQ(sim::live_covers().size(), 1u);
+        EXPECT_EQ(sim::live_covers()[0]->rect, screen);
+        // And the guard keeps it there.
+        sim::advance(200);
+        EXPECT_EQ(form("Form4")->outer_rect(), lock);
+        EXPECT_EQ(*world().clip, enter);
+    }
+}
+
 TEST_F(Away, CoversComeBackWithTheLockAndAreRemadeByTheGuard) {
     open_unlocked();
     put_policy(store::kCoverScreenPolicy, 1);

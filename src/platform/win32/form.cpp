@@ -60,6 +60,12 @@ void Form::center_on_screen() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void Form::move_to(int left, int top) {
+    if (impl_->exists())
+        SetWindowPos(impl_->hwnd(), nullptr, left, top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void Form::invalidate() {
     if (impl_->exists()) InvalidateRect(impl_->hwnd(), nullptr, TRUE);
 }
