@@ -68,6 +68,7 @@ public:
 private:
     void on_second() override;
     void on_suspend() override;
+    void on_display_off() override { on_suspend(); }
     void on_display_change() override;
     void paint_cover(platform::Painter& p) override;
 

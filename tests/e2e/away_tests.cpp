@@ -205,6 +205,27 @@ TEST_F(Away, ASuspendSentToAHiddenStartHasTheLockUpWhenItReturns) {
     EXPECT_TRUE(wait_for([&] { return lock_holds(); })) << lock_state();
 }
 
+// The power setting broadcast carries a pointer that cannot be sent from
+// here: with KV_TEST_POWER=1 the program sends it to itself on a message of
+// ours, through the same handler.
+TEST_F(Away, TheConsoleDisplayTurningOffHasTheLockUpWhenItReturns) {
+    ASSERT_NO_FATAL_FAILURE(put_policy(kv::store::kLockBeforeSleepPolicy, 1));
+    SetEnvironmentVariableA("KV_TEST_POWER", "1");
+    HWND main = start_hidden();
+    SetEnvironmentVariableA("KV_TEST_POWER", nullptr);
+    ASSERT_TRUE(main);
+    const UINT display_off = RegisterWindowMessageA("Kestrova.TestDisplayOff");
+    for (HWND w : top_windows(program_.pid())) {
+        DWORD_PTR r = 0;
+        SendMessageTimeoutA(w, display_off, 0, 0, SMTO_ABORTIFHUNG, 5000, &r);
+    }
+    HWND lock = shown_lock();
+    ASSERT_TRUE(lock) << "no lock on the screen when the message returned";
+    EXPECT_TRUE(is_topmost(lock));
+    ASSERT_NO_FATAL_FAILURE(wait_lock());
+    EXPECT_TRUE(wait_for([&] { return lock_holds(); })) << lock_state();
+}
+
 TEST_F(Away, CoversShowTheGradientInEveryCornerWhileLocked) {
     ASSERT_TRUE(reg_write_sz(kVendorKey, "Cover", "1"));
     ASSERT_TRUE(reg_write_sz(kVendorKey, "Color", "yellow"));

@@ -402,8 +402,15 @@ TEST_F(Away, NoLockBeforeTheMainWindowOrOverALockThatHolds) {
 TEST_F(Away, SleepLocksBeforeTheHandlerReturnsOnlyWhenOn) {
     open_unlocked();
     sim::suspend();
+    sim::display_off();
     EXPECT_FALSE(locked());
     put_user(store::kSleepLockValue, "1");
+    // The display turning off, as Modern Standby begins, locks the same way.
+    sim::display_off();
+    ASSERT_TRUE(locked());
+    EXPECT_EQ(p().form4().reason(), LockReason::Sleep);
+    type_answer("Rex");
+    ASSERT_FALSE(locked());
     sim::suspend();
     // No clock has run: the lock holds as the message is handled.
     ASSERT_TRUE(locked());
@@ -412,11 +419,13 @@ TEST_F(Away, SleepLocksBeforeTheHandlerReturnsOnlyWhenOn) {
     EXPECT_EQ(*world().clip, p().form4().ctl("Command1").screen_rect());
     EXPECT_EQ(p().form4().reason(), LockReason::Sleep);
     sim::suspend();
-    EXPECT_EQ(locks_made(), 1);
+    sim::display_off();
+    EXPECT_EQ(locks_made(), 2);
     // A policy turns it off over the user's value.
     type_answer("Rex");
     put_policy(store::kLockBeforeSleepPolicy, 0);
     sim::suspend();
+    sim::display_off();
     EXPECT_FALSE(locked());
 }
 
