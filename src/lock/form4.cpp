@@ -49,6 +49,8 @@ void Form4::Form_Load() {
 }
 
 void Form4::hold() {
+    // Over its own security alert, which disabled it.
+    window_.set_enabled(true);
     set_timer("Timer2", true);
     platform::system_parameters_info(kSpiSetScreenSaverRunning, -1);
     // The task-switching keys, the keyboard and the pointer are held from
@@ -198,8 +200,12 @@ void Form4::release() {
     task_keys_.reset();
     access_keys_.reset();
     events_.unlocked();
-    // A lock that came again over the alert: the alert is still open.
-    if (alerting_) return;
+    // A lock that came again over the alert: the alert is still open, and
+    // has the window again.
+    if (alerting_) {
+        window_.set_enabled(false);
+        return;
+    }
     if (store::check_alert()) program_.alert_pending = true;
     if (program_.alert_pending) {
         program_.alert_pending = false;

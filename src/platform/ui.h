@@ -258,6 +258,9 @@ public:
     Rect outer_rect() const;  // screen pixels
     void center_on_screen();
     void move_to(int left, int top);  // the outer top left, screen pixels
+    // A box the form owns disables it while open. Enabled, the form takes
+    // input over it; disabled again, the box comes back to the front.
+    void set_enabled(bool on);
     void invalidate();  // repaint the whole client area
     void update();      // delivers a pending paint now (UpdateWindow)
     NativeWindow handle() const;

@@ -4,6 +4,7 @@
 // the covers over the screen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -203,6 +204,81 @@ TEST_F(Away, ASuspendSentToAHiddenStartHasTheLockUpWhenItReturns) {
     EXPECT_TRUE(is_topmost(lock));
     ASSERT_NO_FATAL_FAILURE(wait_lock());
     EXPECT_TRUE(wait_for([&] { return lock_holds(); })) << lock_state();
+}
+
+// An idle lock over each kind of box, answered with real keys: typing, Tab
+// and Enter reach the lock, and each box is in front of its owner and takes
+// keys again afterwards; over the security alert the lock comes fresh, and
+// the alert still asks.
+TEST_F(Away, AnIdleLockOverEachBoxTakesTheAnswerFromTheKeyboard) {
+    put_policy(kv::store::kInactivityTimeoutPolicy, 3);
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+    const auto focus = [](HWND w) {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &info) ? info.hwndFocus
+                                                                             : nullptr;
+    };
+    const auto unlock_by_keys = [&](const char* over) {
+        SCOPED_TRACE(over);
+        const bool again = shown_lock() != nullptr;
+        if (again) {
+            // The answered lock under its alert: it holds again.
+            ASSERT_FALSE(lock_holds());
+            ASSERT_TRUE(nudge());
+            ASSERT_TRUE(wait_for([&] { return lock_holds(); }, 15s)) << "no fresh lock";
+        } else {
+            ASSERT_NO_FATAL_FAILURE(expect_idle_lock(3));
+        }
+        ASSERT_TRUE(wait_for([&] { return focus(lock_) == answer_; }))
+            << "the answer box has no keyboard";
+        ASSERT_TRUE(press_keys("b l u e Tab"));
+        EXPECT_TRUE(wait_for([&] { return focus(lock_) == enter_; })) << "Tab did not reach it";
+        ASSERT_TRUE(press_keys("Return"));
+        ASSERT_TRUE(wait_for([&] { return again ? !lock_holds() : shown_lock() == nullptr; }))
+            << "Enter did not unlock";
+    };
+    // In front of its owner, with the keyboard.
+    const auto usable = [&](HWND box) {
+        const auto z = top_windows(program_.pid());
+        const auto at = [&](HWND w) { return std::find(z.begin(), z.end(), w) - z.begin(); };
+        return GetForegroundWindow() == box && IsWindowEnabled(box) && at(box) < at(main);
+    };
+
+    ASSERT_TRUE(main_menu(main, "answer"));
+    HWND input = wait_input_box(program_.pid(), "Change Your Answer");
+    ASSERT_TRUE(input);
+    ASSERT_NO_FATAL_FAILURE(unlock_by_keys("Change Your Answer"));
+    EXPECT_TRUE(wait_for([&] { return usable(input); }, 3s));
+    ASSERT_TRUE(press_keys("Escape"));  // an empty answer: "Answer Error"
+    auto box = wait_message_box(program_.pid());
+    ASSERT_TRUE(box && box->caption == "Answer Error");
+    ASSERT_NO_FATAL_FAILURE(unlock_by_keys("Answer Error"));
+    EXPECT_TRUE(wait_for([&] { return usable(box->hwnd); }, 3s));
+    ASSERT_TRUE(press_keys("Return"));
+    EXPECT_TRUE(wait_for([&] { return !IsWindow(box->hwnd); }, 3s)) << "its OK took no Enter";
+
+    ASSERT_TRUE(main_menu(main, "abtDulcimet"));
+    HWND about = program_.wait_window("KvAboutBox");
+    ASSERT_TRUE(about);
+    ASSERT_NO_FATAL_FAILURE(unlock_by_keys("About"));
+    EXPECT_TRUE(wait_for([&] { return usable(about); }, 3s));
+    ASSERT_TRUE(press_keys("Return"));
+    EXPECT_TRUE(wait_for([&] { return !is_visible(about); }, 3s)) << "its OK took no Enter";
+
+    // A wrong answer on a lock of its own, then the right one: the alert.
+    ASSERT_TRUE(main_menu(main, "mnuLock"));
+    ASSERT_NO_FATAL_FAILURE(wait_lock());
+    ASSERT_NO_FATAL_FAILURE(answer_wrong("grey"));
+    ASSERT_NO_FATAL_FAILURE(answer(kAnswer));
+    box = wait_message_box(program_.pid());
+    ASSERT_TRUE(box && box->caption == "Security Alert!");
+    ASSERT_NO_FATAL_FAILURE(unlock_by_keys("Security Alert!"));
+    EXPECT_TRUE(wait_for([&] { return GetForegroundWindow() == box->hwnd; }, 3s));
+    ASSERT_TRUE(press_keys("Return"));  // Yes: the log
+    EXPECT_TRUE(wait_for([&] { return is_visible(main_part(main, "List2")); }))
+        << "the alert's Yes did not open the log";
 }
 
 // The power setting broadcast carries a pointer that cannot be sent from

@@ -66,6 +66,13 @@ void Form::move_to(int left, int top) {
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void Form::set_enabled(bool on) {
+    if (!impl_->exists()) return;
+    const HWND w = impl_->hwnd();
+    EnableWindow(w, on ? TRUE : FALSE);
+    if (const HWND box = win32::usable_self(w); box != w) SetForegroundWindow(box);
+}
+
 void Form::invalidate() {
     if (impl_->exists()) InvalidateRect(impl_->hwnd(), nullptr, TRUE);
 }
@@ -109,6 +116,7 @@ void Form::Impl::create() {
     // An owned window has no task-bar button.
     HWND owner = spec.in_taskbar ? nullptr : win32::hidden_owner();
 
+    win32::filter_modal_loops();
     controls.clear();
     controls.resize(spec.controls.size());
     timers_on.assign(spec.timers.size(), false);
@@ -183,7 +191,9 @@ void Form::Impl::show() {
         return;
     }
     ShowWindow(hwnd(), SW_SHOW);
-    if (!IsIconic(hwnd())) SetForegroundWindow(hwnd());
+    // Under a box it owns, the box takes the foreground, as when Windows
+    // activates a disabled owner.
+    if (!IsIconic(hwnd())) SetForegroundWindow(win32::usable_self(hwnd()));
 }
 
 void Form::Impl::hide() {
@@ -224,6 +234,34 @@ WindowState Form::Impl::state() const {
 }
 
 // --- modality ----------------------------------------------------------------
+
+namespace {
+
+struct OwnedBox {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK find_owned_box(HWND w, LPARAM p) noexcept {
+    auto* box = reinterpret_cast<OwnedBox*>(p);
+    if (GetWindow(w, GW_OWNER) != box->owner || !IsWindowVisible(w) || !IsWindowEnabled(w))
+        return TRUE;
+    box->found = w;
+    return FALSE;
+}
+
+}  // namespace
+
+namespace win32 {
+
+HWND usable_self(HWND w) {
+    if (IsWindowEnabled(w)) return w;
+    OwnedBox box{w, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &find_owned_box, reinterpret_cast<LPARAM>(&box));
+    return box.found ? box.found : w;
+}
+
+}  // namespace win32
 
 namespace {
 

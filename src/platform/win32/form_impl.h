@@ -139,6 +139,8 @@ inline constexpr UINT_PTR kFirstTimerId = 1;
 
 // The hidden window that owns the forms kept out of the task bar.
 HWND hidden_owner();
+// The window itself, or while a box it owns has disabled it, that box.
+HWND usable_self(HWND w);
 // The program's icons (32 x 32 or 16 x 16), loaded once.
 HICON icon(Icon which, bool small);
 // Our form that is the active window of this thread, or nullptr.
