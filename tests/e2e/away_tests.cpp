@@ -281,6 +281,51 @@ TEST_F(Away, AnIdleLockOverEachBoxTakesTheAnswerFromTheKeyboard) {
         << "the alert's Yes did not open the log";
 }
 
+// Wine's display modes, as a user would change them while locked: the lock
+// centred again with the pointer on "&Enter", the covers over the new
+// screen; on a screen smaller than the lock "&Enter" is on it and holds the
+// pointer, never the whole screen.
+TEST_F(Away, ADisplayChangeWhileLockedCentresTheLock) {
+    ASSERT_TRUE(reg_write_sz(kVendorKey, "Cover", "1"));
+    ASSERT_NO_FATAL_FAILURE(start_locked());
+    ASSERT_TRUE(wait_for([&] { return lock_holds(); })) << lock_state();
+    struct Restore {
+        ~Restore() { ChangeDisplaySettingsA(nullptr, 0); }
+    } restore;
+    const auto inside = [](const RECT& in, const RECT& out) {
+        return in.left >= out.left && in.top >= out.top && in.right <= out.right &&
+               in.bottom <= out.bottom;
+    };
+    const auto covered = [&] {
+        for (HWND w : top_windows(program_.pid()))
+            if (class_name(w) == "KvCover" && is_visible(w) &&
+                same_rect(window_rect(w), screen_rect()))
+                return true;
+        return false;
+    };
+    for (const SIZE mode : {SIZE{800, 600}, SIZE{640, 480}, SIZE{320, 240}}) {
+        SCOPED_TRACE(mode.cx);
+        DEVMODEA dm{};
+        dm.dmSize = sizeof dm;
+        dm.dmPelsWidth = static_cast<DWORD>(mode.cx);
+        dm.dmPelsHeight = static_cast<DWORD>(mode.cy);
+        dm.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+        ASSERT_EQ(ChangeDisplaySettingsA(&dm, CDS_FULLSCREEN), DISP_CHANGE_SUCCESSFUL);
+        ASSERT_EQ(screen_rect().right, mode.cx);
+        const bool fits = window_rect(lock_).right - window_rect(lock_).left <= mode.cx;
+        const auto held_on_enter = [&] {
+            POINT p{};
+            GetCursorPos(&p);
+            const RECT enter = window_rect(enter_);
+            return inside(enter, screen_rect()) && same_rect(clip_rect(), enter) &&
+                   PtInRect(&enter, p);
+        };
+        EXPECT_TRUE(wait_for([&] { return (!fits || lock_holds()) && held_on_enter(); }, 3s))
+            << lock_state();
+        EXPECT_TRUE(wait_for(covered, 3s)) << "no cover over the new screen";
+    }
+}
+
 // The power setting broadcast carries a pointer that cannot be sent from
 // here: with KV_TEST_POWER=1 the program sends it to itself on a message of
 // ours, through the same handler.
