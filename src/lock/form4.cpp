@@ -49,8 +49,10 @@ void Form4::Form_Load() {
 }
 
 void Form4::hold() {
-    // Over its own security alert, which disabled it.
+    // Over its own security alert, which disabled it, or over a menu of the
+    // main window, whose loop would take the answer's keys.
     window_.set_enabled(true);
+    platform::end_menu();
     set_timer("Timer2", true);
     platform::system_parameters_info(kSpiSetScreenSaverRunning, -1);
     // The task-switching keys, the keyboard and the pointer are held from

@@ -85,6 +85,9 @@ Rect desktop_rect();
 Rect window_rect(NativeWindow w);
 // The screen's mouse pointer back to the default arrow.
 void set_default_pointer();
+// Closes a menu open on this thread (EndMenu): its loop would take the keys
+// typed next, whichever window has the keyboard.
+void end_menu();
 
 // SystemParametersInfoA(action, flag, &scratch, 0).
 void system_parameters_info(unsigned action, int flag);

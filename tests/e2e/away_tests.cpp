@@ -259,6 +259,12 @@ TEST_F(Away, AnIdleLockOverEachBoxTakesTheAnswerFromTheKeyboard) {
     ASSERT_TRUE(press_keys("Return"));
     EXPECT_TRUE(wait_for([&] { return !IsWindow(box->hwnd); }, 3s)) << "its OK took no Enter";
 
+    // An open menu of the main window.
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == main; }));
+    ASSERT_TRUE(press_keys("alt+o"));
+    ASSERT_NO_FATAL_FAILURE(unlock_by_keys("menu"));
+    EXPECT_TRUE(wait_for([&] { return GetForegroundWindow() == main; }, 3s));
+
     ASSERT_TRUE(main_menu(main, "abtDulcimet"));
     HWND about = program_.wait_window("KvAboutBox");
     ASSERT_TRUE(about);
