@@ -259,7 +259,8 @@ public:
     void center_on_screen();
     void move_to(int left, int top);  // the outer top left, screen pixels
     // A box the form owns disables it while open. Enabled, the form takes
-    // input over it; disabled again, the box comes back to the front.
+    // input over it, and the box is hidden; disabled again, the box shows in
+    // front again.
     void set_enabled(bool on);
     void invalidate();  // repaint the whole client area
     void update();      // delivers a pending paint now (UpdateWindow)

@@ -220,6 +220,7 @@ TEST_F(Away, AnIdleLockOverEachBoxTakesTheAnswerFromTheKeyboard) {
         return GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &info) ? info.hwndFocus
                                                                              : nullptr;
     };
+    std::optional<MessageBoxInfo> box;
     const auto unlock_by_keys = [&](const char* over) {
         SCOPED_TRACE(over);
         const bool again = shown_lock() != nullptr;
@@ -228,6 +229,7 @@ TEST_F(Away, AnIdleLockOverEachBoxTakesTheAnswerFromTheKeyboard) {
             ASSERT_FALSE(lock_holds());
             ASSERT_TRUE(nudge());
             ASSERT_TRUE(wait_for([&] { return lock_holds(); }, 15s)) << "no fresh lock";
+            EXPECT_FALSE(is_visible(box->hwnd)) << "the alert shows over the lock";
         } else {
             ASSERT_NO_FATAL_FAILURE(expect_idle_lock(3));
         }
@@ -252,7 +254,7 @@ TEST_F(Away, AnIdleLockOverEachBoxTakesTheAnswerFromTheKeyboard) {
     ASSERT_NO_FATAL_FAILURE(unlock_by_keys("Change Your Answer"));
     EXPECT_TRUE(wait_for([&] { return usable(input); }, 3s));
     ASSERT_TRUE(press_keys("Escape"));  // an empty answer: "Answer Error"
-    auto box = wait_message_box(program_.pid());
+    box = wait_message_box(program_.pid());
     ASSERT_TRUE(box && box->caption == "Answer Error");
     ASSERT_NO_FATAL_FAILURE(unlock_by_keys("Answer Error"));
     EXPECT_TRUE(wait_for([&] { return usable(box->hwnd); }, 3s));

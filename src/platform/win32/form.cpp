@@ -66,11 +66,27 @@ void Form::move_to(int left, int top) {
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// An owned box stays above its owner, also a topmost one: it is hidden
+// while the form takes input over it, so that it neither covers the form nor
+// takes a click.
 void Form::set_enabled(bool on) {
     if (!impl_->exists()) return;
     const HWND w = impl_->hwnd();
-    EnableWindow(w, on ? TRUE : FALSE);
-    if (const HWND box = win32::usable_self(w); box != w) SetForegroundWindow(box);
+    HWND& box = impl_->hidden_box;
+    if (on) {
+        if (const HWND b = win32::owned_box(w); b && !box) {
+            box = b;
+            ShowWindow(box, SW_HIDE);
+        }
+        EnableWindow(w, TRUE);
+        return;
+    }
+    EnableWindow(w, FALSE);
+    if (box && IsWindow(box)) {
+        ShowWindow(box, SW_SHOW);
+        SetForegroundWindow(box);
+    }
+    box = nullptr;
 }
 
 void Form::invalidate() {
@@ -181,6 +197,7 @@ void Form::Impl::on_destroyed() {
     form_brush.reset();
     saved_focus = nullptr;
     pending_minimized = false;
+    hidden_box = nullptr;
 }
 
 void Form::Impl::show() {
@@ -254,11 +271,16 @@ BOOL CALLBACK find_owned_box(HWND w, LPARAM p) noexcept {
 
 namespace win32 {
 
+HWND owned_box(HWND owner) {
+    OwnedBox box{owner, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &find_owned_box, reinterpret_cast<LPARAM>(&box));
+    return box.found;
+}
+
 HWND usable_self(HWND w) {
     if (IsWindowEnabled(w)) return w;
-    OwnedBox box{w, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), &find_owned_box, reinterpret_cast<LPARAM>(&box));
-    return box.found ? box.found : w;
+    const HWND box = owned_box(w);
+    return box ? box : w;
 }
 
 }  // namespace win32
