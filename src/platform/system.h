@@ -112,8 +112,9 @@ bool is_task_key(std::uint32_t vk, bool alt, bool ctrl);
 // swallows the task keys, Alt+F4, PrtScn (also with Alt) and the
 // application keys (Mail, Browser, media ..., VK 0xA6-0xB7), and every key
 // while the lock screen is not the foreground window, so that typed keys
-// never reach another program. A key whose press went on gets its release through, also one that was already
-// down as the hook went in, so that no key is left down.
+// never reach another program. A key whose press went on gets its release
+// through, also one that was already down as the hook went in, so that no
+// key is left down.
 class KeyGate {
 public:
     // `down`: the keys down as the hook goes in.

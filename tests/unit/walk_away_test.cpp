@@ -522,9 +522,9 @@ TEST_F(Away, ADisplayChangeCentresTheLockWithThePointerOnEnter) {
         }
         EXPECT_TRUE(within(enter, screen));
         EXPECT_EQ(*world().clip, enter);
-        EXPECT_TRUE(within({world().cursor.x, world().cursor.y, world().cursor.x + 1,
-                            world().cursor.y + 1},
-                           enter));
+        EXPECT_TRUE(
+            within({world().cursor.x, world().cursor.y, world().cursor.x + 1, world().cursor.y + 1},
+                   enter));
         ASSERT_EQ(sim::live_covers().size(), 1u);
         EXPECT_EQ(sim::live_covers()[0]->rect, screen);
         // And the guard keeps it there.

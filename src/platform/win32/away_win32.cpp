@@ -65,8 +65,8 @@ void unregister_power_setting(HPOWERNOTIFY h) {
         win32::library_function("user32.dll", "UnregisterPowerSettingNotification")));
     if (unregister) unregister(h);
 }
-using PowerNotifyTraits = win32::Traits<HPOWERNOTIFY, win32::HandleKind::Kernel,
-                                        &unregister_power_setting>;
+using PowerNotifyTraits =
+    win32::Traits<HPOWERNOTIFY, win32::HandleKind::Kernel, &unregister_power_setting>;
 using PowerNotify = win32::Unique<PowerNotifyTraits>;
 
 PowerNotify watch_console_display(HWND w) {
@@ -132,8 +132,8 @@ struct SessionWatch::Impl final : win32::Window {
             default:
                 if (msg == test_message && msg != 0) {
                     // The state, a DWORD 0, runs on past Data[1].
-                    alignas(POWERBROADCAST_SETTING) BYTE off[sizeof(POWERBROADCAST_SETTING) +
-                                                             sizeof(DWORD)]{};
+                    alignas(POWERBROADCAST_SETTING)
+                        BYTE off[sizeof(POWERBROADCAST_SETTING) + sizeof(DWORD)]{};
                     auto* s = reinterpret_cast<POWERBROADCAST_SETTING*>(off);
                     s->PowerSetting = kConsoleDisplayState;
                     s->DataLength = sizeof(DWORD);
