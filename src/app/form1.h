@@ -60,6 +60,7 @@ public:
     // What the walk-away part asks of it.
     bool may_lock_when_away() override;
     void lock_when_away(LockReason why) override;
+    void display_changed() override { lock_.screen_changed(); }
 
     // Shows the lock screen. One whose window cannot be created fails
     // closed: this window hides and timerz tries again 50 ms later.

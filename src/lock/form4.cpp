@@ -19,17 +19,25 @@ constexpr platform::Rgb kRed{255, 0, 0};
 
 std::string lock_caption() { return title_with_version() + "  (Kestrova is Activated)"; }
 
-// A lock that holds keeps its own reason.
+// A lock that holds keeps its own reason. One answered whose security alert
+// is still open holds again at once, as a fresh lock: the alert waits under
+// it for its own answer.
 void Form4::show_for(LockReason why) {
     if (!loaded()) reason_ = why;
-    Show();
+    if (!loaded() || !program_.lock_released) {
+        Show();
+        return;
+    }
+    reason_ = why;
+    program_.lock_released = false;
+    ctl("Textnew").set_text("");
+    hold();
 }
 
 void Form4::Form_Load() {
     program_.lock_released = false;
     window_.set_caption(lock_caption());
-    window_.set_outer_size_twips(7215, 4905);
-    window_.center_on_screen();
+    place();
     program_.alert_pending = false;
     const auto qa = store::load_question_answer();
     ctl("Labelnew").set_text(qa.question);
@@ -37,6 +45,14 @@ void Form4::Form_Load() {
     answer_known_ = qa.answer_known;
     saved_caption.clear();
     window_.invalidate();
+    hold();
+}
+
+void Form4::hold() {
+    // Over its own security alert, which disabled it, or over a menu of the
+    // main window, whose loop would take the answer's keys.
+    window_.set_enabled(true);
+    platform::end_menu();
     set_timer("Timer2", true);
     platform::system_parameters_info(kSpiSetScreenSaverRunning, -1);
     // The task-switching keys, the keyboard and the pointer are held from
@@ -45,7 +61,6 @@ void Form4::Form_Load() {
     // of the foreground afterwards would free the pointer again.
     task_keys_.emplace(window_.handle());
     access_keys_.emplace();
-    home_rect_ = window_.outer_rect();
     window_.show();
     Timer2_Timer();
     // Its watcher once the lock holds: starting a process takes a while.
@@ -94,9 +109,24 @@ void Form4::hold_top() {
 void Form4::hold_window() {
     if (window_.state() != platform::WindowState::Normal)
         window_.set_state(platform::WindowState::Normal);
-    if (window_.outer_rect() == home_rect_) return;
+    if (window_.outer_rect() != home_rect_) place();
+}
+
+// Centred; on a screen smaller than the window, moved as far as "&Enter"
+// needs to be on the screen, since the pointer is held on it.
+void Form4::place() {
     window_.set_outer_size_twips(7215, 4905);
     window_.center_on_screen();
+    const auto screen = platform::desktop_rect();
+    const auto enter = ctl("Command1").screen_rect();
+    const auto shift = [](int low, int high, int from, int to) {
+        if (high > to) return to - high;
+        return low < from ? from - low : 0;
+    };
+    const int dx = shift(enter.left, enter.right, screen.left, screen.right);
+    const int dy = shift(enter.top, enter.bottom, screen.top, screen.bottom);
+    const auto r = window_.outer_rect();
+    if (dx != 0 || dy != 0) window_.move_to(r.left + dx, r.top + dy);
     home_rect_ = window_.outer_rect();
 }
 
@@ -142,7 +172,11 @@ void Form4::on_session_end() { fail_closed_.reset(); }
 
 // On a screen of another DPI the window keeps its size in inches: the guard
 // centres it again and puts the pointer back on "&Enter" at once.
-void Form4::on_dpi_changed() {
+void Form4::on_dpi_changed() { screen_changed(); }
+
+// A new resolution or other monitors: the same, and the covers laid out
+// again (the walk-away part has marked them).
+void Form4::screen_changed() {
     if (!holding()) return;
     home_rect_ = {};
     Timer2_Timer();
@@ -191,9 +225,16 @@ void Form4::release() {
     task_keys_.reset();
     access_keys_.reset();
     events_.unlocked();
+    // A lock that came again over the alert: the alert is still open, and
+    // has the window again.
+    if (alerting_) {
+        window_.set_enabled(false);
+        return;
+    }
     if (store::check_alert()) program_.alert_pending = true;
     if (program_.alert_pending) {
         program_.alert_pending = false;
+        alerting_ = true;
         const int answer = platform::message_box(
             "There was an attempt to access your system. Do you want to view the access log?",
             platform::kMbYesNoStop, "Security Alert!");
@@ -203,6 +244,7 @@ void Form4::release() {
                 platform::kMbOkExclamation, KV_APP_TITLE);
         else if (cleared != platform::kErrorSuccess)
             platform::message_box(kClearAlertError, platform::kMbOk, KV_APP_TITLE);
+        alerting_ = false;
         if (answer == platform::kIdYes) host_.show_log();
     }
     Unload();

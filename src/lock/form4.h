@@ -61,6 +61,8 @@ public:
     bool holding() const;
     // Brings the lock screen forward with the keyboard.
     void take_keyboard();
+    // The display changed: centred again at once, the pointer on "&Enter".
+    void screen_changed();
     // Why the lock that holds came.
     LockReason reason() const { return reason_; }
 
@@ -78,12 +80,17 @@ protected:
     void on_dpi_changed() override;
 
 private:
+    // From the load, or again over the security alert: the keys, the
+    // pointer and the window held.
+    void hold();
     void release();
     void refuse(const std::string& typed);
     // Back to the normal state, the size and the place of the load.
     void hold_window();
     // Topmost, with the pointer confined to "&Enter".
     void hold_top();
+    // Centred, or as near as keeps "&Enter" on a screen smaller than the lock.
+    void place();
     // Gives the keyboard to the answer box, or to the window itself while
     // the wrong-answer message stands.
     void focus_keyboard();
@@ -108,6 +115,7 @@ private:
     LockReason reason_ = LockReason::Key;
     LockEvents events_;
     int keyboard_checks_ = 0;  // ticks that take the keyboard once more
+    bool alerting_ = false;    // the security alert, or its error, is open
 };
 
 template <>

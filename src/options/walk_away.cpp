@@ -101,10 +101,12 @@ void WalkAway::on_suspend() {
     if (store::sleep_lock().value && host_.may_lock_when_away()) lock_away(LockReason::Sleep);
 }
 
+// A lock over an answered one's security alert keeps what was before that.
 void WalkAway::lock_away(LockReason why) {
-    before_ = Before{main_.state().main_unlocked == 0 &&
-                         main_.window().state() == platform::WindowState::Minimized,
-                     main_.ctl("List2").visible()};
+    if (!before_)
+        before_ = Before{main_.state().main_unlocked == 0 &&
+                             main_.window().state() == platform::WindowState::Minimized,
+                         main_.ctl("List2").visible()};
     host_.lock_when_away(why);
 }
 
@@ -154,7 +156,10 @@ void WalkAway::uncover() {
     answered_at_ = platform::tick_ms();
 }
 
-void WalkAway::on_display_change() { monitors_changed_ = true; }
+void WalkAway::on_display_change() {
+    monitors_changed_ = true;
+    host_.display_changed();
+}
 
 void WalkAway::paint_cover(platform::Painter& p) { paint_gradient(p, colours_.current_color()); }
 

@@ -26,6 +26,8 @@ public:
     virtual bool may_lock_when_away() = 0;
     // Locks at once, as F12 does.
     virtual void lock_when_away(LockReason why) = 0;
+    // The display changed, after the covers were marked to be laid out again.
+    virtual void display_changed() = 0;
 
 protected:
     ~AwayHost() = default;
@@ -67,6 +69,7 @@ private:
     void stored_or_reported(long error);
     void on_second() override;
     void on_suspend() override;
+    void on_display_off() override { on_suspend(); }
     void on_display_change() override;
     void paint_cover(platform::Painter& p) override;
 

@@ -34,6 +34,9 @@ public:
     // The machine is about to sleep (WM_POWERBROADCAST, PBT_APMSUSPEND): the
     // screen shows what is on it now when it wakes.
     virtual void on_suspend() {}
+    // The console display turned off (GUID_CONSOLE_DISPLAY_STATE 0): on a
+    // machine with Modern Standby the only sure sign of sleep to come.
+    virtual void on_display_off() {}
     // The monitors or their resolution changed (WM_DISPLAYCHANGE).
     virtual void on_display_change() {}
 };

@@ -98,6 +98,9 @@ Rect desktop_rect();
 Rect window_rect(NativeWindow w);
 // The screen's mouse pointer back to the default arrow.
 void set_default_pointer();
+// Closes a menu open on this thread (EndMenu): its loop would take the keys
+// typed next, whichever window has the keyboard.
+void end_menu();
 
 // SystemParametersInfoA(action, flag, &scratch, 0).
 void system_parameters_info(unsigned action, int flag);
@@ -119,11 +122,12 @@ bool is_task_key(std::uint32_t vk, bool alt, bool ctrl);
 
 // What the lock's low-level keyboard hook does with each key event, kept
 // apart from the hook so that it can be tested. While the lock waits it
-// swallows the task keys, Alt+F4 and the application keys (Mail, Browser,
-// media ..., VK 0xA6-0xB7), and every key while the lock screen is not the
-// foreground window, so that typed keys never reach another program. A key
-// whose press went on gets its release through, also one that was already
-// down as the hook went in, so that no key is left down.
+// swallows the task keys, Alt+F4, PrtScn (also with Alt) and the
+// application keys (Mail, Browser, media ..., VK 0xA6-0xB7), and every key
+// while the lock screen is not the foreground window, so that typed keys
+// never reach another program. A key whose press went on gets its release
+// through, also one that was already down as the hook went in, so that no
+// key is left down.
 class KeyGate {
 public:
     // `down`: the keys down as the hook goes in.

@@ -267,6 +267,11 @@ public:
     void set_outer_size_twips(int width, int height);
     Rect outer_rect() const;  // screen pixels
     void center_on_screen();
+    void move_to(int left, int top);  // the outer top left, screen pixels
+    // A box the form owns disables it while open. Enabled, the form takes
+    // input over it, and the box is hidden; disabled again, the box shows in
+    // front again.
+    void set_enabled(bool on);
     void invalidate();  // repaint the whole client area
     void update();      // delivers a pending paint now (UpdateWindow)
     NativeWindow handle() const;

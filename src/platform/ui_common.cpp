@@ -66,9 +66,10 @@ bool KeyGate::swallow(std::uint32_t vk, bool up, bool alt, bool ctrl, bool lock_
         passed_[key] = false;
         return false;
     }
-    constexpr std::uint32_t kF4 = 0x73, kFirstAppKey = 0xA6, kLastAppKey = 0xB7;
+    // PrtScn with or without Alt: a capture tool would open over the lock.
+    constexpr std::uint32_t kF4 = 0x73, kSnapshot = 0x2C, kFirstAppKey = 0xA6, kLastAppKey = 0xB7;
     const bool held = !lock_in_front || is_task_key(vk, alt, ctrl) || (vk == kF4 && alt) ||
-                      (vk >= kFirstAppKey && vk <= kLastAppKey);
+                      vk == kSnapshot || (vk >= kFirstAppKey && vk <= kLastAppKey);
     // A repeat swallowed after its first press went on still lets the
     // release through.
     if (!held) passed_[key] = true;

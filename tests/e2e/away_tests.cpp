@@ -4,6 +4,7 @@
 // the covers over the screen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -197,6 +198,155 @@ TEST_F(Away, ASuspendSentToAHiddenStartHasTheLockUpWhenItReturns) {
     for (HWND w : top_windows(program_.pid())) {
         DWORD_PTR r = 0;
         SendMessageTimeoutA(w, WM_POWERBROADCAST, PBT_APMSUSPEND, 0, SMTO_ABORTIFHUNG, 5000, &r);
+    }
+    HWND lock = shown_lock();
+    ASSERT_TRUE(lock) << "no lock on the screen when the message returned";
+    EXPECT_TRUE(is_topmost(lock));
+    ASSERT_NO_FATAL_FAILURE(wait_lock());
+    EXPECT_TRUE(wait_for([&] { return lock_holds(); })) << lock_state();
+}
+
+// An idle lock over each kind of box, answered with real keys: typing, Tab
+// and Enter reach the lock, and each box is in front of its owner and takes
+// keys again afterwards; over the security alert the lock comes fresh, and
+// the alert still asks.
+TEST_F(Away, AnIdleLockOverEachBoxTakesTheAnswerFromTheKeyboard) {
+    put_policy(kv::store::kInactivityTimeoutPolicy, 3);
+    HWND main = start_unlocked();
+    ASSERT_TRUE(main);
+    const auto focus = [](HWND w) {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &info) ? info.hwndFocus
+                                                                             : nullptr;
+    };
+    std::optional<MessageBoxInfo> box;
+    const auto unlock_by_keys = [&](const char* over) {
+        SCOPED_TRACE(over);
+        const bool again = shown_lock() != nullptr;
+        if (again) {
+            // The answered lock under its alert: it holds again.
+            ASSERT_FALSE(lock_holds());
+            ASSERT_TRUE(nudge());
+            ASSERT_TRUE(wait_for([&] { return lock_holds(); }, 15s)) << "no fresh lock";
+            EXPECT_FALSE(is_visible(box->hwnd)) << "the alert shows over the lock";
+        } else {
+            ASSERT_NO_FATAL_FAILURE(expect_idle_lock(3));
+        }
+        ASSERT_TRUE(wait_for([&] { return focus(lock_) == answer_; }))
+            << "the answer box has no keyboard";
+        ASSERT_TRUE(press_keys("b l u e Tab"));
+        EXPECT_TRUE(wait_for([&] { return focus(lock_) == enter_; })) << "Tab did not reach it";
+        ASSERT_TRUE(press_keys("Return"));
+        ASSERT_TRUE(wait_for([&] { return again ? !lock_holds() : shown_lock() == nullptr; }))
+            << "Enter did not unlock";
+    };
+    // In front of its owner, with the keyboard.
+    const auto usable = [&](HWND box) {
+        const auto z = top_windows(program_.pid());
+        const auto at = [&](HWND w) { return std::find(z.begin(), z.end(), w) - z.begin(); };
+        return GetForegroundWindow() == box && IsWindowEnabled(box) && at(box) < at(main);
+    };
+
+    ASSERT_TRUE(main_menu(main, "answer"));
+    HWND input = wait_input_box(program_.pid(), "Change Your Answer");
+    ASSERT_TRUE(input);
+    ASSERT_NO_FATAL_FAILURE(unlock_by_keys("Change Your Answer"));
+    EXPECT_TRUE(wait_for([&] { return usable(input); }, 3s));
+    ASSERT_TRUE(press_keys("Escape"));  // an empty answer: "Answer Error"
+    box = wait_message_box(program_.pid());
+    ASSERT_TRUE(box && box->caption == "Answer Error");
+    ASSERT_NO_FATAL_FAILURE(unlock_by_keys("Answer Error"));
+    EXPECT_TRUE(wait_for([&] { return usable(box->hwnd); }, 3s));
+    ASSERT_TRUE(press_keys("Return"));
+    EXPECT_TRUE(wait_for([&] { return !IsWindow(box->hwnd); }, 3s)) << "its OK took no Enter";
+
+    // An open menu of the main window.
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == main; }));
+    ASSERT_TRUE(press_keys("alt+o"));
+    ASSERT_NO_FATAL_FAILURE(unlock_by_keys("menu"));
+    EXPECT_TRUE(wait_for([&] { return GetForegroundWindow() == main; }, 3s));
+
+    ASSERT_TRUE(main_menu(main, "abtDulcimet"));
+    HWND about = program_.wait_window("KvAboutBox");
+    ASSERT_TRUE(about);
+    ASSERT_NO_FATAL_FAILURE(unlock_by_keys("About"));
+    EXPECT_TRUE(wait_for([&] { return usable(about); }, 3s));
+    ASSERT_TRUE(press_keys("Return"));
+    EXPECT_TRUE(wait_for([&] { return !is_visible(about); }, 3s)) << "its OK took no Enter";
+
+    // A wrong answer on a lock of its own, then the right one: the alert.
+    ASSERT_TRUE(main_menu(main, "mnuLock"));
+    ASSERT_NO_FATAL_FAILURE(wait_lock());
+    ASSERT_NO_FATAL_FAILURE(answer_wrong("grey"));
+    ASSERT_NO_FATAL_FAILURE(answer(kAnswer));
+    box = wait_message_box(program_.pid());
+    ASSERT_TRUE(box && box->caption == "Security Alert!");
+    ASSERT_NO_FATAL_FAILURE(unlock_by_keys("Security Alert!"));
+    EXPECT_TRUE(wait_for([&] { return GetForegroundWindow() == box->hwnd; }, 3s));
+    ASSERT_TRUE(press_keys("Return"));  // Yes: the log
+    EXPECT_TRUE(wait_for([&] { return is_visible(main_part(main, "List2")); }))
+        << "the alert's Yes did not open the log";
+}
+
+// Wine's display modes, as a user would change them while locked: the lock
+// centred again with the pointer on "&Enter", the covers over the new
+// screen; on a screen smaller than the lock "&Enter" is on it and holds the
+// pointer, never the whole screen.
+TEST_F(Away, ADisplayChangeWhileLockedCentresTheLock) {
+    ASSERT_TRUE(reg_write_sz(kVendorKey, "Cover", "1"));
+    ASSERT_NO_FATAL_FAILURE(start_locked());
+    ASSERT_TRUE(wait_for([&] { return lock_holds(); })) << lock_state();
+    struct Restore {
+        ~Restore() { ChangeDisplaySettingsA(nullptr, 0); }
+    } restore;
+    const auto inside = [](const RECT& in, const RECT& out) {
+        return in.left >= out.left && in.top >= out.top && in.right <= out.right &&
+               in.bottom <= out.bottom;
+    };
+    const auto covered = [&] {
+        for (HWND w : top_windows(program_.pid()))
+            if (class_name(w) == "KvCover" && is_visible(w) &&
+                same_rect(window_rect(w), screen_rect()))
+                return true;
+        return false;
+    };
+    for (const SIZE mode : {SIZE{800, 600}, SIZE{640, 480}, SIZE{320, 240}}) {
+        SCOPED_TRACE(mode.cx);
+        DEVMODEA dm{};
+        dm.dmSize = sizeof dm;
+        dm.dmPelsWidth = static_cast<DWORD>(mode.cx);
+        dm.dmPelsHeight = static_cast<DWORD>(mode.cy);
+        dm.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+        ASSERT_EQ(ChangeDisplaySettingsA(&dm, CDS_FULLSCREEN), DISP_CHANGE_SUCCESSFUL);
+        ASSERT_EQ(screen_rect().right, mode.cx);
+        const bool fits = window_rect(lock_).right - window_rect(lock_).left <= mode.cx;
+        const auto held_on_enter = [&] {
+            POINT p{};
+            GetCursorPos(&p);
+            const RECT enter = window_rect(enter_);
+            return inside(enter, screen_rect()) && same_rect(clip_rect(), enter) &&
+                   PtInRect(&enter, p);
+        };
+        EXPECT_TRUE(wait_for([&] { return (!fits || lock_holds()) && held_on_enter(); }, 3s))
+            << lock_state();
+        EXPECT_TRUE(wait_for(covered, 3s)) << "no cover over the new screen";
+    }
+}
+
+// The power setting broadcast carries a pointer that cannot be sent from
+// here: with KV_TEST_POWER=1 the program sends it to itself on a message of
+// ours, through the same handler.
+TEST_F(Away, TheConsoleDisplayTurningOffHasTheLockUpWhenItReturns) {
+    ASSERT_NO_FATAL_FAILURE(put_policy(kv::store::kLockBeforeSleepPolicy, 1));
+    SetEnvironmentVariableA("KV_TEST_POWER", "1");
+    HWND main = start_hidden();
+    SetEnvironmentVariableA("KV_TEST_POWER", nullptr);
+    ASSERT_TRUE(main);
+    const UINT display_off = RegisterWindowMessageA("Kestrova.TestDisplayOff");
+    for (HWND w : top_windows(program_.pid())) {
+        DWORD_PTR r = 0;
+        SendMessageTimeoutA(w, display_off, 0, 0, SMTO_ABORTIFHUNG, 5000, &r);
     }
     HWND lock = shown_lock();
     ASSERT_TRUE(lock) << "no lock on the screen when the message returned";

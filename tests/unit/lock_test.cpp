@@ -224,7 +224,7 @@ TEST_F(Lock, OnlyTheTaskSwitchingKeysAreHeldBack) {
     EXPECT_FALSE(is_task_key(0x32, true, true));  // AltGr+2 ("@" on some layouts)
 }
 
-TEST_F(Lock, TheHookAlsoHoldsAltF4TheApplicationKeysAndAnyKeyOutOfFront) {
+TEST_F(Lock, TheHookAlsoHoldsAltF4PrtScnTheApplicationKeysAndAnyKeyOutOfFront) {
     using platform::KeyGate;
     constexpr std::uint32_t kF4 = 0x73, kLWin = 0x5B, kA = 'A';
     constexpr bool kDown = false, kUp = true, kFront = true, kAway = false;
@@ -239,6 +239,12 @@ TEST_F(Lock, TheHookAlsoHoldsAltF4TheApplicationKeysAndAnyKeyOutOfFront) {
     EXPECT_FALSE(gate.swallow(0xB8, kDown, false, false, kFront));
     EXPECT_TRUE(gate.swallow(kLWin, kDown, false, false, kFront));
     EXPECT_TRUE(gate.swallow(kLWin, kUp, false, false, kFront));
+    // PrtScn and Alt+PrtScn: no picture of the lock, no capture tool over it.
+    constexpr std::uint32_t kPrtScn = 0x2C;
+    for (const bool alt : {false, true}) {
+        EXPECT_TRUE(gate.swallow(kPrtScn, kDown, alt, false, kFront)) << alt;
+        EXPECT_TRUE(gate.swallow(kPrtScn, kUp, alt, false, kFront)) << alt;
+    }
     // While another window is in front, every key, and the release of a
     // press that never went on.
     EXPECT_TRUE(gate.swallow(kA, kDown, false, false, kAway));

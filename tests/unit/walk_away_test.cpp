@@ -295,6 +295,62 @@ TEST_F(Away, TheSecurityAlertThatOpensTheLogShowsTheMainWindow) {
     EXPECT_EQ(p().main_unlocked, 1);
 }
 
+// Right after a break-in attempt: the alert's question and the message
+// that its flag stayed each get a fresh lock that waits for the answer, and
+// are asked again after it.
+TEST_F(Away, WalkAwayLocksComeFreshOverTheSecurityAlertAndItsError) {
+    open_unlocked();
+    put_policy(store::kInactivityTimeoutPolicy, 3);
+    put_policy(store::kLockBeforeSleepPolicy, 1);
+    const auto attempt = [&] {
+        sim::click(*form("Form1"), "Command9");
+        type_answer("wrong");
+        sim::advance(4000);
+    };
+    const auto fresh_lock_answered = [&](LockReason why) {
+        EXPECT_TRUE(locked());
+        EXPECT_EQ(p().form4().reason(), why);
+        EXPECT_TRUE(p().form4().ctl("Textnew").text().empty());
+        EXPECT_EQ(*world().clip, p().form4().ctl("Command1").screen_rect());
+        EXPECT_EQ(world().z_order[form("Form4")->handle()], -1);
+        const auto boxes = world().boxes.size();
+        type_answer("Rex");
+        EXPECT_FALSE(locked());
+        EXPECT_EQ(world().boxes.size(), boxes);  // no second alert
+    };
+    attempt();
+    bool idle_checked = false;
+    while_open("Security Alert!", [&] {
+        walk_away();
+        EXPECT_LE(ms_until_locked(5000), 4000);
+        fresh_lock_answered(LockReason::Idle);
+        idle_checked = true;
+    });
+    world().box_answers = {kYes};
+    type_answer("Rex");
+    EXPECT_TRUE(idle_checked);
+    // The alert's own answer still counts: the log shows.
+    EXPECT_TRUE(p().form1().ctl("List2").visible());
+    EXPECT_EQ(form("Form1")->state(), WindowState::Normal);
+    EXPECT_FALSE(locked());
+
+    sim::click(*form("Form1"), "Command12");
+    attempt();
+    store::delete_value(store::kVendorKey, "Status");  // from outside
+    bool sleep_checked = false;
+    while_open("Kestrova", [&] {
+        world().last_input_ms = world().now_ms;
+        sim::suspend();
+        fresh_lock_answered(LockReason::Sleep);
+        sleep_checked = true;
+    });
+    type_answer("Rex");
+    EXPECT_TRUE(sleep_checked);
+    EXPECT_EQ(world().boxes.back().text, kClearAlertError);
+    EXPECT_TRUE(shown("Form1"));
+    EXPECT_FALSE(locked());
+}
+
 TEST_F(Away, ABoxOpenStaysOpenBehindTheLockAndIsThereAfterTheAnswer) {
     open_unlocked();
     put_policy(store::kInactivityTimeoutPolicy, 60);
@@ -351,8 +407,15 @@ TEST_F(Away, NoLockBeforeTheMainWindowOrOverALockThatHolds) {
 TEST_F(Away, SleepLocksBeforeTheHandlerReturnsOnlyWhenOn) {
     open_unlocked();
     sim::suspend();
+    sim::display_off();
     EXPECT_FALSE(locked());
     put_user(store::kSleepLockValue, "1");
+    // The display turning off, as Modern Standby begins, locks the same way.
+    sim::display_off();
+    ASSERT_TRUE(locked());
+    EXPECT_EQ(p().form4().reason(), LockReason::Sleep);
+    type_answer("Rex");
+    ASSERT_FALSE(locked());
     sim::suspend();
     // No clock has run: the lock holds as the message is handled.
     ASSERT_TRUE(locked());
@@ -361,11 +424,13 @@ TEST_F(Away, SleepLocksBeforeTheHandlerReturnsOnlyWhenOn) {
     EXPECT_EQ(*world().clip, p().form4().ctl("Command1").screen_rect());
     EXPECT_EQ(p().form4().reason(), LockReason::Sleep);
     sim::suspend();
-    EXPECT_EQ(locks_made(), 1);
+    sim::display_off();
+    EXPECT_EQ(locks_made(), 2);
     // A policy turns it off over the user's value.
     type_answer("Rex");
     put_policy(store::kLockBeforeSleepPolicy, 0);
     sim::suspend();
+    sim::display_off();
     EXPECT_FALSE(locked());
 }
 
@@ -434,6 +499,44 @@ TEST_F(Away, CoversOnePerMonitorUnderTheLockGoneAtTheAnswer) {
     type_answer("Rex");
     EXPECT_TRUE(sim::live_covers().empty());
     EXPECT_EQ(world().boxes.size(), 0u);
+}
+
+// A new resolution centres the lock at once, and a screen smaller than the
+// lock still shows "&Enter" and holds the pointer on it, not on the screen.
+TEST_F(Away, ADisplayChangeCentresTheLockWithThePointerOnEnter) {
+    open_unlocked();
+    put_user(store::kCoverValue, "1");
+    sim::click(*form("Form1"), "Command9");
+    ASSERT_TRUE(locked());
+    const auto within = [](const platform::Rect& in, const platform::Rect& out) {
+        return in.left >= out.left && in.top >= out.top && in.right <= out.right &&
+               in.bottom <= out.bottom && in.left < in.right && in.top < in.bottom;
+    };
+    const platform::Rect screens[] = {
+        {0, 0, 800, 600}, {0, 0, 640, 480}, {0, 0, 1280, 1024}, {0, 0, 512, 384}, {0, 0, 320, 240}};
+    for (const auto& screen : screens) {
+        SCOPED_TRACE(screen.right);
+        world().desktop = screen;
+        world().monitors = {screen};
+        sim::display_change();  // no clock runs
+        const auto lock = form("Form4")->outer_rect();
+        const auto enter = p().form4().ctl("Command1").screen_rect();
+        if (lock.right - lock.left <= screen.right) {
+            EXPECT_NEAR(lock.left + lock.right, screen.right, 1) << "centred";
+            EXPECT_NEAR(lock.top + lock.bottom, screen.bottom, 1) << "centred";
+        }
+        EXPECT_TRUE(within(enter, screen));
+        EXPECT_EQ(*world().clip, enter);
+        EXPECT_TRUE(
+            within({world().cursor.x, world().cursor.y, world().cursor.x + 1, world().cursor.y + 1},
+                   enter));
+        ASSERT_EQ(sim::live_covers().size(), 1u);
+        EXPECT_EQ(sim::live_covers()[0]->rect, screen);
+        // And the guard keeps it there.
+        sim::advance(200);
+        EXPECT_EQ(form("Form4")->outer_rect(), lock);
+        EXPECT_EQ(*world().clip, enter);
+    }
 }
 
 TEST_F(Away, CoversComeBackWithTheLockAndAreRemadeByTheGuard) {

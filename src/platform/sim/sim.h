@@ -234,6 +234,8 @@ void set_client_size(platform::Form& f, int width, int height);
 void end_session();
 // The system's broadcasts to the program's session watch.
 void suspend();
+// The console display turns off (a machine that sleeps with Modern Standby).
+void display_off();
 void display_change();
 // The covers that are up now, in the order they were made.
 std::vector<const CoverRecord*> live_covers();

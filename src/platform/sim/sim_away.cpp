@@ -76,6 +76,11 @@ void suspend() {
     if (world().watch) world().watch->on_suspend();
 }
 
+void display_off() {
+    world().trace.push_back("display off");
+    if (world().watch) world().watch->on_display_off();
+}
+
 void display_change() {
     if (world().watch) world().watch->on_display_change();
 }

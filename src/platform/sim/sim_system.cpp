@@ -145,6 +145,8 @@ Rect desktop_rect() { return world().desktop; }
 
 void set_default_pointer() {}
 
+void end_menu() { world().trace.push_back("end menu"); }
+
 void system_parameters_info(unsigned action, int flag) {
     if (action == kSpiSetScreenSaverRunning) world().screensaver_running = flag != 0;
     world().trace.push_back("spi " + std::to_string(action) + " " + std::to_string(flag));

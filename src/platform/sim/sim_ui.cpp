@@ -198,6 +198,13 @@ void Form::set_outer_size_twips(int width, int height) {
 
 Rect Form::outer_rect() const { return impl_->rect; }
 
+void Form::set_enabled(bool on) { trace(*this, on ? "enable" : "disable"); }
+
+void Form::move_to(int left, int top) {
+    Rect& r = impl_->rect;
+    r = {left, top, left + r.right - r.left, top + r.bottom - r.top};
+}
+
 void Form::center_on_screen() {
     Rect& r = impl_->rect;
     const Rect d = sim::world().desktop;

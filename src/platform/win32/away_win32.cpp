@@ -51,15 +51,68 @@ bool touch_ready() {
 
 // --- the watch -------------------------------------------------------------------
 
+namespace {
+
+// GUID_CONSOLE_DISPLAY_STATE, spelt out: DEFINE_GUID would need INITGUID.
+constexpr GUID kConsoleDisplayState{
+    0x6FE69556, 0x704A, 0x47A0, {0x8F, 0x24, 0xC2, 0x8D, 0x93, 0x6F, 0xDA, 0x47}};
+
+// A power setting notification (Windows Vista and later, looked up so that
+// the program still starts where there is none).
+void unregister_power_setting(HPOWERNOTIFY h) {
+    using Unregister = BOOL(WINAPI*)(HPOWERNOTIFY);
+    static const auto unregister = reinterpret_cast<Unregister>(reinterpret_cast<void*>(
+        win32::library_function("user32.dll", "UnregisterPowerSettingNotification")));
+    if (unregister) unregister(h);
+}
+using PowerNotifyTraits =
+    win32::Traits<HPOWERNOTIFY, win32::HandleKind::Kernel, &unregister_power_setting>;
+using PowerNotify = win32::Unique<PowerNotifyTraits>;
+
+PowerNotify watch_console_display(HWND w) {
+    using Register = HPOWERNOTIFY(WINAPI*)(HANDLE, LPCGUID, DWORD);
+    static const auto reg = reinterpret_cast<Register>(reinterpret_cast<void*>(
+        win32::library_function("user32.dll", "RegisterPowerSettingNotification")));
+    return PowerNotify(reg ? reg(w, &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE) : nullptr);
+}
+
+bool console_display_off(LPARAM lp) {
+    const auto* s = reinterpret_cast<const POWERBROADCAST_SETTING*>(lp);
+    DWORD state = 1;
+    if (!s || !IsEqualGUID(s->PowerSetting, kConsoleDisplayState) || s->DataLength < sizeof state)
+        return false;
+    CopyMemory(&state, s->Data, sizeof state);
+    return state == 0;  // 1 on, 2 dimmed
+}
+
+// For the end-to-end tests only: a power setting broadcast carries a
+// pointer, which no other process can post. With KV_TEST_POWER=1 in its
+// environment the program takes this message as the console display
+// turning off and sends the broadcast to itself.
+UINT test_display_off_message() {
+    char on[4]{};
+    if (GetEnvironmentVariableA("KV_TEST_POWER", on, sizeof on) != 1 || on[0] != '1') return 0;
+    return RegisterWindowMessageA("Kestrova.TestDisplayOff");
+}
+
+}  // namespace
+
 struct SessionWatch::Impl final : win32::Window {
     explicit Impl(SessionEvents& events) : events(events) {
         register_class("KvWatch", 0, nullptr, nullptr);
         // Unowned: the system sends its broadcasts to hidden top-level
         // windows only when nothing owns them.
-        if (create_window(0, "KvWatch", "Kestrova", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr))
+        if (create_window(0, "KvWatch", "Kestrova", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr)) {
             SetTimer(hwnd(), 1, 1000, nullptr);
+            // On a machine with Modern Standby the suspend comes late or
+            // never; the display turning off is the sign to go by.
+            display_watch = watch_console_display(hwnd());
+        }
     }
-    ~Impl() override { destroy_window(); }
+    ~Impl() override {
+        display_watch.reset();
+        destroy_window();
+    }
 
     LRESULT handle_message(UINT msg, WPARAM wp, LPARAM lp) override {
         switch (msg) {
@@ -70,16 +123,30 @@ struct SessionWatch::Impl final : win32::Window {
                 // Handled before returning, so that the lock is on the screen
                 // as the machine goes to sleep.
                 if (wp == PBT_APMSUSPEND) events.on_suspend();
+                if (wp == PBT_POWERSETTINGCHANGE && console_display_off(lp))
+                    events.on_display_off();
                 return TRUE;
             case WM_DISPLAYCHANGE:
                 events.on_display_change();
                 return 0;
             default:
+                if (msg == test_message && msg != 0) {
+                    // The state, a DWORD 0, runs on past Data[1].
+                    alignas(POWERBROADCAST_SETTING)
+                        BYTE off[sizeof(POWERBROADCAST_SETTING) + sizeof(DWORD)]{};
+                    auto* s = reinterpret_cast<POWERBROADCAST_SETTING*>(off);
+                    s->PowerSetting = kConsoleDisplayState;
+                    s->DataLength = sizeof(DWORD);
+                    return SendMessageA(hwnd(), WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE,
+                                        reinterpret_cast<LPARAM>(s));
+                }
                 return default_handling(msg, wp, lp);
         }
     }
 
     SessionEvents& events;
+    PowerNotify display_watch;
+    const UINT test_message = test_display_off_message();
 };
 
 SessionWatch::SessionWatch(SessionEvents& events) : impl_(std::make_unique<Impl>(events)) {}

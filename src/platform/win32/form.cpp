@@ -60,6 +60,35 @@ void Form::center_on_screen() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void Form::move_to(int left, int top) {
+    if (impl_->exists())
+        SetWindowPos(impl_->hwnd(), nullptr, left, top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// An owned box stays above its owner, also a topmost one: it is hidden
+// while the form takes input over it, so that it neither covers the form nor
+// takes a click.
+void Form::set_enabled(bool on) {
+    if (!impl_->exists()) return;
+    const HWND w = impl_->hwnd();
+    HWND& box = impl_->hidden_box;
+    if (on) {
+        if (const HWND b = win32::owned_box(w); b && !box) {
+            box = b;
+            ShowWindow(box, SW_HIDE);
+        }
+        EnableWindow(w, TRUE);
+        return;
+    }
+    EnableWindow(w, FALSE);
+    if (box && IsWindow(box)) {
+        ShowWindow(box, SW_SHOW);
+        SetForegroundWindow(box);
+    }
+    box = nullptr;
+}
+
 void Form::invalidate() {
     if (impl_->exists()) InvalidateRect(impl_->hwnd(), nullptr, TRUE);
 }
@@ -103,6 +132,7 @@ void Form::Impl::create() {
     // An owned window has no task-bar button.
     HWND owner = spec.in_taskbar ? nullptr : win32::hidden_owner();
 
+    win32::filter_modal_loops();
     controls.clear();
     controls.resize(spec.controls.size());
     timers_on.assign(spec.timers.size(), false);
@@ -167,6 +197,7 @@ void Form::Impl::on_destroyed() {
     form_brush.reset();
     saved_focus = nullptr;
     pending_minimized = false;
+    hidden_box = nullptr;
 }
 
 void Form::Impl::show() {
@@ -177,7 +208,9 @@ void Form::Impl::show() {
         return;
     }
     ShowWindow(hwnd(), SW_SHOW);
-    if (!IsIconic(hwnd())) SetForegroundWindow(hwnd());
+    // Under a box it owns, the box takes the foreground, as when Windows
+    // activates a disabled owner.
+    if (!IsIconic(hwnd())) SetForegroundWindow(win32::usable_self(hwnd()));
 }
 
 void Form::Impl::hide() {
@@ -218,6 +251,39 @@ WindowState Form::Impl::state() const {
 }
 
 // --- modality ----------------------------------------------------------------
+
+namespace {
+
+struct OwnedBox {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK find_owned_box(HWND w, LPARAM p) noexcept {
+    auto* box = reinterpret_cast<OwnedBox*>(p);
+    if (GetWindow(w, GW_OWNER) != box->owner || !IsWindowVisible(w) || !IsWindowEnabled(w))
+        return TRUE;
+    box->found = w;
+    return FALSE;
+}
+
+}  // namespace
+
+namespace win32 {
+
+HWND owned_box(HWND owner) {
+    OwnedBox box{owner, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &find_owned_box, reinterpret_cast<LPARAM>(&box));
+    return box.found;
+}
+
+HWND usable_self(HWND w) {
+    if (IsWindowEnabled(w)) return w;
+    const HWND box = owned_box(w);
+    return box ? box : w;
+}
+
+}  // namespace win32
 
 namespace {
 

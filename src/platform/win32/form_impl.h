@@ -107,6 +107,7 @@ struct Form::Impl final : win32::Window {
     bool modal = false;
     std::vector<HWND> disabled_by_modal;
     HWND active_before_modal = nullptr;
+    HWND hidden_box = nullptr;  // a box it owns, hidden while it takes input over it
     unsigned paint_count = 0;
     int dpi_x = 96, dpi_y = 96;
     std::optional<SIZE> outer_twips;  // the last size set in twips
@@ -139,6 +140,10 @@ inline constexpr UINT_PTR kFirstTimerId = 1;
 
 // The hidden window that owns the forms kept out of the task bar.
 HWND hidden_owner();
+// A visible, enabled window that `owner` owns (a box open over it).
+HWND owned_box(HWND owner);
+// The window itself, or while a box it owns has disabled it, that box.
+HWND usable_self(HWND w);
 // The program's icons (32 x 32 or 16 x 16), loaded once.
 HICON icon(Icon which, bool small);
 // Our form that is the active window of this thread, or nullptr.

@@ -237,6 +237,8 @@ Rect window_rect(NativeWindow w) {
 
 void set_default_pointer() { SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW))); }
 
+void end_menu() { EndMenu(); }
+
 void system_parameters_info(unsigned action, int flag) {
     UINT scratch = 0;
     SystemParametersInfoA(action, static_cast<UINT>(flag), &scratch, 0);

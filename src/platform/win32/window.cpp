@@ -50,10 +50,48 @@ Window* Window::from(HWND w) {
     return reinterpret_cast<Window*>(GetWindowLongPtrA(w, GWLP_USERDATA));
 }
 
+namespace {
+
+// The message our own translation works on now. Its dialog keys call the
+// filter below with it (as a copy), which must leave it alone; a modal loop
+// that the translation opens gets other messages.
+MSG g_translating{};
+
+bool same_message(const MSG& a, const MSG& b) {
+    return a.hwnd == b.hwnd && a.message == b.message && a.time == b.time && a.pt.x == b.pt.x &&
+           a.pt.y == b.pt.y;
+}
+
+// The modal loops of a message box and of a dialog box hand each message to
+// the thread's message filter before their own dialog keys, and translate
+// only the keys of their own box: a message for one of our forms gets that
+// form's keys here, so that a lock raised over a box takes Tab and Enter.
+LRESULT CALLBACK modal_filter(int code, WPARAM wp, LPARAM lp) noexcept {
+    if ((code == MSGF_DIALOGBOX || code == MSGF_MESSAGEBOX) && lp) {
+        auto& msg = *reinterpret_cast<MSG*>(lp);
+        if (!same_message(msg, g_translating) && Window::pretranslate_message(msg)) return TRUE;
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+using HookTraits = Traits<HHOOK, HandleKind::User, &UnhookWindowsHookEx>;
+
+}  // namespace
+
 bool Window::pretranslate_message(MSG& msg) {
     if (!msg.hwnd) return false;
     Window* top = from(GetAncestor(msg.hwnd, GA_ROOT));
-    return top && top->pretranslate(msg);
+    if (!top) return false;
+    const MSG outer = g_translating;
+    g_translating = msg;
+    const bool done = top->pretranslate(msg);
+    g_translating = outer;
+    return done;
+}
+
+void filter_modal_loops() {
+    static const Unique<HookTraits> hook(
+        SetWindowsHookExA(WH_MSGFILTER, &modal_filter, nullptr, GetCurrentThreadId()));
 }
 
 LRESULT Window::handle_message(UINT msg, WPARAM wp, LPARAM lp) {

@@ -51,6 +51,9 @@ private:
 
 // Queued-message pump step shared by every message loop of the program.
 void dispatch_message(MSG& msg);
+// From the first call on, the modal loops of message boxes and dialog boxes
+// on this thread give our forms their keys too.
+void filter_modal_loops();
 
 // The registered message "Kestrova.LiveHandles", answered by every window of
 // ours, for a soak test from outside: wParam 0 gives the live GDI handles
