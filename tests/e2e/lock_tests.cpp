@@ -733,7 +733,10 @@ TEST_F(Lock, AHeldPasteOfAHugeTextFillsTheBoxOnlyTo255AndTheGuardKeepsUp) {
     EXPECT_GT(after.downs('V'), 10) << "the key did not repeat";
     EXPECT_LE(held, 255u);
     EXPECT_GT(held, 0u) << "nothing was pasted";
-    EXPECT_LE(worst, 200ms);
+    // The guard's period is 100 ms, and the event hook is quicker still; a
+    // guard held up by the paste would take seconds. (Measured 203 ms once
+    // on a machine loaded by other builds, hence not two periods.)
+    EXPECT_LE(worst, 500ms);
     EXPECT_GE(takes, 10);
     EXPECT_EQ(other.text(), "");
 }
