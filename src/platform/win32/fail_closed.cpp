@@ -33,16 +33,6 @@ LONG WINAPI on_crash(EXCEPTION_POINTERS* info) noexcept {
     return previous_filter ? previous_filter(info) : EXCEPTION_CONTINUE_SEARCH;
 }
 
-std::string own_path() {
-    std::vector<char> path(MAX_PATH);
-    for (;;) {
-        const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) return std::string(path.data(), n);
-        path.resize(path.size() * 2);
-    }
-}
-
 // The pipe's writing end and the watcher's process.
 struct Watch {
     win32::KernelHandle pipe;
@@ -68,7 +58,7 @@ FailClosed::FailClosed() {
     w->pipe.reset(write);
     SetHandleInformation(write, HANDLE_FLAG_INHERIT, 0);
 
-    const std::string path = own_path();
+    const std::string path = win32::module_path();
     std::string command = "\"" + path + "\" " + win32::kWatchSwitch;
     STARTUPINFOA si{};
     si.cb = sizeof si;

@@ -170,6 +170,10 @@ void refresh_system_colours();
 // (ui_win32.cpp).
 FARPROC library_function(const char* library, const char* name);
 
+// The full path of the running executable, empty when it cannot be had
+// (system_win32.cpp).
+std::string module_path();
+
 // Creates or opens the named mutex that the program's processes share across
 // sessions ("Global\\..."): every signed-in user may wait for it and release
 // it, administrators and the system hold every right. nullptr when it cannot

@@ -16,9 +16,7 @@ namespace kv::platform {
 using win32::from_rect;
 using win32::to_hwnd;
 
-namespace {
-
-std::string module_path() {
+std::string win32::module_path() {
     std::vector<char> path(MAX_PATH);
     for (;;) {
         const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -27,6 +25,10 @@ std::string module_path() {
         path.resize(path.size() * 2);
     }
 }
+
+using win32::module_path;
+
+namespace {
 
 // nullptr for an empty text, as the shell expects for "none".
 const char* or_null(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
