@@ -467,6 +467,17 @@ protected:
         ASSERT_TRUE(file_exists(installed_exe()));
     }
 
+    // Starts the installed program with the data stored, once it holds its
+    // instance mutex.
+    void start_installed_program() {
+        ASSERT_NO_FATAL_FAILURE(store_program_data());
+        ASSERT_TRUE(program_.start());
+        ASSERT_TRUE(wait_for([] {
+            Handle m(OpenMutexA(SYNCHRONIZE, FALSE, kInstanceMutex));
+            return m != nullptr;
+        })) << "the program did not come up";
+    }
+
     // What the program stores, through its own store, and an attempt log.
     void store_program_data() {
         ASSERT_TRUE(kv::store::write_question_and_answer("Favourite river?", "Orinoco"));
@@ -625,12 +636,7 @@ TEST_F(Install, UninstallKeepsTheVendorKeyAndTheFolderWhenOthersUseThem) {
 
 TEST_F(Install, SetupAndUninstallerRefuseWhileTheProgramRuns) {
     ASSERT_NO_FATAL_FAILURE(install());
-    ASSERT_NO_FATAL_FAILURE(store_program_data());
-    ASSERT_TRUE(program_.start());
-    ASSERT_TRUE(wait_for([] {
-        Handle m(OpenMutexA(SYNCHRONIZE, FALSE, kInstanceMutex));
-        return m != nullptr;
-    })) << "the program did not come up";
+    ASSERT_NO_FATAL_FAILURE(start_installed_program());
 
     // The uninstaller run in place (_?=) returns when it has finished.
     const std::string in_place = "\"" + uninstaller() + "\" _?=" + install_dir();
@@ -828,12 +834,7 @@ TEST_F(Install, MsiRefusesWhileTheProgramRuns) {
     ASSERT_EQ(run("msiexec /i \"" + msi_path(kMsiName) + "\" /qn", 120s), 0u);
     const auto entries = msi_entries();
     ASSERT_EQ(entries.size(), 1u);
-    ASSERT_NO_FATAL_FAILURE(store_program_data());
-    ASSERT_TRUE(program_.start());
-    ASSERT_TRUE(wait_for([] {
-        Handle m(OpenMutexA(SYNCHRONIZE, FALSE, kInstanceMutex));
-        return m != nullptr;
-    })) << "the program did not come up";
+    ASSERT_NO_FATAL_FAILURE(start_installed_program());
 
     EXPECT_EQ(run("msiexec /x " + entries[0] + " /qn", 120s), kMsiInstallFailure);
     EXPECT_EQ(run("msiexec /i \"" + msi_path(kMsiUpgradeName) + "\" /qn", 120s),
