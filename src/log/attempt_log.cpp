@@ -100,7 +100,8 @@ std::size_t AttemptLog::insert(LogRecord record) {
 }
 
 // In file order, then sorted as the list would have them: equal lines keep
-// their order. A file the program wrote is sorted already.
+// their order. A rewritten file is sorted already, but the records appended
+// since are at its end, wherever the list puts them.
 void AttemptLog::add_records(std::string_view data) {
     for (std::size_t at = 0; at + kLogRecordSize <= data.size(); at += kLogRecordSize) {
         std::string record(data.substr(at, kLogRecordSize));

@@ -19,8 +19,10 @@ struct LogRecord {
 };
 
 // The attempt log's working copy: its records in the order of the sorted
-// list that shows them, which is also the order of the file. Every change
-// is written through to the file; a view, if any, is told of it.
+// list that shows them. The file need not be in that order: a wrong answer
+// appends its record at the end, and a load sorts what it reads; a rewrite
+// writes the list's order. Every change is written through to the file; a
+// view, if any, is told of it.
 class AttemptLog {
 public:
     // Shows the records (the main window's List2); told of every change.
@@ -58,7 +60,8 @@ public:
     // The records hold every record of the file (a load or a rewrite read
     // it).
     bool log_in_list() const { return log_in_list_; }
-    // The records hold changes the file has not taken (a rewrite failed).
+    // The records hold changes the file has not taken (a rewrite or an
+    // append failed).
     bool log_unsaved() const { return log_unsaved_; }
     // The file, as the last load or rewrite found it.
     const std::string& log_path() const { return log_path_; }
