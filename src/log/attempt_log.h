@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace kv {
 
 // One attempt: its 40 bytes as loaded or made, and the line shown for it.
@@ -51,8 +53,9 @@ public:
     // A wrong answer: its record is made and added, and appended to the
     // file, which costs the same however long the log is. Until the records
     // hold the file, the file alone takes it; when they hold changes the
-    // file has not taken, update3 saves them all.
-    void record_attempt(std::string_view when, std::string_view typed);
+    // file has not taken, update3 saves them all. The result of the write
+    // that was to put the record in the file.
+    platform::Result record_attempt(std::string_view when, std::string_view typed);
     // Deletes one record, or all, and rewrites the file.
     void remove(std::size_t at);
     void clear();
@@ -67,6 +70,8 @@ public:
     const std::string& log_path() const { return log_path_; }
 
 private:
+    // update3, with the result of the rewrite.
+    platform::Result rewrite();
     // Adds every whole record of `data` in its place.
     void add_records(std::string_view data);
     std::size_t insert(LogRecord record);

@@ -78,14 +78,14 @@ void ColourMenu::show_checks() {
 // not take it is the stored one read back, so that the window never shows a
 // colour that is not stored.
 void ColourMenu::set_color() {
-    const long error = store::write_value(store::kVendorKey, "Color", current_color_);
-    if (error == 0) {
+    const platform::Result stored = store::write_value(store::kVendorKey, "Color", current_color_);
+    if (stored) {
         show_checks();
     } else {
         load_color();
         // Refused for want of rights is no passing fault: the user is told.
-        if (error == platform::kErrorAccessDenied)
-            platform::message_box(store::not_stored_text("The colour", error),
+        if (stored.denied())
+            platform::message_box(store::not_stored_text("The colour", stored),
                                   platform::kMbOkExclamation, KV_APP_TITLE);
     }
     paint_gradient(main_);

@@ -69,19 +69,19 @@ void WalkAway::stored_or_reported(long error) {
 
 void WalkAway::choose_idle(unsigned minutes) {
     if (!store::idle_lock_secs().by_policy)
-        return stored_or_reported(store::set_idle_lock_minutes(minutes));
+        return stored_or_reported(store::set_idle_lock_minutes(minutes).error());
     load_away_checks();
 }
 
 void WalkAway::mnuSleepLock_Click() {
     if (const auto s = store::sleep_lock(); !s.by_policy)
-        return stored_or_reported(store::set_sleep_lock(!s.value));
+        return stored_or_reported(store::set_sleep_lock(!s.value).error());
     load_away_checks();
 }
 
 void WalkAway::mnuCover_Click() {
     if (const auto c = store::cover_screen(); !c.by_policy)
-        return stored_or_reported(store::set_cover(!c.value));
+        return stored_or_reported(store::set_cover(!c.value).error());
     load_away_checks();
 }
 

@@ -206,7 +206,7 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
     all.push_back(
         {"right answer with the alert",
          [this] {
-             store::set_alert();
+             ASSERT_TRUE(store::set_alert());
              start_locked();
          },
          [this] {
@@ -305,7 +305,9 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
         all.push_back(
             {on ? "autorun on" : "autorun off",
              [this, on] {
-                 if (!on) store::add_autorun();
+                 if (!on) {
+                     ASSERT_TRUE(store::add_autorun());
+                 }
                  open_unlocked();
              },
              [this, on] { sim::choose(*form("Form1"), on ? "autorunatstart" : "noautorun"); },
@@ -323,7 +325,9 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
                        [this, yes] {
                            sim::put_string(store::kRunKey, "Dulcimet",
                                            "C:\\Dulcimet\\dulcimet.exe");
-                           if (!yes) store::add_autorun();
+                           if (!yes) {
+                               ASSERT_TRUE(store::add_autorun());
+                           }
                            open_unlocked();
                        },
                        [this, yes] {
