@@ -58,11 +58,10 @@ void WalkAway::load_away_checks() {
 }
 
 // Stored at once, and the check marks then show what is stored: a choice
-// the registry did not take moves none; one refused for want of rights is
-// also said.
+// the registry did not take moves none, and is said with its cause.
 void WalkAway::stored_or_reported(long error) {
     load_away_checks();
-    if (error == platform::kErrorAccessDenied)
+    if (error != platform::kErrorSuccess)
         platform::message_box(store::not_stored_text("The \"When Away\" choice", error),
                               platform::kMbOkExclamation, KV_APP_TITLE);
 }

@@ -360,13 +360,17 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
                            p().form1().load_color();
                        },
                        [this, item] { sim::choose(*form("Form1"), item); },
-                       [this] {
-                           // A checkmark only ever shows what is stored.
+                       [this, name] {
+                           // A checkmark only ever shows what is stored, and a
+                           // choice not stored is said, whatever the cause.
                            const std::string now = stored(store::kVendorKey, "Color");
                            for (const auto& other : kColours)
                                if (checked(other.menu.text.data())) {
                                    EXPECT_EQ(now, other.name) << other.menu.text << " checked";
                                }
+                           if (now != name) {
+                               EXPECT_TRUE(shown_error()) << "a colour not stored, not said";
+                           }
                        }});
     }
 
@@ -379,6 +383,9 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
                        [this, item, value, on] {
                            if (checked(item)) {
                                EXPECT_EQ(stored(store::kVendorKey, value), on);
+                           }
+                           if (stored(store::kVendorKey, value) != on) {
+                               EXPECT_TRUE(shown_error()) << "a choice not stored, not said";
                            }
                        }});
     }
