@@ -224,17 +224,21 @@ int cmd_start(int rounds, const std::vector<std::pair<std::string, std::string>>
 
 // --- stored state -------------------------------------------------------------
 
+// No alert flag is left from an earlier run: 0 when none is stored.
+int no_alert() {
+    const kv::platform::Result r = kv::store::delete_value(kv::store::kVendorKey, "Status");
+    return r || r == kv::platform::kErrorFileNotFound ? 0 : 1;
+}
+
 int cmd_prepare_lock() {
     if (!kv::store::write_question_and_answer(kQuestion, kAnswer)) return 1;
-    kv::store::set_login_lock();
-    kv::store::delete_value(kv::store::kVendorKey, "Status");
-    return 0;
+    if (!kv::store::set_login_lock()) return 1;
+    return no_alert();
 }
 
 int cmd_prepare_log(int count, const std::string& log_path, const std::string& lines_path) {
     if (!kv::store::write_question_and_answer(kQuestion, kAnswer)) return 1;
-    kv::store::set_login_hidden();
-    kv::store::delete_value(kv::store::kVendorKey, "Status");
+    if (!kv::store::set_login_hidden() || no_alert() != 0) return 1;
     // Attempts spread over a year, at any time of day, with typed texts of
     // varying length, in the order they were made (not sorted).
     std::mt19937 random(12345);

@@ -30,7 +30,9 @@ public:
     Form1(ProgramState& state, Form4& lock, AboutBox& about, frmSplash& splash);
 
     // The operations of its parts that the main window is known by.
-    long set_answer(std::string_view answer) { return credentials_.set_answer(answer); }
+    platform::Result set_answer(std::string_view answer) {
+        return credentials_.set_answer(answer);
+    }
     void set_color() { colours_.set_color(); }
     void load_color() { colours_.load_color(); }
     void load_list3() { log_.load_list3(); }
@@ -46,9 +48,8 @@ public:
 
     // What the lock screen asks of it.
     void show_after_lock() override;
-    bool record_attempt(std::string_view when, std::string_view typed) override {
-        log_.record_attempt(when, typed);
-        return !log_.log_unsaved();
+    platform::Result record_attempt(std::string_view when, std::string_view typed) override {
+        return log_.record_attempt(when, typed);
     }
     void show_log() override { viewer_.show_log(); }
     void reapply_colour() override { colours_.load_color(); }

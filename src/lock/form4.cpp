@@ -238,7 +238,7 @@ void Form4::release() {
         const int answer = platform::message_box(
             "There was an attempt to access your system. Do you want to view the access log?",
             platform::kMbYesNoStop, "Security Alert!");
-        if (const long cleared = store::clear_alert(); cleared == platform::kErrorAccessDenied)
+        if (const auto cleared = store::clear_alert(); cleared == platform::kErrorAccessDenied)
             platform::message_box(
                 std::string("The alert could not be cleared: ") + store::kNeedsAdministrator,
                 platform::kMbOkExclamation, KV_APP_TITLE);
@@ -258,7 +258,9 @@ void Form4::release() {
 void Form4::refuse(const std::string& typed) {
     platform::beep();
     program_.alert_pending = true;
-    store::set_alert();
+    // Dropped: alert_pending carries the alert to this run's answer; a failed
+    // write loses only the stored flag, for a run that ends before it.
+    static_cast<void>(store::set_alert());
 
     events_.wrong_answer(host_.record_attempt(platform::date_text() + " " + platform::time_text(), typed));
 

@@ -22,8 +22,8 @@ public:
     // As it unloads: with lock_released the main window shows again;
     // otherwise it hides, and the lock screen comes back 50 ms later.
     virtual void show_after_lock() = 0;
-    // A wrong answer, to the attempt log; false when the file did not take it.
-    virtual bool record_attempt(std::string_view when, std::string_view typed) = 0;
+    // A wrong answer, to the attempt log: the result of the file's write.
+    virtual platform::Result record_attempt(std::string_view when, std::string_view typed) = 0;
     // The log viewer, for the security alert's Yes.
     virtual void show_log() = 0;
     // After the right answer: the background colour as stored.

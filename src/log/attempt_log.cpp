@@ -100,7 +100,8 @@ std::size_t AttemptLog::insert(LogRecord record) {
 }
 
 // In file order, then sorted as the list would have them: equal lines keep
-// their order. A file the program wrote is sorted already.
+// their order. A rewritten file is sorted already, but the records appended
+// since are at its end, wherever the list puts them.
 void AttemptLog::add_records(std::string_view data) {
     for (std::size_t at = 0; at + kLogRecordSize <= data.size(); at += kLogRecordSize) {
         std::string record(data.substr(at, kLogRecordSize));
@@ -120,7 +121,9 @@ void AttemptLog::load_list3() {
         update3();
         if (log_unsaved_) return;
     }
-    platform::ensure_file(log_path_);
+    // Dropped: a file that cannot be made is missing for the read just
+    // after, and the load fails there.
+    static_cast<void>(platform::ensure_file(log_path_));
     std::string data;
     if (!platform::read_file(log_path_, data)) return;
     records_.clear();
@@ -138,6 +141,12 @@ void AttemptLog::load_list3() {
 // read, it is left as it is and written later. The new file is in the
 // list's order.
 void AttemptLog::update3() {
+    // Its failure is kept as log_unsaved, which the viewer shows and the
+    // next change or load acts on.
+    static_cast<void>(rewrite());
+}
+
+platform::Result AttemptLog::rewrite() {
     log_path_ = log_file_path();
     std::vector<std::string> mine;
     mine.reserve(records_.size());
@@ -165,9 +174,9 @@ void AttemptLog::update3() {
         for (const auto& r : merged) data += r.bytes;
         return data;
     });
-    const bool written = platform::rewrite_file(log_path_, merge);
+    const platform::Result written = platform::rewrite_file(log_path_, merge);
     log_unsaved_ = !written;
-    if (!written) return;
+    if (!written) return written;
     synced_.clear();
     for (const auto& r : merged) synced_.push_back(r.bytes);
     const bool same = merged.size() == records_.size() &&
@@ -178,26 +187,31 @@ void AttemptLog::update3() {
     records_ = std::move(merged);
     const bool was_in_list = std::exchange(log_in_list_, true);
     if (view_ && (!same || !was_in_list)) view_->records_reset();
+    return written;
 }
 
-void AttemptLog::record_attempt(std::string_view when, std::string_view typed) {
+platform::Result AttemptLog::record_attempt(std::string_view when, std::string_view typed) {
     std::string line = attempt_line(when, typed);
     std::string bytes = log_record(line);
     // Until the records hold the file (before the main window's load, or
     // after a failed one), the file alone takes it: the next load or
     // rewrite reads it from there, and a wrong answer is not made to read
     // the whole log now. Records waiting for the file go with it instead.
-    if (!log_in_list_ && !log_unsaved_ && platform::append_record(log_file_path(), bytes))
-        return;
+    if (!log_in_list_ && !log_unsaved_) {
+        if (const platform::Result appended = platform::append_record(log_file_path(), bytes))
+            return appended;
+    }
     const bool in_step = log_in_list_ && !log_unsaved_;
     const std::size_t at = insert({std::move(bytes), std::move(line)});
     if (view_) view_->record_added(at);
     // Appending costs the same however long the log is; a file the records
     // are not in step with is rewritten whole instead.
-    if (!in_step) return update3();
+    if (!in_step) return rewrite();
     log_path_ = log_file_path();
-    log_unsaved_ = !platform::append_record(log_path_, records_[at].bytes);
-    if (!log_unsaved_) synced_.push_back(records_[at].bytes);
+    const platform::Result appended = platform::append_record(log_path_, records_[at].bytes);
+    log_unsaved_ = !appended;
+    if (appended) synced_.push_back(records_[at].bytes);
+    return appended;
 }
 
 void AttemptLog::remove(std::size_t at) {

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace kv {
 
 // One attempt: its 40 bytes as loaded or made, and the line shown for it.
@@ -19,8 +21,10 @@ struct LogRecord {
 };
 
 // The attempt log's working copy: its records in the order of the sorted
-// list that shows them, which is also the order of the file. Every change
-// is written through to the file; a view, if any, is told of it.
+// list that shows them. The file need not be in that order: a wrong answer
+// appends its record at the end, and a load sorts what it reads; a rewrite
+// writes the list's order. Every change is written through to the file; a
+// view, if any, is told of it.
 class AttemptLog {
 public:
     // Shows the records (the main window's List2); told of every change.
@@ -49,8 +53,9 @@ public:
     // A wrong answer: its record is made and added, and appended to the
     // file, which costs the same however long the log is. Until the records
     // hold the file, the file alone takes it; when they hold changes the
-    // file has not taken, update3 saves them all.
-    void record_attempt(std::string_view when, std::string_view typed);
+    // file has not taken, update3 saves them all. The result of the write
+    // that was to put the record in the file.
+    platform::Result record_attempt(std::string_view when, std::string_view typed);
     // Deletes one record, or all, and rewrites the file.
     void remove(std::size_t at);
     void clear();
@@ -58,12 +63,15 @@ public:
     // The records hold every record of the file (a load or a rewrite read
     // it).
     bool log_in_list() const { return log_in_list_; }
-    // The records hold changes the file has not taken (a rewrite failed).
+    // The records hold changes the file has not taken (a rewrite or an
+    // append failed).
     bool log_unsaved() const { return log_unsaved_; }
     // The file, as the last load or rewrite found it.
     const std::string& log_path() const { return log_path_; }
 
 private:
+    // update3, with the result of the rewrite.
+    platform::Result rewrite();
     // Adds every whole record of `data` in its place.
     void add_records(std::string_view data);
     std::size_t insert(LogRecord record);

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "platform/event_log.h"
-#include "platform/files.h"
 
 namespace kv {
 
@@ -13,13 +12,13 @@ void LockEvents::locked(LockReason why) {
     platform::report_event(EventType::Information, kEventLocked, lock_reason_name(why));
 }
 
-void LockEvents::wrong_answer(bool logged) {
+void LockEvents::wrong_answer(platform::Result logged) {
     ++wrong_since_unlock_;
     platform::report_event(EventType::Warning, kEventWrongAnswer,
                            std::to_string(wrong_since_unlock_));
     if (!logged)
         platform::report_event(EventType::Error, kEventLogFailed,
-                               std::to_string(platform::last_file_error()));
+                               std::to_string(logged.error()));
 }
 
 void LockEvents::unlocked() {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "platform/result.h"
 #include "ui/lock_reason.h"
 
 namespace kv {
@@ -20,9 +21,9 @@ inline constexpr std::uint32_t kEventLogFailed = 1004;    // Error
 class LockEvents {
 public:
     void locked(LockReason why);
-    // A wrong answer, with whether the attempt log took it; when it did not,
-    // also the error of the failed file call.
-    void wrong_answer(bool logged);
+    // A wrong answer, with the result of its write to the attempt log; when
+    // that failed, also its error.
+    void wrong_answer(platform::Result logged);
     void unlocked();
 
 private:

@@ -76,17 +76,16 @@ void ColourMenu::show_checks() {
 
 // The chosen colour goes to the paint as it is; only when the registry did
 // not take it is the stored one read back, so that the window never shows a
-// colour that is not stored.
+// colour that is not stored, and the user is told why, as every option that
+// is not stored is.
 void ColourMenu::set_color() {
-    const long error = store::write_value(store::kVendorKey, "Color", current_color_);
-    if (error == 0) {
+    const platform::Result stored = store::write_value(store::kVendorKey, "Color", current_color_);
+    if (stored) {
         show_checks();
     } else {
         load_color();
-        // Refused for want of rights is no passing fault: the user is told.
-        if (error == platform::kErrorAccessDenied)
-            platform::message_box(store::not_stored_text("The colour", error),
-                                  platform::kMbOkExclamation, KV_APP_TITLE);
+        platform::message_box(store::not_stored_text("The colour", stored),
+                              platform::kMbOkExclamation, KV_APP_TITLE);
     }
     paint_gradient(main_);
 }

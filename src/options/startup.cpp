@@ -20,7 +20,7 @@ constexpr const char* kNextKestrova =
 struct StartModeRow {
     StartMode mode;
     MenuName<layout::kForm1> menu;
-    long (*store)();
+    platform::Result (*store)();
     const char* title;
 };
 constexpr StartModeRow kStartModes[] = {
@@ -37,10 +37,10 @@ constexpr const char* kNotPermitted =
 
 // What the elevated copy stores. Both must never autorun: Dulcimet's entry
 // goes before ours comes (the user agreed to that before the copy started).
-long store_autorun(bool on) {
+platform::Result store_autorun(bool on) {
     if (!on) return store::remove_autorun();
     if (store::check_dulcimet_autorun().found())
-        if (const long r = store::delete_checked(store::kRunKey, "Dulcimet")) return r;
+        if (const auto r = store::delete_checked(store::kRunKey, "Dulcimet"); !r) return r;
     return store::add_autorun();
 }
 }  // namespace
@@ -60,7 +60,7 @@ std::optional<long> StartupMenu::run_command(std::string_view command_line) {
     if (words.empty() || words[0] != "/autorun") return std::nullopt;
     if (words.size() != 2 || (words[1] != "on" && words[1] != "off"))
         return kErrorInvalidParameter;
-    return store_autorun(words[1] == "on");
+    return store_autorun(words[1] == "on").error();
 }
 
 // In each pair of start-up items exactly one carries the checkmark.
@@ -94,9 +94,9 @@ void StartupMenu::check_stored_start_mode() {
 
 // A change the registry did not take is reported, never confirmed, and the
 // checkmarks then show what is stored.
-bool StartupMenu::stored_or_reported(long error, const char* what) {
-    if (error == 0) return true;
-    platform::message_box(store::not_stored_text(what, error), platform::kMbOkExclamation,
+bool StartupMenu::stored_or_reported(platform::Result stored, const char* what) {
+    if (stored) return true;
+    platform::message_box(store::not_stored_text(what, stored), platform::kMbOkExclamation,
                           KV_APP_TITLE);
     check_stored_autorun();
     check_stored_start_mode();

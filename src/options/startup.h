@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result.h"
 #include "ui/main_window.h"
 
 namespace kv {
@@ -54,7 +55,7 @@ private:
     void check_start_mode(StartMode mode);
     void check_stored_autorun();
     void check_stored_start_mode();
-    bool stored_or_reported(long error, const char* what);
+    bool stored_or_reported(platform::Result stored, const char* what);
     bool autorun_changed(bool on);
 
     MainWindow& main_;

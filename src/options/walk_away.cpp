@@ -58,30 +58,29 @@ void WalkAway::load_away_checks() {
 }
 
 // Stored at once, and the check marks then show what is stored: a choice
-// the registry did not take moves none; one refused for want of rights is
-// also said.
+// the registry did not take moves none, and is said with its cause.
 void WalkAway::stored_or_reported(long error) {
     load_away_checks();
-    if (error == platform::kErrorAccessDenied)
+    if (error != platform::kErrorSuccess)
         platform::message_box(store::not_stored_text("The \"When Away\" choice", error),
                               platform::kMbOkExclamation, KV_APP_TITLE);
 }
 
 void WalkAway::choose_idle(unsigned minutes) {
     if (!store::idle_lock_secs().by_policy)
-        return stored_or_reported(store::set_idle_lock_minutes(minutes));
+        return stored_or_reported(store::set_idle_lock_minutes(minutes).error());
     load_away_checks();
 }
 
 void WalkAway::mnuSleepLock_Click() {
     if (const auto s = store::sleep_lock(); !s.by_policy)
-        return stored_or_reported(store::set_sleep_lock(!s.value));
+        return stored_or_reported(store::set_sleep_lock(!s.value).error());
     load_away_checks();
 }
 
 void WalkAway::mnuCover_Click() {
     if (const auto c = store::cover_screen(); !c.by_policy)
-        return stored_or_reported(store::set_cover(!c.value));
+        return stored_or_reported(store::set_cover(!c.value).error());
     load_away_checks();
 }
 

@@ -1,23 +1,27 @@
-// Whole-file access for the small data files the program keeps.
+// Whole-file access for the small data files the program keeps. Each call
+// answers with its Result: success, or the Win32 error of the call that
+// failed.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "platform/result.h"
+
 namespace kv::platform {
 
-// Reads the whole file into `data`. False when it cannot be opened or read.
-bool read_file(std::string_view path, std::string& data);
-// Creates an empty file when none exists. False when that fails.
-bool ensure_file(std::string_view path);
+// Reads the whole file into `data`; kErrorFileNotFound when there is none.
+Result read_file(std::string_view path, std::string& data);
+// Creates an empty file when none exists.
+Result ensure_file(std::string_view path);
 // Rewrites the file from what it holds now: reads it (no file reads as
 // empty), passes that to `edit` and puts what it returns in its place. The
 // new file is written beside the old one and moved over it in one step, so
 // that a failure at any point leaves the previous file whole. Another
 // process (another signed-in user) that appends or rewrites meanwhile waits
-// for it, so that the edit sees every record and loses none.
+// for it, so that the edit sees every record and loses none (ERROR_TIMEOUT
+// when it waited too long for another writer).
 class FileEdit {
 public:
     virtual std::string edit(std::string_view current) = 0;
@@ -25,7 +29,7 @@ public:
 protected:
     ~FileEdit() = default;
 };
-bool rewrite_file(std::string_view path, FileEdit& edit);
+Result rewrite_file(std::string_view path, FileEdit& edit);
 // A FileEdit made of a callable (no std::function: the program's Windows
 // build carries no exception machinery).
 template <class F>
@@ -42,15 +46,14 @@ private:
 // appends cannot interleave with. A piece of a record left at the end by a
 // write torn short is dropped first, so that the records stay in step. Work
 // in proportion to the record, not to the file; a failure, or a write torn
-// short, leaves every earlier record whole.
-bool append_record(std::string_view path, std::string_view record);
+// short, leaves every earlier record whole. ERROR_TIMEOUT when another
+// writer held the file too long.
+Result append_record(std::string_view path, std::string_view record);
 // The folder of data shared by every user of the machine (%ProgramData%,
 // CSIDL_COMMON_APPDATA), without a trailing separator; empty when the
 // system has none.
 std::string common_app_data();
 // True when `path` names an existing folder.
 bool folder_exists(std::string_view path);
-// The Win32 error number of the latest of these calls that failed.
-std::uint32_t last_file_error();
 
 }  // namespace kv::platform

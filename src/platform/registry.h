@@ -1,11 +1,13 @@
 // The registry, as the program needs it: the ANSI Reg*A calls with their
-// Win32 result codes. The win32 back end forwards to advapi32; the sim back
-// end keeps keys and values in memory.
+// Win32 result codes (result.h). The win32 back end forwards to advapi32;
+// the sim back end keeps keys and values in memory.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "platform/result.h"
 
 namespace kv::platform {
 
@@ -13,13 +15,6 @@ using HKey = std::uintptr_t;  // opaque key handle, 0 = none
 
 // Predefined root, numerically the same as Win32's HKEY_LOCAL_MACHINE.
 inline constexpr HKey kHKeyLocalMachine = 0x80000002u;
-
-// Result codes (winerror.h).
-inline constexpr long kErrorSuccess = 0;
-inline constexpr long kErrorFileNotFound = 2;
-inline constexpr long kErrorAccessDenied = 5;
-inline constexpr long kErrorInvalidHandle = 6;
-inline constexpr long kErrorMoreData = 234;
 
 // Value types (winnt.h).
 inline constexpr std::uint32_t kRegNone = 0;

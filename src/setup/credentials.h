@@ -17,8 +17,8 @@ public:
         : main_(main), startup_(startup), log_(log) {}
 
     // Stores the confirmed new answer, blanks at both ends removed: the
-    // registry's result (0 when it is stored and reads back).
-    long set_answer(std::string_view pending_answer);
+    // registry's result (success when it is stored and reads back).
+    platform::Result set_answer(std::string_view pending_answer);
     // The welcome message.
     void welcome();
     // The whole first-run set-up, from the welcome to the main window shown.

@@ -75,12 +75,12 @@ Entry answer_and_store(const std::string& question, std::string_view consequence
     }
     const auto stored =
         store::write_question_and_answer(question, fixed(trim(first), kAnswerWidth));
-    if (stored.unstorable) {
+    if (stored == store::kErrorUnstorable) {
         refuse_unstorable();
         return Entry::Again;
     }
     if (!stored) {
-        platform::message_box(store::not_stored_text("Your Question and Answer", stored.error) +
+        platform::message_box(store::not_stored_text("Your Question and Answer", stored) +
                                   "\r\r" + std::string(consequence),
                               platform::kMbOkExclamation, "Question Setup Error");
         return Entry::NotStored;
@@ -111,7 +111,9 @@ void Credentials::login() {
     do round = question_round();
     while (round == Round::Again);
     if (round == Round::Abandoned) {
-        store::add_autorun();
+        // Dropped: the program ends here whatever it is, and a set-up that
+        // does not come back at log-on comes back at the next start.
+        static_cast<void>(store::add_autorun());
         platform::end_process();
         return;
     }
@@ -181,9 +183,9 @@ void Credentials::finish_setup() {
     main_.Show();
 }
 
-long Credentials::set_answer(std::string_view pending_answer) {
-    const auto stored = store::write_answer(pending_answer);
-    return stored.unstorable ? store::kErrorReadBackDiffers : stored.error;
+platform::Result Credentials::set_answer(std::string_view pending_answer) {
+    const platform::Result stored = store::write_answer(pending_answer);
+    return stored == store::kErrorUnstorable ? store::kErrorReadBackDiffers : stored;
 }
 
 void Credentials::change_answer() {
@@ -205,8 +207,8 @@ void Credentials::change_answer() {
         refuse_unstorable();
         return;
     }
-    if (const long error = set_answer(pending_answer)) {
-        platform::message_box(store::not_stored_text("Your new Answer", error) +
+    if (const platform::Result stored = set_answer(pending_answer); !stored) {
+        platform::message_box(store::not_stored_text("Your new Answer", stored) +
                                   "\r\rYour previous Answer is still in effect.",
                               platform::kMbOkExclamation, "Answer Error");
         return;

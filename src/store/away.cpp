@@ -70,12 +70,14 @@ Ruled<bool> sleep_lock() { return switch_of(kLockBeforeSleepPolicy, kSleepLockVa
 
 Ruled<bool> cover_screen() { return switch_of(kCoverScreenPolicy, kCoverValue); }
 
-long set_idle_lock_minutes(unsigned minutes) {
+Result set_idle_lock_minutes(unsigned minutes) {
     return write_checked(kVendorKey, kIdleLockValue, std::to_string(minutes));
 }
 
-long set_sleep_lock(bool on) { return write_checked(kVendorKey, kSleepLockValue, on ? "1" : "0"); }
+Result set_sleep_lock(bool on) {
+    return write_checked(kVendorKey, kSleepLockValue, on ? "1" : "0");
+}
 
-long set_cover(bool on) { return write_checked(kVendorKey, kCoverValue, on ? "1" : "0"); }
+Result set_cover(bool on) { return write_checked(kVendorKey, kCoverValue, on ? "1" : "0"); }
 
 }  // namespace kv::store

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/result.h"
+
 namespace kv::store {
 
 template <class T>
@@ -20,10 +22,10 @@ Ruled<std::uint32_t> idle_lock_secs();
 Ruled<bool> sleep_lock();
 Ruled<bool> cover_screen();
 
-// The user's choices, written and read back: 0 when stored.
-long set_idle_lock_minutes(unsigned minutes);
-long set_sleep_lock(bool on);
-long set_cover(bool on);
+// The user's choices, written and read back: success when stored.
+platform::Result set_idle_lock_minutes(unsigned minutes);
+platform::Result set_sleep_lock(bool on);
+platform::Result set_cover(bool on);
 
 // "IdleLock"'s text as minutes: decimal digits only, at most a day.
 std::optional<std::uint32_t> idle_minutes_of(std::string_view text);

@@ -24,7 +24,7 @@ constexpr std::uint32_t kReadBufferSize = 255;
 // blank is trimmed: a scrambled character may itself be a blank (an even-
 // position "*" scrambles to one), and trimming it first would lose it and
 // shift every following character to the wrong parity.
-std::string read_field(std::string_view name, std::size_t width, long* result = nullptr) {
+std::string read_field(std::string_view name, std::size_t width, Result* result = nullptr) {
     const ValueRead r = read_sequence(kZonesKeyRead, name);
     if (result != nullptr) *result = r.result;
     const std::string stored = r.found() ? r.text : std::string{};
@@ -44,7 +44,7 @@ long open_zones_for_writing(RegKey& k) {
 }
 
 // The open, set and close of the write sequence; the first failing result.
-long write_zone_value(std::string_view name, std::uint32_t type, const std::string& bytes) {
+Result write_zone_value(std::string_view name, std::uint32_t type, const std::string& bytes) {
     RegKey k;
     if (const long opened = open_zones_for_writing(k); opened != kErrorSuccess) return opened;
     return reg_set_value(k.get(), name, type, bytes.data(),
@@ -83,9 +83,12 @@ Previous read_previous(std::string_view name) {
     return p;
 }
 
+// Dropped when it fails: the write it undoes has failed already and is
+// reported with its own cause, and a value that cannot be put back is the
+// old or the new one, each whole.
 void put_back(std::string_view name, const Previous& p) {
     if (p.exists) {
-        write_zone_value(name, p.type, p.bytes);
+        static_cast<void>(write_zone_value(name, p.type, p.bytes));
     } else {
         RegKey k;
         if (reg_open_key(kHKeyLocalMachine, zones_key_write(), kKeySetValue, k.out()) ==
@@ -95,7 +98,7 @@ void put_back(std::string_view name, const Previous& p) {
 }
 
 // Reads the value back as the lock screen will read it.
-long read_back(std::string_view name, const std::string& scrambled) {
+Result read_back(std::string_view name, const std::string& scrambled) {
     const ValueRead r = read_sequence(kZonesKeyRead, name);
     if (!r.found()) return r.result;
     return r.size == scrambled.size() + 1 && r.text == scrambled ? kErrorSuccess
@@ -104,24 +107,21 @@ long read_back(std::string_view name, const std::string& scrambled) {
 
 // Writes each (name, scrambled text) in order and reads them all back. On any
 // failure every value is put back as it was before.
-WriteOutcome write_values(std::initializer_list<std::pair<const char*, std::string>> values) {
-    WriteOutcome out;
+Result write_values(std::initializer_list<std::pair<const char*, std::string>> values) {
+    Result out;
     std::vector<Previous> before;
     for (const auto& [name, text] : values) {
         before.push_back(read_previous(name));
         // Without the values as they were, a failure could not be undone.
-        if (before.back().result != kErrorSuccess) {
-            out.error = before.back().result;
-            return out;
-        }
+        if (before.back().result != kErrorSuccess) return before.back().result;
     }
     for (const auto& [name, text] : values) {
-        if (out.error == kErrorSuccess) out.error = write_zone_value(name, kRegSz, text + '\0');
+        if (out) out = write_zone_value(name, kRegSz, text + '\0');
     }
     for (const auto& [name, text] : values) {
-        if (out.error == kErrorSuccess) out.error = read_back(name, text);
+        if (out) out = read_back(name, text);
     }
-    if (out.error != kErrorSuccess) {
+    if (!out) {
         std::size_t i = 0;
         for (const auto& [name, text] : values) put_back(name, before[i++]);
     }
@@ -161,7 +161,7 @@ bool question_stored() { return question_state() != QuestionState::Absent; }
 QuestionAnswer load_question_answer() {
     QuestionAnswer qa;
     qa.question = read_field("Query", kQuestionWidth);
-    long r = kErrorSuccess;
+    Result r;
     qa.answer = read_field("Command", kAnswerWidth, &r);
     qa.answer_known = r == kErrorSuccess || r == kErrorFileNotFound || r == kErrorMoreData;
     return qa;
@@ -171,16 +171,16 @@ std::string load_question() { return read_field("Query", kQuestionWidth); }
 
 bool storable(std::string_view text) { return scramble(kScrambleKey, text).has_value(); }
 
-WriteOutcome write_answer(std::string_view answer) {
+Result write_answer(std::string_view answer) {
     const auto s = scramble(kScrambleKey, answer);
-    if (!s) return {.unstorable = true};
+    if (!s) return kErrorUnstorable;
     return write_values({{"Command", *s}});
 }
 
-WriteOutcome write_question_and_answer(std::string_view question, std::string_view answer) {
+Result write_question_and_answer(std::string_view question, std::string_view answer) {
     const auto q = scramble(kScrambleKey, fixed(question, kQuestionWidth));
     const auto a = scramble(kScrambleKey, fixed(answer, kAnswerWidth));
-    if (!q || !a) return {.unstorable = true};
+    if (!q || !a) return kErrorUnstorable;
     return write_values({{"Query", *q}, {"Command", *a}});
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result.h"
+
 namespace kv::store {
 
 // Readers open the key with a trailing backslash, writers create it by
@@ -39,19 +41,16 @@ std::string load_question();
 // True when text can be stored as a question or an answer.
 bool storable(std::string_view text);
 
-// What a write of the credentials did. Each write is read back; when any
-// step fails the values are put back as they were, so the stored pair is
-// the old one or the new one, never a mixture.
-struct WriteOutcome {
-    bool unstorable = false;  // the text cannot be scrambled: nothing written
-    long error = 0;           // the first failing registry result, 0 when stored
-    bool ok() const { return !unstorable && error == 0; }
-    explicit operator bool() const { return ok(); }
-};
+// A write of the credentials answers with the first failing registry
+// result, or kErrorUnstorable when the text cannot be scrambled and nothing
+// was written. Each write is read back; when any step fails the values are
+// put back as they were, so the stored pair is the old one or the new one,
+// never a mixture.
+inline constexpr long kErrorUnstorable = 1113;  // ERROR_NO_UNICODE_TRANSLATION
 // Writes Command from `answer` unchanged.
-WriteOutcome write_answer(std::string_view answer);
+platform::Result write_answer(std::string_view answer);
 // Writes Query from the 250-character question field, then Command from the
 // 20-character answer field.
-WriteOutcome write_question_and_answer(std::string_view question, std::string_view answer);
+platform::Result write_question_and_answer(std::string_view question, std::string_view answer);
 
 }  // namespace kv::store

@@ -23,7 +23,7 @@ long open_for_writing(std::string_view key, HKey* result) {
 
 }  // namespace
 
-long write_value(std::string_view key, std::string_view name, std::string_view text) {
+Result write_value(std::string_view key, std::string_view name, std::string_view text) {
     RegKey k;
     const long opened = open_for_writing(key, k.out());
     const std::string data(text);  // with its terminating NUL
@@ -32,8 +32,8 @@ long write_value(std::string_view key, std::string_view name, std::string_view t
     return opened != kErrorSuccess ? opened : set;
 }
 
-long write_checked(std::string_view key, std::string_view name, std::string_view text) {
-    if (const long r = write_value(key, name, text); r != kErrorSuccess) return r;
+Result write_checked(std::string_view key, std::string_view name, std::string_view text) {
+    if (const Result r = write_value(key, name, text); !r) return r;
     const ValueRead back = read_sequence(key, name);
     if (!back.found()) return back.result;
     return back.size == text.size() + 1 && back.text == text ? kErrorSuccess
@@ -65,35 +65,35 @@ std::optional<std::string> read_value(std::string_view key, std::string_view nam
     return std::move(r.text);
 }
 
-long delete_value(std::string_view key, std::string_view name) {
+Result delete_value(std::string_view key, std::string_view name) {
     RegKey k;
     const long opened = reg_open_key(kHKeyLocalMachine, key, kKeySetValue, k.out());
     if (opened != kErrorSuccess) return opened;
     return reg_delete_value(k.get(), name);
 }
 
-long delete_checked(std::string_view key, std::string_view name) {
-    const long deleted = delete_value(key, name);
-    if (deleted != kErrorSuccess && deleted != kErrorFileNotFound) return deleted;
-    const long r = read_sequence(key, name).result;
+Result delete_checked(std::string_view key, std::string_view name) {
+    const Result deleted = delete_value(key, name);
+    if (!deleted && deleted != kErrorFileNotFound) return deleted;
+    const Result r = read_sequence(key, name).result;
     if (r == kErrorFileNotFound) return kErrorSuccess;
-    return r == kErrorSuccess ? kErrorReadBackDiffers : r;
+    return r.ok() ? kErrorReadBackDiffers : r;
 }
 
-std::string not_stored_text(std::string_view what, long error) {
+std::string not_stored_text(std::string_view what, Result error) {
     std::string text(what);
-    if (error == kErrorAccessDenied) return text + " could not be stored: " + kNeedsAdministrator;
-    return text + " could not be stored (registry error " + std::to_string(error) + ").";
+    if (error.denied()) return text + " could not be stored: " + kNeedsAdministrator;
+    return text + " could not be stored (registry error " + std::to_string(error.error()) + ").";
 }
 
-void set_alert() { write_value(kVendorKey, "Status", "Alert"); }
+Result set_alert() { return write_value(kVendorKey, "Status", "Alert"); }
 
 bool check_alert() {
     const ValueRead r = read_sequence(kVendorKey, "Status");
     return r.found() || r.result == kErrorAccessDenied;
 }
 
-long clear_alert() { return delete_value(kVendorKey, "Status"); }
+Result clear_alert() { return delete_value(kVendorKey, "Status"); }
 
 // A zero-byte value has no text at all, not even an empty one: it reads as
 // not found. One that may not be read locks: a question is stored.
@@ -103,9 +103,9 @@ std::string read_login() {
     return r.found() && r.size > 0 ? r.text : "1";
 }
 
-long set_login_lock() { return write_checked(kVendorKey, "Login", "2"); }
+Result set_login_lock() { return write_checked(kVendorKey, "Login", "2"); }
 
-long set_login_hidden() { return write_checked(kVendorKey, "Login", "1"); }
+Result set_login_hidden() { return write_checked(kVendorKey, "Login", "1"); }
 
 std::string autorun_command() {
     const std::string path = program_dir() + "\\kvstrn.exe";
@@ -113,9 +113,9 @@ std::string autorun_command() {
     return path.find(' ') == std::string::npos ? path : '"' + path + '"';
 }
 
-long add_autorun() { return write_checked(kRunKey, "Kestrova", autorun_command()); }
+Result add_autorun() { return write_checked(kRunKey, "Kestrova", autorun_command()); }
 
-long remove_autorun() { return delete_checked(kRunKey, "Kestrova"); }
+Result remove_autorun() { return delete_checked(kRunKey, "Kestrova"); }
 
 ValueRead check_dulcimet_autorun() { return read_sequence(kRunKey, "Dulcimet"); }
 

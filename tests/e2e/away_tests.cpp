@@ -59,7 +59,7 @@ protected:
 
     // The hidden start: the main window minimised, waiting for Pause.
     HWND start_hidden() {
-        kv::store::set_login_hidden();
+        EXPECT_TRUE(kv::store::set_login_hidden());
         EXPECT_TRUE(program_.start());
         HWND main = program_.wait_window(kMainClass, std::nullopt, 20s);
         EXPECT_TRUE(main && wait_for([&] { return IsIconic(main) != 0; }))

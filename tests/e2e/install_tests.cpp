@@ -481,13 +481,13 @@ protected:
     // What the program stores, through its own store, and an attempt log.
     void store_program_data() {
         ASSERT_TRUE(kv::store::write_question_and_answer("Favourite river?", "Orinoco"));
-        kv::store::set_alert();
-        kv::store::set_login_lock();
-        kv::store::write_value(kv::store::kVendorKey, "Color", "green");
-        kv::store::set_idle_lock_minutes(5);
-        kv::store::set_sleep_lock(true);
-        kv::store::set_cover(true);
-        kv::store::add_autorun();
+        ASSERT_TRUE(kv::store::set_alert());
+        ASSERT_TRUE(kv::store::set_login_lock());
+        ASSERT_TRUE(kv::store::write_value(kv::store::kVendorKey, "Color", "green"));
+        ASSERT_TRUE(kv::store::set_idle_lock_minutes(5));
+        ASSERT_TRUE(kv::store::set_sleep_lock(true));
+        ASSERT_TRUE(kv::store::set_cover(true));
+        ASSERT_TRUE(kv::store::add_autorun());
         ASSERT_TRUE(write_file(attempt_log(),
                                kv::log_record(kv::attempt_line("07/12/2026 09:15:02", "Amazon"))));
         ASSERT_TRUE(reg_read(kZonesKey, "Query"));

@@ -221,7 +221,7 @@ protected:
         ProgramTest::SetUp();
         if (HasFatalFailure()) return;
         ASSERT_TRUE(kv::store::write_question_and_answer(kQuestion, kAnswer));
-        kv::store::set_login_lock();
+        ASSERT_TRUE(kv::store::set_login_lock());
     }
 
     // Starts the program and waits for its lock screen.

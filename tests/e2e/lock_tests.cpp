@@ -368,7 +368,7 @@ TEST_F(Lock, TheRightAnswerUnlocksAndFreesThePointer) {
 }
 
 TEST_F(Lock, AnAttemptStoredBeforeARestartIsReportedAtTheRightAnswer) {
-    kv::store::set_alert();
+    ASSERT_TRUE(kv::store::set_alert());
     start_locked();
     answer(kAnswer);
 

@@ -173,7 +173,7 @@ Figures Soak::measure() {
 int Soak::run(int cycles, int wrong, int repaints) {
     clear_program_state();
     if (!kv::store::write_question_and_answer("What is the colour of the sky?", kAnswer) ||
-        kv::store::set_login_lock() != 0)
+        !kv::store::set_login_lock())
         return fail("could not store the question"), 2;
     if (!program_.start()) return fail("kvstrn.exe did not start"), 2;
 

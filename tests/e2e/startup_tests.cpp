@@ -181,7 +181,7 @@ TEST_F(Startup, WithAQuestionAndNoLoginTheMainWindowStartsMinimised) {
 
 TEST_F(Startup, WithAQuestionAndLoginTwoTheLockScreenComesUpCentred) {
     ASSERT_TRUE(kv::store::write_question_and_answer("What is the colour of the sky?", "blue"));
-    kv::store::set_login_lock();
+    ASSERT_TRUE(kv::store::set_login_lock());
     ASSERT_TRUE(program_.start());
     // Alt+F4 on the splash skips no decision: the lock comes all the same.
     HWND splash = program_.wait_window(kSplashClass, std::nullopt, 20s);

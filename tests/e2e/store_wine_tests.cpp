@@ -94,14 +94,14 @@ protected:
 
 TEST_F(StoreWine, SetAlertStoresSixBytesAndCreatesTheVendorKey) {
     ASSERT_FALSE(reg_key_exists(kVendorParent));
-    kv::store::set_alert();
+    ASSERT_TRUE(kv::store::set_alert());
     expect_sz(kVendorKey, "Status", with_nul("Alert"));
     EXPECT_TRUE(reg_key_exists(kVendorParent));
 }
 
 TEST_F(StoreWine, CheckAlertFindsTheFlagOfAnyType) {
     EXPECT_FALSE(kv::store::check_alert());
-    kv::store::set_alert();
+    ASSERT_TRUE(kv::store::set_alert());
     EXPECT_TRUE(kv::store::check_alert());
     reg_delete_value(kVendorKey, "Status");
     EXPECT_FALSE(kv::store::check_alert());
@@ -110,7 +110,7 @@ TEST_F(StoreWine, CheckAlertFindsTheFlagOfAnyType) {
 }
 
 TEST_F(StoreWine, ClearAlertRemovesTheFlagAndSaysWhenItWasGone) {
-    kv::store::set_alert();
+    ASSERT_TRUE(kv::store::set_alert());
     EXPECT_EQ(kv::store::clear_alert(), ERROR_SUCCESS);
     EXPECT_FALSE(reg_read(kVendorKey, "Status").has_value());
     EXPECT_TRUE(reg_key_exists(kVendorKey));
@@ -125,11 +125,11 @@ TEST_F(StoreWine, ReadLoginOnAFreshMachineGivesOne) {
 }
 
 TEST_F(StoreWine, SetLoginLockAndHiddenStoreTwoBytes) {
-    kv::store::set_login_lock();
+    EXPECT_TRUE(kv::store::set_login_lock());
     expect_sz(kVendorKey, "Login", with_nul("2"));
     EXPECT_EQ(kv::store::read_login(), "2");
 
-    kv::store::set_login_hidden();
+    EXPECT_TRUE(kv::store::set_login_hidden());
     expect_sz(kVendorKey, "Login", with_nul("1"));
     EXPECT_EQ(kv::store::read_login(), "1");
 }
@@ -147,15 +147,15 @@ TEST_F(StoreWine, ALoginLongerThanTheBufferReadsAsOne) {
 // --- the Run values ---------------------------------------------------------
 
 TEST_F(StoreWine, AddAutorunNamesKvstrnInTheProgramFolder) {
-    kv::store::add_autorun();
+    EXPECT_TRUE(kv::store::add_autorun());
     expect_sz(kRunKey, "Kestrova", with_nul(self_dir() + "\\kvstrn.exe"));
 }
 
 TEST_F(StoreWine, RemoveAutorunDeletesTheValueAndIgnoresItsAbsence) {
-    kv::store::add_autorun();
-    kv::store::remove_autorun();
+    ASSERT_TRUE(kv::store::add_autorun());
+    EXPECT_TRUE(kv::store::remove_autorun());
     EXPECT_FALSE(reg_read(kRunKey, "Kestrova").has_value());
-    kv::store::remove_autorun();  // already gone: silent
+    EXPECT_TRUE(kv::store::remove_autorun());  // already gone: silent
     EXPECT_FALSE(reg_read(kRunKey, "Kestrova").has_value());
 }
 
@@ -258,22 +258,22 @@ std::string tagged_record(char tag, int n) {
 // writes that failed otherwise.
 int writer(const std::string& mode, const std::string& path, char tag) {
     int failed = 0;
-    const auto again = [] { return kv::platform::last_file_error() == ERROR_TIMEOUT; };
+    // True when the write is done or failed otherwise than by waiting.
+    const auto settled = [&](kv::platform::Result r) {
+        if (r) return true;
+        if (r == ERROR_TIMEOUT) return false;
+        ++failed;
+        return true;
+    };
     if (mode == "--append") {
         for (int n = 0; n < kAppends; ++n)
-            while (!kv::platform::append_record(path, tagged_record(tag, n)))
-                if (!again()) {
-                    ++failed;
-                    break;
-                }
+            while (!settled(kv::platform::append_record(path, tagged_record(tag, n)))) {
+            }
     } else {
         kv::platform::EditBy keep([](std::string_view current) { return std::string(current); });
         for (int n = 0; n < kRewrites; ++n)
-            while (!kv::platform::rewrite_file(path, keep))
-                if (!again()) {
-                    ++failed;
-                    break;
-                }
+            while (!settled(kv::platform::rewrite_file(path, keep))) {
+            }
     }
     return failed;
 }

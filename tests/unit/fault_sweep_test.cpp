@@ -206,7 +206,7 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
     all.push_back(
         {"right answer with the alert",
          [this] {
-             store::set_alert();
+             ASSERT_TRUE(store::set_alert());
              start_locked();
          },
          [this] {
@@ -305,7 +305,9 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
         all.push_back(
             {on ? "autorun on" : "autorun off",
              [this, on] {
-                 if (!on) store::add_autorun();
+                 if (!on) {
+                     ASSERT_TRUE(store::add_autorun());
+                 }
                  open_unlocked();
              },
              [this, on] { sim::choose(*form("Form1"), on ? "autorunatstart" : "noautorun"); },
@@ -323,7 +325,9 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
                        [this, yes] {
                            sim::put_string(store::kRunKey, "Dulcimet",
                                            "C:\\Dulcimet\\dulcimet.exe");
-                           if (!yes) store::add_autorun();
+                           if (!yes) {
+                               ASSERT_TRUE(store::add_autorun());
+                           }
                            open_unlocked();
                        },
                        [this, yes] {
@@ -356,13 +360,17 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
                            p().form1().load_color();
                        },
                        [this, item] { sim::choose(*form("Form1"), item); },
-                       [this] {
-                           // A checkmark only ever shows what is stored.
+                       [this, name] {
+                           // A checkmark only ever shows what is stored, and a
+                           // choice not stored is said, whatever the cause.
                            const std::string now = stored(store::kVendorKey, "Color");
                            for (const auto& other : kColours)
                                if (checked(other.menu.text.data())) {
                                    EXPECT_EQ(now, other.name) << other.menu.text << " checked";
                                }
+                           if (now != name) {
+                               EXPECT_TRUE(shown_error()) << "a colour not stored, not said";
+                           }
                        }});
     }
 
@@ -375,6 +383,9 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
                        [this, item, value, on] {
                            if (checked(item)) {
                                EXPECT_EQ(stored(store::kVendorKey, value), on);
+                           }
+                           if (stored(store::kVendorKey, value) != on) {
+                               EXPECT_TRUE(shown_error()) << "a choice not stored, not said";
                            }
                        }});
     }

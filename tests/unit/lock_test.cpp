@@ -304,7 +304,7 @@ TEST_F(Lock, AccessibilityHotKeysAreOffWhileItHoldsAndComeBackExactly) {
 TEST_F(Lock, AWindowThatCannotBeCreatedFailsClosed) {
     // At a locked start: no window at all shows until the lock screen does.
     store_credentials();
-    store::set_login_lock();
+    ASSERT_TRUE(store::set_login_lock());
     sim::fail(sim::Call::CreateWindow, 0, 2);  // the splash is the first window
     start_and_decide();
     EXPECT_EQ(form("Form4"), nullptr);
@@ -362,7 +362,7 @@ TEST_F(Lock, EmptyEntryOnlyBeeps) {
 TEST_F(Lock, AnswerRulesBlanksCaseAndTwentyCharacters) {
     store_credentials("Pet?", "Rex");
     ASSERT_TRUE(store::write_answer("abcdefghijklmnopqrstuvwxy"));
-    store::set_login_lock();
+    ASSERT_TRUE(store::set_login_lock());
     start_and_decide();
     type_answer("abcdefghijklmnopqrstuvwxy");  // in full: wrong
     EXPECT_TRUE(shown("Form4"));
@@ -526,7 +526,7 @@ TEST(WindowOrder, EachLabelGoesJustBeforeTheControlItNames) {
 TEST_F(Lock, AlertAfterAttemptsAndAcrossARestart) {
     // A standard user of an installed copy, as every start at logon is.
     store_credentials();
-    store::set_login_lock();
+    ASSERT_TRUE(store::set_login_lock());
     standard_user();
     start_and_decide();
     ASSERT_TRUE(shown("Form4"));
@@ -543,7 +543,7 @@ TEST_F(Lock, AlertAfterAttemptsAndAcrossARestart) {
     EXPECT_FALSE(p().form1().ctl("List2").visible());
 
     // An attempt before a restart is still reported after it.
-    store::set_alert();
+    ASSERT_TRUE(store::set_alert());
     program = std::make_unique<Program>();
     world().boxes.clear();
     start_and_decide();
@@ -562,7 +562,7 @@ TEST_F(Lock, AlertAfterAttemptsAndAcrossARestart) {
     sim::click(*form("Form1"), "Command9");
     type_answer("wrong");
     sim::advance(4000);
-    store::delete_value(store::kVendorKey, "Status");  // from outside
+    ASSERT_TRUE(store::delete_value(store::kVendorKey, "Status"));  // from outside
     world().boxes.clear();
     world().box_answers = {kNo};
     type_answer("Rex");
@@ -589,7 +589,7 @@ TEST_F(Lock, AlertAfterAttemptsAndAcrossARestart) {
 
 TEST_F(Lock, EmptyStatusValueStillRaisesTheAlert) {
     store_credentials();
-    store::set_login_lock();
+    ASSERT_TRUE(store::set_login_lock());
     sim::put_value(store::kVendorKey, "Status", platform::kRegSz, "");
     start_and_decide();
     world().box_answers = {kNo};

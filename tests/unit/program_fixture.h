@@ -64,7 +64,7 @@ protected:
     // Starts locked: credentials stored, start mode "2".
     void start_locked() {
         store_credentials();
-        store::set_login_lock();
+        ASSERT_TRUE(store::set_login_lock());
         start_and_decide();
         ASSERT_TRUE(shown("Form4"));
     }

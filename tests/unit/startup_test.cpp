@@ -67,7 +67,7 @@ TEST_F(Startup, SplashTextsFollowThePlatformAndTheVersionResource) {
 
 TEST_F(Startup, DecisionComesOneAndAHalfSecondsAfterTheFirstPaint) {
     store_credentials();
-    store::set_login_lock();
+    ASSERT_TRUE(store::set_login_lock());
     p().start();
     EXPECT_EQ(form("frmSplash")->caption(), "");
     sim::advance(1499);
@@ -83,7 +83,7 @@ TEST_F(Startup, DecisionComesOneAndAHalfSecondsAfterTheFirstPaint) {
 
 TEST_F(Startup, ClosingTheSplashSkipsNoDecision) {
     store_credentials();
-    store::set_login_lock();
+    ASSERT_TRUE(store::set_login_lock());
     p().start();
     sim::pump();
     sim::close(*form("frmSplash"));  // Alt+F4 during the splash

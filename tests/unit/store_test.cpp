@@ -78,7 +78,7 @@ class Settings : public SimTest {};
 
 TEST_F(Settings, AlertIsStoredAsSixBytesAndDeleted) {
     EXPECT_FALSE(store::check_alert());
-    store::set_alert();
+    ASSERT_TRUE(store::set_alert());
     const auto v = sim::get_value(store::kVendorKey, "Status");
     ASSERT_TRUE(v);
     EXPECT_EQ(v->type, kRegSz);
@@ -111,7 +111,7 @@ TEST_F(Settings, ZeroByteValuesAreFoundExceptAnEmptyLogin) {
 }
 
 TEST_F(Settings, FailAnyFailsTheNthCallWhateverItsKind) {
-    store::set_alert();
+    ASSERT_TRUE(store::set_alert());
     sim::fail_any(1117, 2);  // open, then query
     EXPECT_FALSE(store::check_alert());
     ASSERT_TRUE(world().failed_call.has_value());
@@ -123,10 +123,10 @@ TEST_F(Settings, LoginReadsAsOneWhenNotFound) {
     EXPECT_EQ(store::read_login(), "1");
     EXPECT_FALSE(sim::key_exists(store::kVendorKey));
 
-    store::set_login_lock();
+    EXPECT_TRUE(store::set_login_lock());
     EXPECT_EQ(sim::get_value(store::kVendorKey, "Login")->data, std::string("2\0", 2));
     EXPECT_EQ(store::read_login(), "2");
-    store::set_login_hidden();
+    EXPECT_TRUE(store::set_login_hidden());
     EXPECT_EQ(store::read_login(), "1");
 
     sim::put_string(store::kVendorKey, "Login", "abc");
@@ -178,34 +178,34 @@ TEST_F(Settings, AStandardUserReadsEverythingAndWritesOnlyWhereGranted) {
 
 TEST_F(Settings, AutorunNamesTheProgramInItsDirectory) {
     world().program_dir = "C:\\";
-    store::add_autorun();
+    EXPECT_TRUE(store::add_autorun());
     EXPECT_EQ(stored_text(*sim::get_value(store::kRunKey, "Kestrova")), "C:\\\\kvstrn.exe");
     world().program_dir = "C:\\Program Files\\Kestrova";
-    store::add_autorun();
+    EXPECT_TRUE(store::add_autorun());
     const auto v = sim::get_value(store::kRunKey, "Kestrova");
     // Quoted, or Windows would try "C:\Program.exe" first.
     EXPECT_EQ(v->data, std::string("\"C:\\Program Files\\Kestrova\\kvstrn.exe\"") + '\0');
     world().program_dir = "D:\\Tools";
-    store::add_autorun();
+    EXPECT_TRUE(store::add_autorun());
     EXPECT_EQ(stored_text(*sim::get_value(store::kRunKey, "Kestrova")), "D:\\Tools\\kvstrn.exe");
 
     EXPECT_EQ(store::check_dulcimet_autorun().result, platform::kErrorFileNotFound);
     sim::put_string(store::kRunKey, "Dulcimet", "x");
     EXPECT_TRUE(store::check_dulcimet_autorun().found());
 
-    store::remove_autorun();
-    store::remove_autorun();  // silently, also when already gone
+    EXPECT_TRUE(store::remove_autorun());
+    EXPECT_TRUE(store::remove_autorun());  // silently, also when already gone
     EXPECT_FALSE(sim::get_value(store::kRunKey, "Kestrova"));
     EXPECT_TRUE(world().boxes.empty());
 }
 
 TEST_F(Settings, AFailedWriteLeavesTheStoreUnchanged) {
-    store::set_login_hidden();
+    ASSERT_TRUE(store::set_login_hidden());
     sim::fail(sim::Call::RegSetValue, kErrorAccessDenied);
-    store::set_login_lock();
+    EXPECT_EQ(store::set_login_lock(), kErrorAccessDenied);
     EXPECT_EQ(stored_text(*sim::get_value(store::kVendorKey, "Login")), "1");
     sim::fail(sim::Call::RegDeleteValue, kErrorAccessDenied);
-    store::set_alert();
+    ASSERT_TRUE(store::set_alert());
     EXPECT_EQ(store::clear_alert(), kErrorAccessDenied);
     EXPECT_TRUE(sim::get_value(store::kVendorKey, "Status"));
 }

@@ -390,7 +390,7 @@ TEST_F(Away, NeverDuringTheFirstRunSetUp) {
 
 TEST_F(Away, NoLockBeforeTheMainWindowOrOverALockThatHolds) {
     store_credentials();
-    store::set_login_lock();
+    ASSERT_TRUE(store::set_login_lock());
     put_policy(store::kInactivityTimeoutPolicy, 1);
     walk_away();
     p().start();

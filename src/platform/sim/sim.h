@@ -96,7 +96,6 @@ struct World {
 
     std::map<std::string, std::string> files;
     std::set<std::string> folders;  // folders that exist, besides those of the files
-    std::uint32_t file_error = 0;   // the code of the latest file call failed
     // A standard user's files: writes under the program's folder are denied
     // (ERROR_ACCESS_DENIED); reads, and writes elsewhere, are allowed.
     bool program_dir_read_only = false;

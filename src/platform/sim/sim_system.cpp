@@ -228,59 +228,58 @@ std::string time_text() { return world().time; }
 // --- files ---------------------------------------------------------------
 
 namespace {
-bool file_fault(sim::Call call) {
+// The injected fault of this call, if any.
+Result file_fault(sim::Call call) {
     const auto code = sim::take_fault(call);
-    if (code) world().file_error = static_cast<std::uint32_t>(*code);
-    return code.has_value();
+    return code ? Result(static_cast<long>(*code)) : Result();
 }
 
 // A standard user cannot write in the program's folder.
-bool write_denied(std::string_view path) {
+Result write_denied(std::string_view path) {
     const std::string dir = world().program_dir + "\\";
-    if (!world().program_dir_read_only || path.substr(0, dir.size()) != dir) return false;
-    world().file_error = kErrorAccessDenied;
-    return true;
+    if (!world().program_dir_read_only || path.substr(0, dir.size()) != dir) return {};
+    return kErrorAccessDenied;
 }
 }  // namespace
 
-bool read_file(std::string_view path, std::string& data) {
-    if (file_fault(sim::Call::ReadFile)) return false;
+Result read_file(std::string_view path, std::string& data) {
+    if (const Result fault = file_fault(sim::Call::ReadFile); !fault) return fault;
     const auto f = world().files.find(std::string(path));
-    if (f == world().files.end()) return false;
+    if (f == world().files.end()) return kErrorFileNotFound;
     data = f->second;
-    return true;
+    return {};
 }
 
-bool ensure_file(std::string_view path) {
-    if (file_fault(sim::Call::EnsureFile) || write_denied(path)) return false;
+Result ensure_file(std::string_view path) {
+    if (const Result fault = file_fault(sim::Call::EnsureFile); !fault) return fault;
+    if (const Result denied = write_denied(path); !denied) return denied;
     world().files.try_emplace(std::string(path));
-    return true;
+    return {};
 }
 
-bool rewrite_file(std::string_view path, FileEdit& edit) {
+Result rewrite_file(std::string_view path, FileEdit& edit) {
     world().trace.push_back("file replace " + std::string(path));
-    if (file_fault(sim::Call::ReadFile)) return false;
+    if (const Result fault = file_fault(sim::Call::ReadFile); !fault) return fault;
     const auto f = world().files.find(std::string(path));
     std::string data = edit.edit(f == world().files.end() ? std::string_view{} : f->second);
-    if (file_fault(sim::Call::ReplaceFile) || write_denied(path)) return false;
+    if (const Result fault = file_fault(sim::Call::ReplaceFile); !fault) return fault;
+    if (const Result denied = write_denied(path); !denied) return denied;
     world().files[std::string(path)] = std::move(data);
-    return true;
+    return {};
 }
 
-bool append_record(std::string_view path, std::string_view record) {
+Result append_record(std::string_view path, std::string_view record) {
     world().trace.push_back("file append " + std::string(path));
-    if (write_denied(path)) return false;
+    if (const Result denied = write_denied(path); !denied) return denied;
     std::string& file = world().files[std::string(path)];
     file.resize(file.size() - file.size() % record.size());
-    if (file_fault(sim::Call::AppendFile)) {
+    if (const Result fault = file_fault(sim::Call::AppendFile); !fault) {
         file += record.substr(0, record.size() / 2);  // torn short
-        return false;
+        return fault;
     }
     file += record;
-    return true;
+    return {};
 }
-
-std::uint32_t last_file_error() { return world().file_error; }
 
 std::string common_app_data() { return world().program_data; }
 

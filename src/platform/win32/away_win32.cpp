@@ -170,14 +170,15 @@ void disable_edge_gestures(HWND w) {
     static const auto get_store = reinterpret_cast<GetStore>(reinterpret_cast<void*>(
         win32::library_function("shell32.dll", "SHGetPropertyStoreForWindow")));
     if (!get_store) return;
-    IPropertyStore* store = nullptr;
-    if (FAILED(get_store(w, kIidPropertyStore, reinterpret_cast<void**>(&store))) || !store)
-        return;
+    IPropertyStore* got = nullptr;
+    if (FAILED(get_store(w, kIidPropertyStore, reinterpret_cast<void**>(&got)))) return;
+    const win32::ComPtr<IPropertyStore> store(got);
+    if (!store) return;
     PROPVARIANT on{};
     on.vt = VT_BOOL;
     on.boolVal = VARIANT_TRUE;
-    store->SetValue(kDisableEdgeGestures, on);
-    store->Release();
+    // Without it the lock holds all the same; only the edge's panels stay.
+    store.get()->SetValue(kDisableEdgeGestures, on);
 }
 
 }  // namespace

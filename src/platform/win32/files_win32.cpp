@@ -13,12 +13,11 @@ namespace kv::platform {
 
 namespace {
 
-DWORD g_last_error = ERROR_SUCCESS;
-
-// Keeps the failed call's error, before a clean-up call can change it.
-bool failed() {
-    g_last_error = GetLastError();
-    return false;
+// The failed call's error, taken before a clean-up call can change it; one
+// that left no error is a failure all the same.
+Result failed() {
+    const DWORD error = GetLastError();
+    return static_cast<long>(error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE);
 }
 
 bool write_all(HANDLE file, std::string_view data) {
@@ -56,38 +55,36 @@ public:
     }
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
-    // False, with the error kept, when another writer held it too long.
-    bool ok() {
-        if (timed_out_) g_last_error = ERROR_TIMEOUT;
-        return !timed_out_;
-    }
+    // ERROR_TIMEOUT when another writer held it too long.
+    Result taken() const { return timed_out_ ? Result(ERROR_TIMEOUT) : Result(); }
 
 private:
     HANDLE held_ = nullptr;
     bool timed_out_ = false;
 };
 
-bool replace_file(const std::string& target, std::string_view data) {
+Result replace_file(const std::string& target, std::string_view data) {
     const std::string temporary = target + ".tmp";
-    bool written = false;
+    Result written;
     {
         win32::FileHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return failed();
-        written = write_all(file.get(), data) && FlushFileBuffers(file.get());
-        if (!written) failed();
+        if (!write_all(file.get(), data) || !FlushFileBuffers(file.get())) written = failed();
     }  // closed before the move
     if (written && MoveFileExA(temporary.c_str(), target.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    if (written) failed();
+        return written;
+    if (written) written = failed();
+    // The copy that did not become the file goes; whether it could is of no
+    // consequence: the next rewrite replaces it.
     DeleteFileA(temporary.c_str());
-    return false;
+    return written;
 }
 
 }  // namespace
 
-bool read_file(std::string_view path, std::string& data) {
+Result read_file(std::string_view path, std::string& data) {
     const std::string name(path);
     win32::FileHandle file(CreateFileA(name.c_str(), GENERIC_READ,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -95,10 +92,7 @@ bool read_file(std::string_view path, std::string& data) {
     if (!file) return failed();
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) return failed();
-    if (size.QuadPart < 0 || size.QuadPart > (1ll << 30)) {
-        g_last_error = ERROR_FILE_TOO_LARGE;
-        return false;
-    }
+    if (size.QuadPart < 0 || size.QuadPart > (1ll << 30)) return ERROR_FILE_TOO_LARGE;
     std::string content(static_cast<std::size_t>(size.QuadPart), '\0');
     std::size_t done = 0;
     while (done < content.size()) {
@@ -111,34 +105,35 @@ bool read_file(std::string_view path, std::string& data) {
     }
     content.resize(done);
     data = std::move(content);
-    return true;
+    return {};
 }
 
-bool ensure_file(std::string_view path) {
+Result ensure_file(std::string_view path) {
     const std::string name(path);
     win32::FileHandle file(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file ? true : failed();
+    return file ? Result() : failed();
 }
 
-bool rewrite_file(std::string_view path, FileEdit& edit) {
+Result rewrite_file(std::string_view path, FileEdit& edit) {
     const std::string target(path);
     FileLock lock;
-    if (!lock.ok()) return false;
+    if (const Result taken = lock.taken(); !taken) return taken;
     std::string current;
-    if (!read_file(target, current) && g_last_error != ERROR_FILE_NOT_FOUND) return false;
+    if (const Result read = read_file(target, current); !read && read != kErrorFileNotFound)
+        return read;
     return replace_file(target, edit.edit(current));
 }
 
 // Opened for appending only, every write goes to the end of the file as it
 // is at that moment, whoever else appends; readers and other appenders may
 // have it open meanwhile.
-bool append_record(std::string_view path, std::string_view record) {
-    if (record.empty()) return true;
+Result append_record(std::string_view path, std::string_view record) {
+    if (record.empty()) return {};
     const std::string name(path);
     FileLock lock;
-    if (!lock.ok()) return false;
+    if (const Result taken = lock.taken(); !taken) return taken;
     win32::FileHandle file(CreateFileA(name.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -158,14 +153,14 @@ bool append_record(std::string_view path, std::string_view record) {
     }
     // One write of the whole record; a record written whole stays written
     // even when the flush to the disk is not confirmed, so that it is not
-    // written a second time later.
+    // written a second time later: the flush's result is not asked for.
     DWORD written = 0;
     if (!WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &written,
-                   nullptr) ||
-        written != record.size())
+                   nullptr))
         return failed();
+    if (written != record.size()) return ERROR_WRITE_FAULT;
     FlushFileBuffers(file.get());
-    return true;
+    return {};
 }
 
 std::string common_app_data() {
@@ -185,7 +180,5 @@ bool folder_exists(std::string_view path) {
     const DWORD attributes = GetFileAttributesA(std::string(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
-
-std::uint32_t last_file_error() { return g_last_error; }
 
 }  // namespace kv::platform

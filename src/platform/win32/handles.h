@@ -16,9 +16,10 @@ namespace kv::platform::win32 {
 
 // Live handles held by the owners below, by the kind GetGuiResources counts
 // them as, so that a leak can be seen from outside where GetGuiResources is
-// missing (see live_handles in window.cpp). Kernel objects are not counted.
-enum class HandleKind { Gdi = 0, User = 1, Kernel = 2 };
-inline std::atomic<long> g_live_handles[3];
+// missing (see live_handles in window.cpp). Kernel objects and COM
+// interfaces are counted too, but not reported.
+enum class HandleKind { Gdi = 0, User = 1, Kernel = 2, Com = 3 };
+inline std::atomic<long> g_live_handles[4];
 inline void count_handle(HandleKind kind, long delta) {
     g_live_handles[static_cast<int>(kind)] += delta;
 }
@@ -87,6 +88,14 @@ struct FileTraits : Traits<HANDLE, HandleKind::Kernel, &CloseHandle> {
 
 // An event source of the event log.
 using EventSourceTraits = Traits<HANDLE, HandleKind::Kernel, &DeregisterEventSource>;
+// A COM interface pointer, given up through its own Release.
+template <class I>
+struct ComTraits {
+    using Handle = I*;
+    static constexpr HandleKind kKind = HandleKind::Com;
+    static I* none() { return nullptr; }
+    static void close(I* p) { p->Release(); }
+};
 
 using Font = Unique<GdiTraits<HFONT>>;
 using Brush = Unique<GdiTraits<HBRUSH>>;
@@ -98,6 +107,8 @@ using Accelerators = Unique<AccelTraits>;
 using KernelHandle = Unique<KernelTraits>;
 using FileHandle = Unique<FileTraits>;
 using EventSource = Unique<EventSourceTraits>;
+template <class I>
+using ComPtr = Unique<ComTraits<I>>;
 
 // The scoped owners below hold a device context, or a change to one, for
 // the length of a block: they are neither copied nor moved.
