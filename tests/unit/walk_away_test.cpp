@@ -336,7 +336,7 @@ TEST_F(Away, WalkAwayLocksComeFreshOverTheSecurityAlertAndItsError) {
 
     sim::click(*form("Form1"), "Command12");
     attempt();
-    store::delete_value(store::kVendorKey, "Status");  // from outside
+    ASSERT_TRUE(store::delete_value(store::kVendorKey, "Status"));  // from outside
     bool sleep_checked = false;
     while_open("Kestrova", [&] {
         world().last_input_ms = world().now_ms;
