@@ -258,8 +258,11 @@ int cmd_prepare_log(int count, const std::string& log_path, const std::string& l
         file += record;
         lines += kv::record_line(record) + "\n";
     }
-    if (!kv::platform::replace_file(full_path(log_path), file)) return 1;
-    if (!kv::platform::replace_file(full_path(lines_path), lines)) return 1;
+    // The file layer only rewrites: an edit that ignores what was there.
+    kv::platform::EditBy put_log([&](std::string_view) { return file; });
+    kv::platform::EditBy put_lines([&](std::string_view) { return lines; });
+    if (!kv::platform::rewrite_file(full_path(log_path), put_log)) return 1;
+    if (!kv::platform::rewrite_file(full_path(lines_path), put_lines)) return 1;
     return 0;
 }
 

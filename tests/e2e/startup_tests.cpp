@@ -2,6 +2,10 @@
 // version check, the splash labels and the three ways out of the splash.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <tlhelp32.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -35,6 +39,20 @@ std::string wait_text(HWND w, const std::string& expected, Millis timeout = 5s) 
     std::string got;
     wait_for([&] { return (got = window_text(w)) == expected; }, timeout);
     return got;
+}
+
+// Whether the process has loaded a module of this name (any folder).
+bool has_module(DWORD pid, const char* name) {
+    const HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    EXPECT_NE(snap, INVALID_HANDLE_VALUE) << "cannot list the modules of " << pid;
+    if (snap == INVALID_HANDLE_VALUE) return false;
+    MODULEENTRY32 m{};
+    m.dwSize = sizeof m;
+    bool found = false;
+    for (BOOL more = Module32First(snap, &m); more && !found; more = Module32Next(snap, &m))
+        found = _stricmp(m.szModule, name) == 0;
+    CloseHandle(snap);
+    return found;
 }
 
 // program_ is the first instance.
@@ -137,6 +155,11 @@ TEST_F(Startup, WithoutAQuestionTheSetUpBeginsAfterTheSplash) {
     HWND splash = program_.wait_window(kSplashClass);
     ASSERT_TRUE(splash) << "no splash";
     const auto splash_seen = Clock::now();
+    // The splash has labels only, and shows without waiting for the common
+    // controls and their themes; they load with the next window.
+    EXPECT_FALSE(has_module(program_.pid(), "comctl32.dll"))
+        << "the common controls loaded before the splash showed";
+    ASSERT_TRUE(is_visible(splash)) << "the splash went before the modules were read";
     EXPECT_EQ(screen_reader_faults(splash), "");
 
     // The main window opens 1.5 s after the splash's first paint; its first

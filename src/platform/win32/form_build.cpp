@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "platform/win32/form_impl.h"
+#include "platform/win32/resource_ids.h"
 
 namespace kv::platform {
 
@@ -70,6 +71,47 @@ ChildClass child_class(const ControlSpec& c) {
             return {"STATIC", SS_OWNERDRAW, 0};
     }
 }
+
+// The manifest's dependency on the common controls 6 sends every "Static"
+// to their copy of it, and the first one loads them and their themes: the
+// splash, which has labels only, would wait for that before it shows. Labels
+// draw themselves and need nothing of that copy, so they are created in a
+// context of their own that names the system's static control, and the
+// common controls load with the first button, after the splash.
+using ActCtxTraits = win32::Traits<HANDLE, win32::HandleKind::Kernel, &ReleaseActCtx>;
+
+HANDLE labels_context() {
+    static const win32::Unique<ActCtxTraits> context = [] {
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, path, sizeof path);
+        ACTCTXA ctx{};
+        ctx.cbSize = sizeof ctx;
+        ctx.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        ctx.lpSource = path;
+        ctx.hModule = GetModuleHandleA(nullptr);
+        ctx.lpResourceName = MAKEINTRESOURCEA(KV_LABELS_MANIFEST);
+        const HANDLE h = CreateActCtxA(&ctx);
+        return win32::Unique<ActCtxTraits>(h == INVALID_HANDLE_VALUE ? nullptr : h);
+    }();
+    return context.get();
+}
+
+// The labels' context is the active one while it lives; without it (it
+// could not be made) the labels are the common controls' static controls.
+class LabelsContext {
+public:
+    LabelsContext() {
+        if (const HANDLE ctx = labels_context(); ctx && !ActivateActCtx(ctx, &cookie_)) cookie_ = 0;
+    }
+    ~LabelsContext() {
+        if (cookie_) DeactivateActCtx(0, cookie_);
+    }
+    LabelsContext(const LabelsContext&) = delete;
+    LabelsContext& operator=(const LabelsContext&) = delete;
+
+private:
+    ULONG_PTR cookie_ = 0;
+};
 
 }  // namespace
 
@@ -140,11 +182,14 @@ void Form::Impl::create_children() {
                 text = label.text;
         const DWORD style =
             WS_CHILD | WS_CLIPSIBLINGS | k.style | ((c.flags & kHidden) ? 0 : WS_VISIBLE);
+        std::optional<LabelsContext> labels;
+        if (c.kind == ControlKind::Label) labels.emplace();
         s.hwnd =
             CreateWindowExA(k.ex_style, k.cls, text, style, s.rect.left, s.rect.top,
                             s.rect.right - s.rect.left, s.rect.bottom - s.rect.top, hwnd(),
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + pos)),
                             GetModuleHandleA(nullptr), nullptr);
+        labels.reset();
         if (!s.hwnd) continue;
         SendMessageA(s.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(s.font), FALSE);
         SetWindowPos(s.hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
