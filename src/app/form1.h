@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -44,27 +45,21 @@ public:
     ColourMenu& colours() { return colours_; }
     StartupMenu& startup() { return startup_; }
 
+    // The parts the lock screen works with.
+    LockParts lock_parts() { return {log_, viewer_, colours_, away_}; }
+
     // What the lock screen asks of it.
-    void show_after_lock() override;
-    bool record_attempt(std::string_view when, std::string_view typed) override {
-        log_.record_attempt(when, typed);
-        return !log_.log_unsaved();
-    }
-    void show_log() override { viewer_.show_log(); }
-    void reapply_colour() override { colours_.load_color(); }
-    void paint_background(platform::Painter& p) override;
-    void hold_under_lock() override { away_.cover_under_lock(); }
-    void lock_answered() override { away_.uncover(); }
-    void after_unlock() override { away_.restore_main_window(); }
+    void show_after_lock() override { Show(); }
+    void lock_due_back() override;
+    void after_unlock() override;
 
     // What the walk-away part asks of it.
     bool may_lock_when_away() override;
     void lock_when_away(LockReason why) override;
     void display_changed() override { lock_.screen_changed(); }
 
-    // Shows the lock screen. One whose window cannot be created fails
-    // closed: this window hides and timerz tries again 50 ms later.
-    void show_lock(LockReason why);
+    // Shows the lock screen.
+    void show_lock(LockReason why) { lock_.show_for(why); }
     // F12, "&Lock" and its button.
     void lock_now();
     // The start-up's hand-over: shows this window in `state` with the lock
@@ -105,8 +100,17 @@ private:
     Credentials credentials_;
     WalkAway away_;
     bool in_login_ = false;  // the first-run set-up runs from a paint
-    // Why the next paint locks, for the event log.
-    LockReason armed_ = LockReason::Start;
+    // Minimised with the lock armed (lock-and-hide, the hidden start): the
+    // next paint, when Pause or the taskbar shows the window, raises it.
+    bool waiting_for_pause_ = false;
+    // The main window before a lock that came while the user was away:
+    // the reason armed for its next paint while it waited for Pause, and
+    // whether it showed the log.
+    struct Before {
+        std::optional<LockReason> armed;
+        bool log_shown = false;
+    };
+    std::optional<Before> before_away_;
 };
 
 // Each event keeps its name; the button and the menu item of one command

@@ -101,27 +101,8 @@ void WalkAway::on_suspend() {
     if (store::sleep_lock().value && host_.may_lock_when_away()) lock_away(LockReason::Sleep);
 }
 
-// A lock over an answered one's security alert keeps what was before that.
-void WalkAway::lock_away(LockReason why) {
-    if (!before_)
-        before_ = Before{main_.state().main_unlocked == 0 &&
-                             main_.window().state() == platform::WindowState::Minimized,
-                         main_.ctl("List2").visible()};
-    host_.lock_when_away(why);
-}
-
-void WalkAway::restore_main_window() {
-    if (!before_) return;
-    const Before before = *before_;
-    before_.reset();
-    if (!before.log_shown && main_.ctl("List2").visible()) {
-        // The security alert opened the log: it is shown.
-        main_.set_window_state(platform::WindowState::Normal);
-        return;
-    }
-    // Still waiting for Pause, which raises the lock screen again.
-    if (before.armed) main_.state().main_unlocked = 0;
-}
+// The main window keeps what it was before the lock itself.
+void WalkAway::lock_away(LockReason why) { host_.lock_when_away(why); }
 
 // --- covers -------------------------------------------------------------------
 

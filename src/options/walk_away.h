@@ -24,7 +24,7 @@ public:
     // during the first-run set-up, without a stored question, while a lock
     // holds.
     virtual bool may_lock_when_away() = 0;
-    // Locks at once, as F12 does.
+    // Locks at once, as F12 does; the main window keeps what it was before.
     virtual void lock_when_away(LockReason why) = 0;
     // The display changed, after the covers were marked to be laid out again.
     virtual void display_changed() = 0;
@@ -61,9 +61,6 @@ public:
     // The right answer: the covers go, and the time without input counts
     // from now.
     void uncover();
-    // After an away lock has unloaded with the answer: the main window as it
-    // was before, unless the security alert opened the log in it.
-    void restore_main_window();
 
 private:
     void stored_or_reported(long error);
@@ -80,13 +77,6 @@ private:
     MainWindow& main_;
     AwayHost& host_;
     const ColourMenu& colours_;
-    // The main window before an away lock: minimised with the lock armed
-    // (waiting for Pause), and whether it showed the log.
-    struct Before {
-        bool armed = false;
-        bool log_shown = false;
-    };
-    std::optional<Before> before_;
     // Whether this lock is covered: decided at its load and again each
     // second while it holds; nothing while no lock is up.
     std::optional<bool> covers_wanted_;

@@ -34,7 +34,7 @@ protected:
     }
     // A wrong answer's record, as the lock screen adds it.
     void record(const char* when, const std::string& typed) {
-        p().form1().record_attempt(when, typed);
+        p().form1().attempt_log().record_attempt(when, typed);
     }
     static constexpr long kSharingViolation = 32;
 };
