@@ -14,20 +14,6 @@ namespace kv {
 
 namespace {
 
-struct IdleChoice {
-    unsigned minutes;
-    MenuName<layout::kForm1> menu;
-};
-
-constexpr std::array<IdleChoice, 6> kIdleChoices{{
-    {0, "mnuIdleNever"},
-    {1, "mnuIdle1"},
-    {5, "mnuIdle5"},
-    {10, "mnuIdle10"},
-    {15, "mnuIdle15"},
-    {30, "mnuIdle30"},
-}};
-
 // Below the shortest limit there is to reach: no setting need be read.
 constexpr std::uint32_t kShortestLimitMs = 1000;
 
@@ -40,8 +26,7 @@ bool idle_limit_reached(std::uint32_t idle_ms, std::uint32_t limit_secs) {
 WalkAway::WalkAway(MainWindow& main, AwayHost& host, const ColourMenu& colours)
     : main_(main), host_(host), colours_(colours) {}
 
-// A setting a policy decides shows the policy's state, greyed. A limit
-// that is none of the six items checks none of them.
+// A setting a policy decides shows the policy's state, greyed.
 void WalkAway::load_away_checks() {
     const auto idle = store::idle_lock_secs();
     for (const auto& c : kIdleChoices) {
@@ -67,9 +52,9 @@ void WalkAway::stored_or_reported(long error) {
                               platform::kMbOkExclamation, KV_APP_TITLE);
 }
 
-void WalkAway::choose_idle(unsigned minutes) {
+void WalkAway::choose(const IdleChoice& choice) {
     if (!store::idle_lock_secs().by_policy)
-        return stored_or_reported(store::set_idle_lock_minutes(minutes));
+        return stored_or_reported(store::set_idle_lock_minutes(choice.minutes));
     load_away_checks();
 }
 

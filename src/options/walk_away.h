@@ -33,6 +33,18 @@ protected:
     ~AwayHost() = default;
 };
 
+// A choice of "Lock When &Idle": its limit and its menu item. A limit that
+// is none of them checks none.
+struct IdleChoice {
+    unsigned minutes;  // 0: never
+    MenuName<layout::kForm1> menu;
+};
+
+inline constexpr IdleChoice kIdleChoices[] = {
+    {0, "mnuIdleNever"}, {1, "mnuIdle1"},   {5, "mnuIdle5"},
+    {10, "mnuIdle10"},   {15, "mnuIdle15"}, {30, "mnuIdle30"},
+};
+
 // True when `idle_ms` without input reach a limit of `limit_secs` (0: never).
 bool idle_limit_reached(std::uint32_t idle_ms, std::uint32_t limit_secs);
 
@@ -44,12 +56,8 @@ public:
     // The check marks, and the items a policy decides greyed: at the main
     // window's load and whenever its menu opens.
     void load_away_checks();
-    void mnuIdleNever_Click() { choose_idle(0); }
-    void mnuIdle1_Click() { choose_idle(1); }
-    void mnuIdle5_Click() { choose_idle(5); }
-    void mnuIdle10_Click() { choose_idle(10); }
-    void mnuIdle15_Click() { choose_idle(15); }
-    void mnuIdle30_Click() { choose_idle(30); }
+    // An idle choice's menu item: stored unless a policy decides it.
+    void choose(const IdleChoice& choice);
     // Each turns its setting over.
     void mnuSleepLock_Click();
     void mnuCover_Click();
@@ -70,7 +78,6 @@ private:
     void on_display_change() override;
     void paint_cover(platform::Painter& p) override;
 
-    void choose_idle(unsigned minutes);
     void lock_away(LockReason why);
     void decide_covers();
 
