@@ -84,7 +84,7 @@ void Form1::Form_Unload() {
 // (main_unlocked 0), the main window is out of reach: Quit, the menus, the
 // shortcut keys and the close box do nothing.
 bool Form1::takes_input() {
-    return program_.main_unlocked != 0 && !lock_.holding() && !timer_on("timerz");
+    return program_.main_unlocked != 0 && !lock_.holding() && !lock_.due_back();
 }
 
 // The activation key finds the lock screen while it holds, never this window.

@@ -30,7 +30,10 @@ void Form4::show_for(LockReason why) {
     if (!loaded()) reason_ = why;
     if (!loaded() || !released_) {
         Show();
-        if (!loaded()) host_.lock_due_back();
+        if (!loaded()) {
+            due_back_ = true;
+            host_.lock_due_back();
+        }
         return;
     }
     reason_ = why;
@@ -45,6 +48,7 @@ void Form4::arm(LockReason why) {
 }
 
 void Form4::Form_Load() {
+    due_back_ = false;
     released_ = false;
     window_.set_caption(lock_caption());
     place();
@@ -308,6 +312,7 @@ void Form4::Form_Unload() {
         return;
     }
     reason_ = LockReason::Comeback;
+    due_back_ = true;
     host_.lock_due_back();
 }
 

@@ -79,6 +79,9 @@ public:
     void screen_changed();
     // Why the lock that holds came, or why the one due comes.
     LockReason reason() const { return reason_; }
+    // Gone without the answer, or its window could not be made: the main
+    // window brings it back 50 ms later.
+    bool due_back() const { return due_back_; }
     // The right answer was typed on the lock screen last loaded.
     bool released() const { return released_; }
     // A wrong answer was recorded since this lock screen loaded, or the
@@ -128,6 +131,7 @@ private:
     bool wrong_shown_ = false;
     bool released_ = false;
     bool alert_pending_ = false;
+    bool due_back_ = false;
     // The last rectangle of "&Enter" the pointer was confined to.
     platform::Rect clip_rect;
     // The place and size of the load, where the guard keeps the window.
