@@ -42,7 +42,7 @@ void Form4::show_for(LockReason why) {
     hold();
 }
 
-// No lock is up or due: the main window asks for none while one is.
+// A lock that holds keeps its own reason here too.
 void Form4::arm(LockReason why) {
     if (!holding()) reason_ = why;
 }
