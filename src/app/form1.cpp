@@ -51,6 +51,7 @@ void Form1::Form_Paint(platform::Painter& p) {
         // must not start it a second time.
         if (in_login_) return;
         program_.main_unlocked = 1;
+        waiting_for_pause_ = false;
         Hide();
         splash_.Unload();
         in_login_ = true;
@@ -62,10 +63,11 @@ void Form1::Form_Paint(platform::Painter& p) {
         Show();
         return;
     }
-    paint_background(p);
+    paint_gradient(p, colours_.current_color());
     if (program_.main_unlocked == 0) {
         program_.main_unlocked = 1;
-        show_lock(armed_);
+        waiting_for_pause_ = false;
+        lock_.show_due();
         // On the lock's thread, once the lock shows: read the whole log
         // again only when the records do not hold it as it is on disk.
         if (!log_.log_in_list() || log_.log_unsaved()) load_list3();
@@ -82,7 +84,7 @@ void Form1::Form_Unload() {
 // (main_unlocked 0), the main window is out of reach: Quit, the menus, the
 // shortcut keys and the close box do nothing.
 bool Form1::takes_input() {
-    return program_.main_unlocked != 0 && !lock_.holding() && !timer_on("timerz");
+    return program_.main_unlocked != 0 && !lock_.holding() && !lock_.due_back();
 }
 
 // The activation key finds the lock screen while it holds, never this window.
@@ -99,42 +101,50 @@ void Form1::on_mouse_down(std::string_view control, platform::MouseButton button
     if (takes_input() && control == "List2") viewer_.List2_MouseDown(button);
 }
 
-void Form1::paint_background(platform::Painter& p) { paint_gradient(p, colours_.current_color()); }
-
-void Form1::show_after_lock() {
-    if (program_.lock_released) {
-        Show();
-    } else {
-        Hide();
-        set_timer("timerz", true);
-    }
-}
-
-void Form1::show_lock(LockReason why) {
-    lock_.show_for(why);
-    if (lock_.loaded()) return;
+void Form1::lock_due_back() {
     Hide();
     set_timer("timerz", true);
+}
+
+// After an away lock: as it was before, unless the security alert opened
+// the log here.
+void Form1::after_unlock() {
+    if (!before_away_) return;
+    const Before before = *before_away_;
+    before_away_.reset();
+    if (!before.log_shown && viewer_.shown()) {
+        // The security alert opened the log: it is shown.
+        set_window_state(platform::WindowState::Normal);
+        return;
+    }
+    // Still waiting for Pause, which raises the lock screen again.
+    if (before.armed) {
+        program_.main_unlocked = 0;
+        waiting_for_pause_ = true;
+        lock_.arm(*before.armed);
+    }
 }
 
 void Form1::lock_now() { show_lock(LockReason::Key); }
 
 void Form1::show_with_lock_armed(platform::WindowState state) {
-    armed_ = LockReason::Start;
+    lock_.arm(LockReason::Start);
     program_.main_unlocked = 1;
     Show();
     program_.main_unlocked = 0;
+    waiting_for_pause_ = state == platform::WindowState::Minimized;
     set_window_state(state);
 }
 
 void Form1::timerz_Timer() {
     set_timer("timerz", false);
-    show_lock(LockReason::Comeback);
+    lock_.show_due();
 }
 
 void Form1::lock_and_hide() {
-    armed_ = LockReason::Key;
+    lock_.arm(LockReason::Key);
     program_.main_unlocked = 0;
+    waiting_for_pause_ = true;
     set_window_state(platform::WindowState::Minimized);
 }
 
@@ -147,8 +157,14 @@ bool Form1::may_lock_when_away() {
     return loaded() && !in_login_ && !lock_.holding() && store::question_stored();
 }
 
-// A lock due back comes now instead.
+// A lock due back comes now instead. A lock over an answered one's
+// security alert keeps what was before that.
 void Form1::lock_when_away(LockReason why) {
+    if (!before_away_) {
+        const bool armed = program_.main_unlocked == 0 && waiting_for_pause_;
+        before_away_ =
+            Before{armed ? std::optional(lock_.reason()) : std::nullopt, viewer_.shown()};
+    }
     set_timer("timerz", false);
     show_lock(why);
 }

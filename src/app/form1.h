@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -46,26 +47,21 @@ public:
     ColourMenu& colours() { return colours_; }
     StartupMenu& startup() { return startup_; }
 
+    // The parts the lock screen works with.
+    LockParts lock_parts() { return {log_, viewer_, colours_, away_}; }
+
     // What the lock screen asks of it.
-    void show_after_lock() override;
-    platform::Result record_attempt(std::string_view when, std::string_view typed) override {
-        return log_.record_attempt(when, typed);
-    }
-    void show_log() override { viewer_.show_log(); }
-    void reapply_colour() override { colours_.load_color(); }
-    void paint_background(platform::Painter& p) override;
-    void hold_under_lock() override { away_.cover_under_lock(); }
-    void lock_answered() override { away_.uncover(); }
-    void after_unlock() override { away_.restore_main_window(); }
+    void show_after_lock() override { Show(); }
+    void lock_due_back() override;
+    void after_unlock() override;
 
     // What the walk-away part asks of it.
     bool may_lock_when_away() override;
     void lock_when_away(LockReason why) override;
     void display_changed() override { lock_.screen_changed(); }
 
-    // Shows the lock screen. One whose window cannot be created fails
-    // closed: this window hides and timerz tries again 50 ms later.
-    void show_lock(LockReason why);
+    // Shows the lock screen.
+    void show_lock(LockReason why) { lock_.show_for(why); }
     // F12, "&Lock" and its button.
     void lock_now();
     // The start-up's hand-over: shows this window in `state` with the lock
@@ -106,63 +102,59 @@ private:
     Credentials credentials_;
     WalkAway away_;
     bool in_login_ = false;  // the first-run set-up runs from a paint
-    // Why the next paint locks, for the event log.
-    LockReason armed_ = LockReason::Start;
+    // Minimised with the lock armed (lock-and-hide, the hidden start): the
+    // next paint, when Pause or the taskbar shows the window, raises it.
+    bool waiting_for_pause_ = false;
+    // The main window before a lock that came while the user was away:
+    // the reason armed for its next paint while it waited for Pause, and
+    // whether it showed the log.
+    struct Before {
+        std::optional<LockReason> armed;
+        bool log_shown = false;
+    };
+    std::optional<Before> before_away_;
 };
 
-// Each event keeps its name; the button and the menu item of one command
-// run the same member. The colours' items come from their table.
+// Each command is one row, named once: its button, its menu item and the
+// item's shortcut key run the same member. The colours' and the idle
+// times' items come from their tables.
 template <>
 struct Routes<Form1> : NoRoutes<Form1> {
-    static constexpr Form1::Click clicks[] = {
-        {"Command9", -1, run<&Form1::lock_now>},
-        {"ExitButton", 2, run<&Form1::lock_and_hide>},
-        {"Command1", -1, run<&Form1::quit>},
-        {"Command3", -1, run<&Form1::change_question>},
-        {"Command4", -1, run<&Form1::change_answer>},
-        {"Command2", -1, run<&Form1::scrlock_Click>},
-        {"Command5", -1, on<&Form1::viewer_, &LogViewer::Command5_Click>},
-        {"Command12", -1, on<&Form1::viewer_, &LogViewer::Command12_Click>},
-        {"Command11", -1, on<&Form1::viewer_, &LogViewer::Command11_Click>},
-        {"DeleteAll", -1, on<&Form1::viewer_, &LogViewer::DeleteAll_Click>},
+    static constexpr Form1::Command commands[] = {
+        {.button = "Command9", .item = "mnuLock", .handler = run<&Form1::lock_now>},
+        {.button = "ExitButton",
+         .index = 2,
+         .item = "mnulockup",
+         .handler = run<&Form1::lock_and_hide>},
+        {.button = "Command1", .item = "mnuQuit", .handler = run<&Form1::quit>},
+        {.button = "Command3", .item = "chgquestion", .handler = run<&Form1::change_question>},
+        {.button = "Command4", .item = "answer", .handler = run<&Form1::change_answer>},
+        {.button = "Command2", .item = "scrlock", .handler = run<&Form1::scrlock_Click>},
+        {.button = "Command5",
+         .item = "mnuViewLog",
+         .handler = on<&Form1::viewer_, &LogViewer::Command5_Click>},
+        {.button = "Command12",
+         .item = "mnuHide",
+         .handler = on<&Form1::viewer_, &LogViewer::Command12_Click>},
+        {.button = "Command11",
+         .item = "mnuDelete",
+         .handler = on<&Form1::viewer_, &LogViewer::Command11_Click>},
+        {.button = "DeleteAll", .handler = on<&Form1::viewer_, &LogViewer::DeleteAll_Click>},
+        {.item = "autorunnolock",
+         .handler = on<&Form1::startup_, &StartupMenu::autorunnolock_Click>},
+        {.item = "autorun", .handler = on<&Form1::startup_, &StartupMenu::autorun_Click>},
+        {.item = "autorunatstart",
+         .handler = on<&Form1::startup_, &StartupMenu::autorunatstart_Click>},
+        {.item = "noautorun", .handler = on<&Form1::startup_, &StartupMenu::noautorun_Click>},
+        {.item = "mnuSleepLock", .handler = on<&Form1::away_, &WalkAway::mnuSleepLock_Click>},
+        {.item = "mnuCover", .handler = on<&Form1::away_, &WalkAway::mnuCover_Click>},
+        {.item = "abtDulcimet", .handler = on<&Form1::help_, &HelpMenu::abtDulcimet_Click>},
+        {.item = "mnuOnline", .handler = on<&Form1::help_, &HelpMenu::mnuOnline_Click>},
+        {.item = "mnuEmail", .handler = on<&Form1::help_, &HelpMenu::mnuEmail_Click>},
     };
 
-    template <std::size_t I>
-    static void choose_colour(Form1& form) {
-        form.colours_.choose(kColours[I]);
-    }
-    static constexpr auto colour_menus = []<std::size_t... I>(std::index_sequence<I...>) {
-        return std::array<Form1::Choice, sizeof...(I)>{{{kColours[I].menu, &choose_colour<I>}...}};
-    }(std::make_index_sequence<std::size(kColours)>{});
-
-    static constexpr auto menus = join(
-        std::to_array<Form1::Choice>({
-            {"mnuLock", run<&Form1::lock_now>},
-            {"mnulockup", run<&Form1::lock_and_hide>},
-            {"mnuQuit", run<&Form1::quit>},
-            {"chgquestion", run<&Form1::change_question>},
-            {"answer", run<&Form1::change_answer>},
-            {"scrlock", run<&Form1::scrlock_Click>},
-            {"mnuViewLog", on<&Form1::viewer_, &LogViewer::Command5_Click>},
-            {"mnuHide", on<&Form1::viewer_, &LogViewer::Command12_Click>},
-            {"mnuDelete", on<&Form1::viewer_, &LogViewer::Command11_Click>},
-            {"autorunnolock", on<&Form1::startup_, &StartupMenu::autorunnolock_Click>},
-            {"autorun", on<&Form1::startup_, &StartupMenu::autorun_Click>},
-            {"autorunatstart", on<&Form1::startup_, &StartupMenu::autorunatstart_Click>},
-            {"noautorun", on<&Form1::startup_, &StartupMenu::noautorun_Click>},
-            {"mnuIdleNever", on<&Form1::away_, &WalkAway::mnuIdleNever_Click>},
-            {"mnuIdle1", on<&Form1::away_, &WalkAway::mnuIdle1_Click>},
-            {"mnuIdle5", on<&Form1::away_, &WalkAway::mnuIdle5_Click>},
-            {"mnuIdle10", on<&Form1::away_, &WalkAway::mnuIdle10_Click>},
-            {"mnuIdle15", on<&Form1::away_, &WalkAway::mnuIdle15_Click>},
-            {"mnuIdle30", on<&Form1::away_, &WalkAway::mnuIdle30_Click>},
-            {"mnuSleepLock", on<&Form1::away_, &WalkAway::mnuSleepLock_Click>},
-            {"mnuCover", on<&Form1::away_, &WalkAway::mnuCover_Click>},
-            {"abtDulcimet", on<&Form1::help_, &HelpMenu::abtDulcimet_Click>},
-            {"mnuOnline", on<&Form1::help_, &HelpMenu::mnuOnline_Click>},
-            {"mnuEmail", on<&Form1::help_, &HelpMenu::mnuEmail_Click>},
-        }),
-        colour_menus);
+    static constexpr auto menus =
+        join(choices<kColours, &Form1::colours_>(), choices<kIdleChoices, &Form1::away_>());
     static constexpr Form1::Tick ticks[] = {{"timerz", run<&Form1::timerz_Timer>}};
 };
 

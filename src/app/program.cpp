@@ -10,7 +10,7 @@ namespace kv {
 Program::Program()
     : about_(*this),
       form1_(*this, form4_, about_, splash_),
-      form4_(*this, form1_),
+      form4_(*this, form1_, form1_.lock_parts()),
       splash_(*this, form1_) {}
 
 void Program::start() {

@@ -1,5 +1,9 @@
 #include "lock/form4.h"
 
+#include "log/attempt_log.h"
+#include "log/log_viewer.h"
+#include "options/colors.h"
+#include "options/walk_away.h"
 #include "platform/registry.h"
 #include "store/secrets.h"
 #include "store/settings.h"
@@ -24,26 +28,37 @@ std::string lock_caption() { return title_with_version() + "  (Kestrova is Activ
 // it for its own answer.
 void Form4::show_for(LockReason why) {
     if (!loaded()) reason_ = why;
-    if (!loaded() || !program_.lock_released) {
+    if (!loaded() || !released_) {
         Show();
+        if (!loaded()) {
+            due_back_ = true;
+            host_.lock_due_back();
+        }
         return;
     }
     reason_ = why;
-    program_.lock_released = false;
+    released_ = false;
     ctl("Textnew").set_text("");
     hold();
 }
 
+// A lock that holds keeps its own reason here too.
+void Form4::arm(LockReason why) {
+    if (!holding()) reason_ = why;
+}
+
 void Form4::Form_Load() {
-    program_.lock_released = false;
+    due_back_ = false;
+    released_ = false;
     window_.set_caption(lock_caption());
     place();
-    program_.alert_pending = false;
+    alert_pending_ = false;
+    wrong_shown_ = false;
     const auto qa = store::load_question_answer();
-    ctl("Labelnew").set_text(qa.question);
+    question_ = qa.question;
+    ctl("Labelnew").set_text(question_);
     stored_answer = qa.answer;
     answer_known_ = qa.answer_known;
-    saved_caption.clear();
     window_.invalidate();
     hold();
 }
@@ -69,7 +84,7 @@ void Form4::hold() {
 }
 
 void Form4::Form_Paint(platform::Painter& p) {
-    host_.paint_background(p);
+    paint_gradient(p, parts_.colours.current_color());
     platform::set_cursor_pos(1200, 3600);
     // Under Wine a confinement made before the window reached the screen is
     // dropped again; the first paint comes once it is there.
@@ -86,7 +101,7 @@ void Form4::Timer2_Timer() {
         fail_closed_.emplace();
     }
     hold_window();
-    host_.hold_under_lock();
+    parts_.away.cover_under_lock();
     // The keyboard first: a change of the foreground may free the pointer.
     if (platform::foreground_window() != window_.handle()) {
         take_keyboard();
@@ -130,7 +145,7 @@ void Form4::place() {
     home_rect_ = window_.outer_rect();
 }
 
-bool Form4::holding() const { return loaded() && !program_.lock_released; }
+bool Form4::holding() const { return loaded() && !released_; }
 
 // Under Wine a window that another program shows just before it loses the
 // foreground can take the keyboard focus of the window system back once it
@@ -142,9 +157,8 @@ void Form4::take_keyboard() {
 }
 
 void Form4::focus_keyboard() {
-    auto box = ctl("Textnew");
-    const bool answering = box.visible() && ctl("Command1").enabled();
-    platform::take_foreground(window_.handle(), answering ? box.handle() : window_.handle());
+    const auto box = ctl("Textnew").handle();
+    platform::take_foreground(window_.handle(), wrong_shown_ ? window_.handle() : box);
 }
 
 // While it holds, the window can be neither minimised, maximised, moved nor
@@ -188,7 +202,7 @@ void Form4::screen_changed() {
 void Form4::on_deactivate() {
     if (!holding()) return;
     take_keyboard();
-    host_.hold_under_lock();
+    parts_.away.cover_under_lock();
     hold_top();
 }
 
@@ -215,9 +229,9 @@ void Form4::Command1_Click() {
 }
 
 void Form4::release() {
-    program_.lock_released = true;
+    released_ = true;
     fail_closed_.reset();
-    host_.lock_answered();
+    parts_.away.uncover();
     platform::system_parameters_info(kSpiSetScreenSaverRunning, 0);
     set_timer("Timer2", false);
     set_topmost(window_.handle(), kNotTopmost);
@@ -231,9 +245,9 @@ void Form4::release() {
         window_.set_enabled(false);
         return;
     }
-    if (store::check_alert()) program_.alert_pending = true;
-    if (program_.alert_pending) {
-        program_.alert_pending = false;
+    if (store::check_alert()) alert_pending_ = true;
+    if (alert_pending_) {
+        alert_pending_ = false;
         alerting_ = true;
         const int answer = platform::message_box(
             "There was an attempt to access your system. Do you want to view the access log?",
@@ -245,29 +259,30 @@ void Form4::release() {
         else if (cleared != platform::kErrorSuccess)
             platform::message_box(kClearAlertError, platform::kMbOk, KV_APP_TITLE);
         alerting_ = false;
-        if (answer == platform::kIdYes) host_.show_log();
+        if (answer == platform::kIdYes) parts_.viewer.show_log();
     }
     Unload();
     if (program_.main_unlocked != 1) {
         program_.main_unlocked = 1;
-        host_.reapply_colour();
+        parts_.colours.load_color();
     }
     host_.after_unlock();
 }
 
 void Form4::refuse(const std::string& typed) {
     platform::beep();
-    program_.alert_pending = true;
-    // Dropped: alert_pending carries the alert to this run's answer; a failed
+    alert_pending_ = true;
+    // Dropped: alert_pending_ carries the alert to this run's answer; a failed
     // write loses only the stored flag, for a run that ends before it.
     static_cast<void>(store::set_alert());
 
-    events_.wrong_answer(host_.record_attempt(platform::date_text() + " " + platform::time_text(), typed));
+    events_.wrong_answer(
+        parts_.log.record_attempt(platform::date_text() + " " + platform::time_text(), typed));
 
+    wrong_shown_ = true;
     ctl("Command1").set_enabled(false);
     ctl("Textnew").set_visible(false);
     auto label = ctl("Labelnew");
-    saved_caption = label.text();
     label.set_fore_color(kRed);
     label.set_text(kWrongAnswer);
     label.set_alert(true);
@@ -281,7 +296,8 @@ void Form4::Timer1_Timer() {
     auto label = ctl("Labelnew");
     label.set_fore_color(kCyan);
     label.set_alert(false);
-    label.set_text(saved_caption);
+    label.set_text(question_);
+    wrong_shown_ = false;
     ctl("Command1").set_enabled(true);
     ctl("Textnew").set_visible(true);
     ctl("Textnew").set_focus();
@@ -293,7 +309,13 @@ void Form4::Form_Unload() {
     platform::clip_cursor(platform::desktop_rect());
     task_keys_.reset();
     access_keys_.reset();
-    host_.show_after_lock();
+    if (released_) {
+        host_.show_after_lock();
+        return;
+    }
+    reason_ = LockReason::Comeback;
+    due_back_ = true;
+    host_.lock_due_back();
 }
 
 }  // namespace kv

@@ -16,38 +16,52 @@
 
 namespace kv {
 
-// All the lock screen asks of the rest of the program.
+class AttemptLog;
+class ColourMenu;
+class LogViewer;
+class WalkAway;
+
+// All the lock screen asks of the main window, for what only it can do.
 class LockHost {
 public:
-    // As it unloads: with lock_released the main window shows again;
-    // otherwise it hides, and the lock screen comes back 50 ms later.
+    // As the lock unloads with the right answer: the main window shows again.
     virtual void show_after_lock() = 0;
-    // A wrong answer, to the attempt log: the result of the file's write.
-    virtual platform::Result record_attempt(std::string_view when, std::string_view typed) = 0;
-    // The log viewer, for the security alert's Yes.
-    virtual void show_log() = 0;
-    // After the right answer: the background colour as stored.
-    virtual void reapply_colour() = 0;
-    // The background of a paint, in the current colour.
-    virtual void paint_background(platform::Painter& p) = 0;
-    // What else the lock holds, at its load and at each tick of its guard,
-    // before it raises itself (the covers).
-    virtual void hold_under_lock() = 0;
-    // The right answer, before the security alert.
-    virtual void lock_answered() = 0;
-    // After the lock screen unloaded with the right answer.
+    // The lock is gone without the answer, or its window could not be made:
+    // the main window hides, and the lock screen comes back 50 ms later
+    // (Form4::show_due).
+    virtual void lock_due_back() = 0;
+    // After the lock screen unloaded with the right answer: the main window
+    // as it was before a lock that came while the user was away.
     virtual void after_unlock() = 0;
 
 protected:
     ~LockHost() = default;
 };
 
+// The parts of the program the lock screen works with: wrong answers go to
+// the attempt log, the security alert's Yes opens the log viewer, the
+// background paints in the colour, and the covers hold every other monitor.
+struct LockParts {
+    AttemptLog& log;
+    LogViewer& viewer;
+    ColourMenu& colours;
+    WalkAway& away;
+};
+
 class Form4 : public RoutedForm<Form4, layout::kForm4> {
 public:
-    Form4(ProgramState& state, LockHost& host) : RoutedForm(state), host_(host) {}
+    Form4(ProgramState& state, LockHost& host, LockParts parts)
+        : RoutedForm(state), host_(host), parts_(parts) {}
 
-    // Shows the lock screen; `why` goes to the event log as it comes up.
+    // Shows the lock screen; `why` goes to the event log as it comes up. One
+    // whose window cannot be created fails closed: the main window hides and
+    // it is tried again 50 ms later, for the same reason.
     void show_for(LockReason why);
+    // The main window's next paint raises the lock, for `why`.
+    void arm(LockReason why);
+    // Shows the lock that is due: armed for the main window's paint, or due
+    // back.
+    void show_due() { show_for(reason_); }
 
     void Command1_Click();
     void Timer1_Timer();
@@ -63,8 +77,16 @@ public:
     void take_keyboard();
     // The display changed: centred again at once, the pointer on "&Enter".
     void screen_changed();
-    // Why the lock that holds came.
+    // Why the lock that holds came, or why the one due comes.
     LockReason reason() const { return reason_; }
+    // Gone without the answer, or its window could not be made: the main
+    // window brings it back 50 ms later.
+    bool due_back() const { return due_back_; }
+    // The right answer was typed on the lock screen last loaded.
+    bool released() const { return released_; }
+    // A wrong answer was recorded since this lock screen loaded, or the
+    // stored alert flag was found: the security alert is due at the answer.
+    bool alert_pending() const { return alert_pending_; }
 
 protected:
     void Form_Load() override;
@@ -96,13 +118,20 @@ private:
     void focus_keyboard();
 
     LockHost& host_;
+    LockParts parts_;
 
     // The stored answer as its 20-character field.
     std::string stored_answer;
     // The answer was read, or is known to be missing.
     bool answer_known_ = false;
-    // The question while the wrong-answer message stands in its place.
-    std::string saved_caption;
+    // The question, shown again when the wrong-answer message goes.
+    std::string question_;
+    // The wrong-answer message stands in the question's place; the answer
+    // box and "&Enter" are away.
+    bool wrong_shown_ = false;
+    bool released_ = false;
+    bool alert_pending_ = false;
+    bool due_back_ = false;
     // The last rectangle of "&Enter" the pointer was confined to.
     platform::Rect clip_rect;
     // The place and size of the load, where the guard keeps the window.
@@ -112,7 +141,10 @@ private:
     // From the load to the right answer, also while the lock is closed from
     // outside and comes back.
     std::optional<platform::FailClosed> fail_closed_;
-    LockReason reason_ = LockReason::Key;
+    // Why the lock that holds came, or why the one due comes: armed by the
+    // main window, kept through a window that could not be made, "comeback"
+    // once one goes without the answer.
+    LockReason reason_ = LockReason::Start;
     LockEvents events_;
     int keyboard_checks_ = 0;  // ticks that take the keyboard once more
     bool alerting_ = false;    // the security alert, or its error, is open

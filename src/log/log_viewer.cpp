@@ -46,6 +46,7 @@ void LogViewer::show_log() {
 // Showing and hiding go through the same controls in the same order: the
 // lock and view buttons, then the viewer's own controls.
 void LogViewer::show_viewer(bool shown) {
+    shown_ = shown;
     main_.ctl("Command5").set_enabled(!shown);
     main_.ctl("Command9").set_enabled(!shown);
     for (const auto name : kViewerControls) main_.ctl(name).set_visible(shown);

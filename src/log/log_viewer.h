@@ -36,12 +36,16 @@ public:
     // The right button on the list opens the "Log Menu".
     void List2_MouseDown(platform::MouseButton button);
 
+    // The list and its controls are shown.
+    bool shown() const { return shown_; }
+
 private:
     void show_viewer(bool shown);
     void report_unsaved_log();
 
     MainWindow& main_;
     AttemptLog& log_;
+    bool shown_ = false;
 };
 
 }  // namespace kv

@@ -14,20 +14,6 @@ namespace kv {
 
 namespace {
 
-struct IdleChoice {
-    unsigned minutes;
-    MenuName<layout::kForm1> menu;
-};
-
-constexpr std::array<IdleChoice, 6> kIdleChoices{{
-    {0, "mnuIdleNever"},
-    {1, "mnuIdle1"},
-    {5, "mnuIdle5"},
-    {10, "mnuIdle10"},
-    {15, "mnuIdle15"},
-    {30, "mnuIdle30"},
-}};
-
 // Below the shortest limit there is to reach: no setting need be read.
 constexpr std::uint32_t kShortestLimitMs = 1000;
 
@@ -40,8 +26,7 @@ bool idle_limit_reached(std::uint32_t idle_ms, std::uint32_t limit_secs) {
 WalkAway::WalkAway(MainWindow& main, AwayHost& host, const ColourMenu& colours)
     : main_(main), host_(host), colours_(colours) {}
 
-// A setting a policy decides shows the policy's state, greyed. A limit
-// that is none of the six items checks none of them.
+// A setting a policy decides shows the policy's state, greyed.
 void WalkAway::load_away_checks() {
     const auto idle = store::idle_lock_secs();
     for (const auto& c : kIdleChoices) {
@@ -66,9 +51,9 @@ void WalkAway::stored_or_reported(long error) {
                               platform::kMbOkExclamation, KV_APP_TITLE);
 }
 
-void WalkAway::choose_idle(unsigned minutes) {
+void WalkAway::choose(const IdleChoice& choice) {
     if (!store::idle_lock_secs().by_policy)
-        return stored_or_reported(store::set_idle_lock_minutes(minutes).error());
+        return stored_or_reported(store::set_idle_lock_minutes(choice.minutes).error());
     load_away_checks();
 }
 
@@ -100,27 +85,8 @@ void WalkAway::on_suspend() {
     if (store::sleep_lock().value && host_.may_lock_when_away()) lock_away(LockReason::Sleep);
 }
 
-// A lock over an answered one's security alert keeps what was before that.
-void WalkAway::lock_away(LockReason why) {
-    if (!before_)
-        before_ = Before{main_.state().main_unlocked == 0 &&
-                             main_.window().state() == platform::WindowState::Minimized,
-                         main_.ctl("List2").visible()};
-    host_.lock_when_away(why);
-}
-
-void WalkAway::restore_main_window() {
-    if (!before_) return;
-    const Before before = *before_;
-    before_.reset();
-    if (!before.log_shown && main_.ctl("List2").visible()) {
-        // The security alert opened the log: it is shown.
-        main_.set_window_state(platform::WindowState::Normal);
-        return;
-    }
-    // Still waiting for Pause, which raises the lock screen again.
-    if (before.armed) main_.state().main_unlocked = 0;
-}
+// The main window keeps what it was before the lock itself.
+void WalkAway::lock_away(LockReason why) { host_.lock_when_away(why); }
 
 // --- covers -------------------------------------------------------------------
 

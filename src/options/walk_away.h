@@ -24,13 +24,25 @@ public:
     // during the first-run set-up, without a stored question, while a lock
     // holds.
     virtual bool may_lock_when_away() = 0;
-    // Locks at once, as F12 does.
+    // Locks at once, as F12 does; the main window keeps what it was before.
     virtual void lock_when_away(LockReason why) = 0;
     // The display changed, after the covers were marked to be laid out again.
     virtual void display_changed() = 0;
 
 protected:
     ~AwayHost() = default;
+};
+
+// A choice of "Lock When &Idle": its limit and its menu item. A limit that
+// is none of them checks none.
+struct IdleChoice {
+    unsigned minutes;  // 0: never
+    MenuName<layout::kForm1> menu;
+};
+
+inline constexpr IdleChoice kIdleChoices[] = {
+    {0, "mnuIdleNever"}, {1, "mnuIdle1"},   {5, "mnuIdle5"},
+    {10, "mnuIdle10"},   {15, "mnuIdle15"}, {30, "mnuIdle30"},
 };
 
 // True when `idle_ms` without input reach a limit of `limit_secs` (0: never).
@@ -44,12 +56,8 @@ public:
     // The check marks, and the items a policy decides greyed: at the main
     // window's load and whenever its menu opens.
     void load_away_checks();
-    void mnuIdleNever_Click() { choose_idle(0); }
-    void mnuIdle1_Click() { choose_idle(1); }
-    void mnuIdle5_Click() { choose_idle(5); }
-    void mnuIdle10_Click() { choose_idle(10); }
-    void mnuIdle15_Click() { choose_idle(15); }
-    void mnuIdle30_Click() { choose_idle(30); }
+    // An idle choice's menu item: stored unless a policy decides it.
+    void choose(const IdleChoice& choice);
     // Each turns its setting over.
     void mnuSleepLock_Click();
     void mnuCover_Click();
@@ -61,9 +69,6 @@ public:
     // The right answer: the covers go, and the time without input counts
     // from now.
     void uncover();
-    // After an away lock has unloaded with the answer: the main window as it
-    // was before, unless the security alert opened the log in it.
-    void restore_main_window();
 
 private:
     void stored_or_reported(long error);
@@ -73,20 +78,12 @@ private:
     void on_display_change() override;
     void paint_cover(platform::Painter& p) override;
 
-    void choose_idle(unsigned minutes);
     void lock_away(LockReason why);
     void decide_covers();
 
     MainWindow& main_;
     AwayHost& host_;
     const ColourMenu& colours_;
-    // The main window before an away lock: minimised with the lock armed
-    // (waiting for Pause), and whether it showed the log.
-    struct Before {
-        bool armed = false;
-        bool log_shown = false;
-    };
-    std::optional<Before> before_;
     // Whether this lock is covered: decided at its load and again each
     // second while it holds; nothing while no lock is up.
     std::optional<bool> covers_wanted_;

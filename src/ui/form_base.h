@@ -102,11 +102,13 @@ public:
 template <class T>
 struct Routes;
 
-// The base of every Routes<T>: the tables a form leaves out (no clicks, menu
-// choices or timer ticks), run<M>, the handler that calls the member M of
-// the form, and on<Part, M>, which calls M of one of the parts it carries.
+// The base of every Routes<T>: the tables a form leaves out (no commands,
+// clicks, menu choices or timer ticks), run<M>, the handler that calls the
+// member M of the form, on<Part, M>, which calls M of one of the parts it
+// carries, and choices<Table, Part>, the menu choices of a table's rows.
 template <class T>
 struct NoRoutes {
+    static constexpr std::span<const typename T::Command> commands{};
     static constexpr std::span<const typename T::Click> clicks{};
     static constexpr std::span<const typename T::Choice> menus{};
     static constexpr std::span<const typename T::Tick> ticks{};
@@ -119,6 +121,20 @@ struct NoRoutes {
     template <auto Part, auto M>
     static void on(T& form) {
         std::invoke(M, std::invoke(Part, form));
+    }
+    // A menu choice for each row of Table, a table of choices with a menu
+    // item each: the row goes to choose() of the part Part that owns it.
+    template <const auto& Table, auto Part>
+    static constexpr auto choices() {
+        return []<std::size_t... I>(std::index_sequence<I...>) {
+            return std::array<typename T::Choice, sizeof...(I)>{
+                {{Table[I].menu, &choose<Table, Part, I>}...}};
+        }
+        (std::make_index_sequence<std::size(Table)>{});
+    }
+    template <const auto& Table, auto Part, std::size_t I>
+    static void choose(T& form) {
+        std::invoke(Part, form).choose(Table[I]);
     }
 };
 
@@ -150,15 +166,28 @@ public:
         TimerName<Spec> timer;
         Handler handler;
     };
+    // One command, named once: its button (an element of a control array
+    // by index) and its menu item, whose shortcut key chooses it too.
+    struct Command {
+        ControlNameOrNone<Spec> button{};
+        int index = -1;
+        MenuNameOrNone<Spec> item{};
+        Handler handler = nullptr;
+    };
 
 protected:
     void on_click(std::string_view control, int index) override {
         if (!this->takes_input()) return;
+        for (const Command& c : Routes<T>::commands)
+            if (!c.button.text.empty() && control == c.button.text && index == c.index)
+                return run(c.handler);
         for (const Click& r : Routes<T>::clicks)
             if (control == r.control.text && index == r.index) return run(r.handler);
     }
     void on_menu(std::string_view item) override {
         if (!this->takes_input()) return;
+        for (const Command& c : Routes<T>::commands)
+            if (!c.item.text.empty() && item == c.item.text) return run(c.handler);
         for (const Choice& r : Routes<T>::menus)
             if (item == r.item.text) return run(r.handler);
     }

@@ -32,6 +32,14 @@ struct Checked {
     std::string_view text;
 };
 
+// A name of the same kind that may be left out: empty when it is.
+template <const platform::FormSpec& Spec, auto Table>
+struct CheckedOrNone {
+    constexpr CheckedOrNone() = default;
+    consteval CheckedOrNone(const char* name) : text(Checked<Spec, Table>(name).text) {}
+    std::string_view text{};
+};
+
 }  // namespace names
 
 // A control of the form laid out by Spec (all elements of a control array
@@ -41,6 +49,11 @@ using ControlName = names::Checked<Spec, &platform::FormSpec::controls>;
 // A menu item of the form laid out by Spec.
 template <const platform::FormSpec& Spec>
 using MenuName = names::Checked<Spec, &platform::FormSpec::menus>;
+// A control or a menu item, or none.
+template <const platform::FormSpec& Spec>
+using ControlNameOrNone = names::CheckedOrNone<Spec, &platform::FormSpec::controls>;
+template <const platform::FormSpec& Spec>
+using MenuNameOrNone = names::CheckedOrNone<Spec, &platform::FormSpec::menus>;
 // A timer of the form laid out by Spec.
 template <const platform::FormSpec& Spec>
 using TimerName = names::Checked<Spec, &platform::FormSpec::timers>;

@@ -2,7 +2,8 @@
 // Only what several parts share by design lives here; everything else
 // belongs to the part that uses it (the log its path, the start-up options
 // the start mode and the sibling's autorun entry, the colours the current
-// colour).
+// colour, the lock screen whether it was answered and whether the security
+// alert is due).
 #pragma once
 
 #include <cstdint>
@@ -11,22 +12,16 @@ namespace kv {
 
 struct ProgramState {
     // 0: the main window's next paint raises the lock screen.
-    //   Set to 0 by the splash's load, lock-and-hide (Form1::lock_and_hide)
-    //   and the start-up hand-over after it showed the main window.
+    //   Set to 0 by the splash's load, lock-and-hide (Form1::lock_and_hide),
+    //   the start-up hand-over after it showed the main window, and the
+    //   answer to a lock that came while the user was away from a main
+    //   window waiting for Pause (Form1::after_unlock).
     //   Set to 1 by the main window's paint (raising the lock, or the
     //   first-run set-up), the hand-over before it shows a window, and the
     //   lock screen's release.
-    //   Read by the main window's paint and the lock screen's release.
+    //   Read by the main window's paint, input and away locks, and the lock
+    //   screen's release.
     std::uint8_t main_unlocked = 0;
-    // The right answer was typed on the lock screen now loaded.
-    //   Set by Form4::release; cleared by each load of the lock screen.
-    //   Read by Form4::holding and Form1::show_after_lock.
-    bool lock_released = false;
-    // A wrong answer was recorded since the last successful unlock.
-    //   Set by Form4::refuse and, from the stored "Status", Form4::release;
-    //   cleared by the lock screen's load and before its security alert.
-    //   Read by Form4::release.
-    bool alert_pending = false;
 };
 
 }  // namespace kv

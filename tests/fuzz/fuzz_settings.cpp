@@ -194,7 +194,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         KV_CHECK(answer.size() == kAnswerWidth);
         lock.ctl("Textnew").set_text(typed);
         sim::click(*sim::find_form("Form4"), "Command1");
-        if (program.lock_released) KV_CHECK(!typed.empty() && trim(typed) == trim(answer));
+        if (program.form4().released()) KV_CHECK(!typed.empty() && trim(typed) == trim(answer));
         sim::advance(4100);
     } catch (const sim::ProcessEnded&) {
         // A refusal or the clear-alert message may end nothing here; a

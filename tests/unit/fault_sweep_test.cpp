@@ -175,7 +175,7 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
     all.push_back({"wrong answer", [this] { start_locked(); }, [this] { type_answer("guess"); },
                    [this] {
                        EXPECT_TRUE(shown("Form4")) << "unlocked by a wrong answer";
-                       EXPECT_FALSE(p().lock_released);
+                       EXPECT_FALSE(p().form4().released());
                        expect_earlier_records_kept();
                        expect_credentials_unchanged();
                        // The next attempt, with nothing failing, leaves both
@@ -193,7 +193,7 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
                        world().box_answers = {kNo};
                        const auto from = world().boxes.size();
                        type_answer("Rex");
-                       ASSERT_TRUE(p().lock_released);
+                       ASSERT_TRUE(p().form4().released());
                        ASSERT_GT(world().boxes.size(), from);
                        EXPECT_EQ(world().boxes[from].title, "Security Alert!");
                        bool logged = false;
@@ -215,7 +215,7 @@ std::vector<FaultSweep::Flow> FaultSweep::flows() {
          },
          [this] {
              EXPECT_FALSE(ended);
-             EXPECT_TRUE(p().lock_released);
+             EXPECT_TRUE(p().form4().released());
              EXPECT_TRUE(shown("Form1"));
              // Not told now: still stored, to be told next time.
              EXPECT_TRUE(shown_box("Security Alert!") || present(store::kVendorKey, "Status"))

@@ -373,7 +373,7 @@ TEST_F(Lock, AnswerRulesBlanksCaseAndTwentyCharacters) {
     world().box_answers = {kNo};
     type_answer("  abcdefghijklmnopqrst ");
     EXPECT_EQ(form("Form4"), nullptr);
-    EXPECT_TRUE(p().lock_released);
+    EXPECT_TRUE(p().form4().released());
 }
 
 TEST_F(Lock, RightAnswerWithoutAttemptsReleasesQuietly) {
@@ -405,7 +405,7 @@ TEST_F(Lock, WrongAnswerIsRecordedAndShownForFourSeconds) {
     type_answer("guess");
 
     EXPECT_EQ(world().beeps, 1);
-    EXPECT_TRUE(p().alert_pending);
+    EXPECT_TRUE(p().form4().alert_pending());
     EXPECT_EQ(sim::get_value(store::kVendorKey, "Status")->data, std::string("Alert\0", 6));
     const int beep = sim::trace_find("beep", from);
     const int alert = sim::trace_find("reg set Status", from);
@@ -609,10 +609,10 @@ TEST_F(Lock, AnswerThatCannotBeReadUnlocksNothingAndIsReadAgain) {
     sim::fail(sim::Call::RegQueryValue, 1117, 2);  // and once more as it is read again
     type_answer("   ");
     EXPECT_TRUE(shown("Form4"));
-    EXPECT_FALSE(p().lock_released);
+    EXPECT_FALSE(p().form4().released());
     EXPECT_FALSE(sim::get_value(store::kVendorKey, "Status"));
     type_answer("Rex");
-    EXPECT_TRUE(p().lock_released);
+    EXPECT_TRUE(p().form4().released());
     EXPECT_EQ(form("Form4"), nullptr);
 }
 

@@ -35,7 +35,7 @@ protected:
     // A wrong answer's record, as the lock screen adds it; the tests look
     // at the file and the records themselves.
     void record(const char* when, const std::string& typed) {
-        static_cast<void>(p().form1().record_attempt(when, typed));
+        static_cast<void>(p().form1().attempt_log().record_attempt(when, typed));
     }
     static constexpr long kSharingViolation = 32;
 };

@@ -28,12 +28,15 @@ using platform::FormSpec;
 template <class T>
 void expect_routes_match(const FormSpec& form) {
     std::set<std::pair<std::string, int>> clicks;
-    for (const auto& r : Routes<T>::clicks) {
-        EXPECT_GE(layout::control_position(form, r.control.text, r.index), 0)
-            << form.name << ": no control " << r.control.text << "(" << r.index << ")";
-        EXPECT_TRUE(clicks.emplace(std::string(r.control.text), r.index).second)
-            << form.name << ": " << r.control.text << " routed twice";
-    }
+    const auto click = [&](std::string_view control, int index) {
+        EXPECT_GE(layout::control_position(form, control, index), 0)
+            << form.name << ": no control " << control << "(" << index << ")";
+        EXPECT_TRUE(clicks.emplace(std::string(control), index).second)
+            << form.name << ": " << control << " routed twice";
+    };
+    for (const auto& r : Routes<T>::clicks) click(r.control.text, r.index);
+    for (const auto& c : Routes<T>::commands)
+        if (!c.button.text.empty()) click(c.button.text, c.index);
     for (const auto& c : form.controls) {
         if (c.kind != ControlKind::Button) continue;
         EXPECT_TRUE(clicks.count({c.name, c.index}))
@@ -41,9 +44,15 @@ void expect_routes_match(const FormSpec& form) {
     }
 
     std::set<std::string> choices;
-    for (const auto& r : Routes<T>::menus)
-        EXPECT_TRUE(choices.emplace(r.item.text).second)
-            << form.name << ": " << r.item.text << " routed twice";
+    const auto choice = [&](std::string_view item) {
+        EXPECT_TRUE(choices.emplace(item).second) << form.name << ": " << item << " routed twice";
+    };
+    for (const auto& r : Routes<T>::menus) choice(r.item.text);
+    for (const auto& c : Routes<T>::commands) {
+        if (!c.item.text.empty()) choice(c.item.text);
+        EXPECT_FALSE(c.button.text.empty() && c.item.text.empty())
+            << form.name << ": a command with neither button nor menu item";
+    }
     for (std::size_t i = 0; i < form.menus.size(); ++i) {
         const auto& m = form.menus[i];
         const bool opens = i + 1 < form.menus.size() && form.menus[i + 1].depth > m.depth;
@@ -53,6 +62,18 @@ void expect_routes_match(const FormSpec& form) {
         EXPECT_TRUE(choices.count(m.name))
             << form.name << ": the menu item " << m.name << " has no route";
     }
+
+    // A button and a menu item that do the same are one command: no
+    // handler has two rows.
+    std::set<typename T::Handler> handlers;
+    const auto once = [&](typename T::Handler h, std::string_view name) {
+        EXPECT_TRUE(handlers.insert(h).second)
+            << form.name << ": " << name << " runs what another row runs";
+    };
+    for (const auto& r : Routes<T>::clicks) once(r.handler, r.control.text);
+    for (const auto& r : Routes<T>::menus) once(r.handler, r.item.text);
+    for (const auto& c : Routes<T>::commands)
+        once(c.handler, c.item.text.empty() ? c.button.text : c.item.text);
 
     std::set<std::string> ticks;
     for (const auto& r : Routes<T>::ticks) ticks.emplace(r.timer.text);

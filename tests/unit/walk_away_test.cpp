@@ -249,6 +249,21 @@ TEST_F(Away, LocksWithinASecondOfTheLimitFromTheShownMainWindow) {
     EXPECT_EQ(locks_made(), 2);
 }
 
+// One whose window could not be created comes at the retry for the same
+// reason: it never came, so it is no comeback.
+TEST_F(Away, AnIdleLockWhoseWindowFailsKeepsItsReason) {
+    open_unlocked();
+    put_user(store::kIdleLockValue, "1");
+    walk_away();
+    sim::advance(59000);
+    sim::fail(sim::Call::CreateWindow, 0);
+    EXPECT_LE(ms_until_locked(2000), 1100);
+    EXPECT_EQ(p().form4().reason(), LockReason::Idle);
+    ASSERT_FALSE(world().events.empty());
+    EXPECT_EQ(world().events.back(),
+              (sim::ReportedEvent{platform::EventType::Information, 1003, "idle"}));
+}
+
 TEST_F(Away, APolicySetWhileRunningAppliesWithinASecond) {
     open_unlocked();
     walk_away();
