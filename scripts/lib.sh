@@ -178,6 +178,9 @@ kv_wine_fonts() {
 kv_wine_prefix() {
     local dest=$1
     kv_wine_stop "$dest"
+    # A test that ended before it took its immutable mark off a folder
+    # (ReadOnlyFolder in tests/e2e) must not keep the old prefix.
+    [ -d "$dest" ] && chattr -R -i "$dest/drive_c" 2>/dev/null
     rm -rf "$dest"
     cp -a "$KV_BUILD/wine-template" "$dest"
     rm -f "$dest/.kv-template"

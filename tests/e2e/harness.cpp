@@ -2,6 +2,7 @@
 
 #include <oleacc.h>
 #include <sddl.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -313,9 +314,8 @@ bool answer_input_box(HWND box, const std::string& text) {
     return edit && set_window_text(edit, text) && window_text(edit) == text && click(box, IDOK);
 }
 
-bool xdotool(const std::string& args) {
-    std::string tool = env("KV_XDOTOOL");
-    if (tool.empty()) tool = "/usr/bin/xdotool";
+bool run_unix(const std::string& unix_tool, const std::string& args) {
+    std::string tool = unix_tool;
     // The Unix path as a DOS path (Z:\usr\bin\xdotool), through Wine's own
     // conversion, so the current drive does not matter.
     using ToDos = WCHAR* (*)(const char*);
@@ -342,17 +342,62 @@ bool xdotool(const std::string& args) {
     return true;
 }
 
-bool xdotool_marked(const std::string& args, const std::string& marker) {
-    DeleteFileA(marker.c_str());
+bool xdotool(const std::string& args) {
+    const std::string tool = env("KV_XDOTOOL");
+    return run_unix(tool.empty() ? "/usr/bin/xdotool" : tool, args);
+}
+
+std::string unix_path(const std::string& windows_path) {
     using ToUnix = char* (*)(const WCHAR*);
     const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    const std::wstring wide(marker.begin(), marker.end());
-    char* unix_path = to_unix ? to_unix(wide.c_str()) : nullptr;
-    if (!unix_path) return false;
-    const std::string touch = std::string(" exec --args 2 /usr/bin/touch \"") + unix_path + "\"";
-    HeapFree(GetProcessHeap(), 0, unix_path);
-    return xdotool(args + touch);
+    const std::wstring wide(windows_path.begin(), windows_path.end());
+    char* path = to_unix ? to_unix(wide.c_str()) : nullptr;
+    if (!path) return {};
+    std::string result = path;
+    HeapFree(GetProcessHeap(), 0, path);
+    return result;
+}
+
+bool xdotool_marked(const std::string& args, const std::string& marker) {
+    DeleteFileA(marker.c_str());
+    const std::string path = unix_path(marker);
+    if (path.empty()) return false;
+    return xdotool(args + " exec --args 2 /usr/bin/touch \"" + path + "\"");
+}
+
+namespace {
+
+// Whether a file can be made in the folder now (and it is taken away again).
+bool writable(const std::string& folder) {
+    const std::string probe = folder + "\\kv-probe.tmp";
+    HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    DeleteFileA(probe.c_str());
+    return true;
+}
+
+}  // namespace
+
+ReadOnlyFolder::ReadOnlyFolder(std::string folder) : folder_(std::move(folder)) {
+    const std::string path = unix_path(folder_);
+    ok_ = !path.empty() && run_unix("/usr/bin/chattr", "+i \"" + path + "\"") &&
+          wait_for([&] { return !writable(folder_); }, 10s);
+}
+
+ReadOnlyFolder::~ReadOnlyFolder() {
+    const std::string path = unix_path(folder_);
+    if (!path.empty() && run_unix("/usr/bin/chattr", "-i \"" + path + "\""))
+        wait_for([&] { return writable(folder_); }, 10s);
+}
+
+std::string known_folder(int csidl) {
+    char buf[MAX_PATH] = {};
+    return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buf))
+               ? std::string(buf)
+               : std::string();
 }
 
 bool click(HWND dialog, int id) {

@@ -151,6 +151,33 @@ bool xdotool(const std::string& args);
 // put in again every 250 ms, is called before any other). xdotool's "type"
 // takes every argument after it as text: give keys with "key" instead.
 bool xdotool_marked(const std::string& args, const std::string& marker);
+// Runs the Unix program `tool` (an absolute Unix path) with `args`, as
+// xdotool() does; it runs on its own (Wine gives no handle to wait on).
+bool run_unix(const std::string& tool, const std::string& args);
+// The Unix path of a Windows path, empty when Wine cannot map it.
+std::string unix_path(const std::string& windows_path);
+
+// A folder in which nothing can be created, deleted or renamed for as long
+// as the object lives, as a standard user meets Program Files: Wine keeps no
+// file permissions, but a folder marked immutable (chattr +i) refuses its
+// writes with access denied. The mark is taken off again when the object
+// goes; ok() once writes there are refused.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(std::string folder);
+    ~ReadOnlyFolder();
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    std::string folder_;
+    bool ok_ = false;
+};
+
+// A folder the system knows by its CSIDL (CSIDL_COMMON_APPDATA ...).
+std::string known_folder(int csidl);
+
 // Presses keys, X key names separated by blanks ("F9", "Pause", "b l u e").
 inline bool press_keys(const std::string& keys) { return xdotool("key " + keys); }
 // Moves the pointer to the screen point (x, y) and clicks `button` there

@@ -69,12 +69,7 @@ struct HandleCloser {
 };
 using Handle = std::unique_ptr<void, HandleCloser>;
 
-std::string folder(int csidl) {
-    char buf[MAX_PATH] = {};
-    return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buf))
-               ? std::string(buf)
-               : std::string();
-}
+std::string folder(int csidl) { return known_folder(csidl); }
 
 std::string setup_path() { return self_dir() + "\\" + kSetupName; }
 std::string install_dir() { return folder(CSIDL_PROGRAM_FILES) + "\\Kestrova"; }

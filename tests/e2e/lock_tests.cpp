@@ -8,13 +8,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <set>
 #include <utility>
 #include <string>
 #include <vector>
 
 #include <oleacc.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include "lock_fixture.h"
@@ -391,18 +394,71 @@ TEST_F(Lock, AnAttemptStoredBeforeARestartIsReportedAtTheRightAnswer) {
     EXPECT_TRUE(program_.wait_window("KvForm1", "Kestrova 2.0")) << "no main window after No";
 }
 
+// An installed copy as its installers leave it: the program in a folder
+// users cannot write, and the attempt log's folder under the common
+// application data. Taken away again, with what the program wrote there,
+// once the program that runs from it has ended.
+class InstalledCopy {
+public:
+    explicit InstalledCopy(Program& program)
+        : program_(program),
+          dir_(self_dir() + "\\installed"),
+          data_(known_folder(CSIDL_COMMON_APPDATA) + "\\Orvane"),
+          old_exe_(std::getenv("KV_EXE") ? std::getenv("KV_EXE") : "") {
+        CreateDirectoryA(dir_.c_str(), nullptr);
+        CreateDirectoryA(data_.c_str(), nullptr);
+        CreateDirectoryA(log_folder().c_str(), nullptr);
+        copied_ = CopyFileA((self_dir() + "\\kvstrn.exe").c_str(), exe().c_str(), FALSE);
+        _putenv_s("KV_EXE", exe().c_str());
+        read_only_.emplace(dir_);
+    }
+    ~InstalledCopy() {
+        program_.kill();
+        read_only_.reset();
+        _putenv_s("KV_EXE", old_exe_.c_str());
+        // The lock's watcher, a copy of the program, ends just after it.
+        wait_for([&] { return DeleteFileA(exe().c_str()) || !file_exists(exe()); }, 5s);
+        DeleteFileA((dir_ + "\\klingon2").c_str());
+        RemoveDirectoryA(dir_.c_str());
+        DeleteFileA(log().c_str());
+        RemoveDirectoryA(log_folder().c_str());
+        RemoveDirectoryA(data_.c_str());
+    }
+    InstalledCopy(const InstalledCopy&) = delete;
+    InstalledCopy& operator=(const InstalledCopy&) = delete;
+    bool ok() const { return copied_ && read_only_ && read_only_->ok(); }
+    std::string exe() const { return dir_ + "\\kvstrn.exe"; }
+    std::string log_folder() const { return data_ + "\\Kestrova"; }
+    std::string log() const { return log_folder() + "\\klingon2"; }
+    std::string beside() const { return dir_ + "\\klingon2"; }
+
+private:
+    Program& program_;
+    std::string dir_, data_, old_exe_;
+    bool copied_ = false;
+    std::optional<ReadOnlyFolder> read_only_;
+};
+
 // As Windows starts it from the Start menu or at logon: with a standard
 // user's token, Kestrova's keys as its installers leave them (Users read and
-// set values) and the Run key as Windows has it (Users only read).
+// set values), the Run key as Windows has it (Users only read), and the
+// program's folder not writable.
 TEST_F(Lock, AStandardUserOfAnInstalledCopyIsLockedAndStoresWhatItMay) {
     const char* installed = "D:P(A;;KA;;;BA)(A;;KA;;;SY)(A;;KR;;;BU)(A;;0x3;;;BU)";
     KeyDacl vendor(kVendorKey, installed), zones(kZonesKey, installed);
     KeyDacl run(kRunKey, "D:P(A;;KA;;;BA)(A;;KA;;;SY)(A;;KR;;;BU)");
     ASSERT_TRUE(vendor.ok() && zones.ok() && run.ok());
+    InstalledCopy copy(program_);
+    ASSERT_TRUE(copy.ok()) << "the program's folder could not be made read-only";
     ASSERT_TRUE(program_.start(true));
     ASSERT_NO_FATAL_FAILURE(wait_lock(20s));
     ASSERT_NO_FATAL_FAILURE(answer_wrong("red"));
     EXPECT_TRUE(reg_read(kVendorKey, "Status")) << "the attempt was not stored";
+    EXPECT_TRUE(wait_for([&] {
+        const auto log = read_file(copy.log());
+        return log && log->size() == kv::kLogRecordSize;
+    })) << "the attempt was not logged in " << copy.log();
+    EXPECT_FALSE(file_exists(copy.beside()));
     HWND main = unlock_after_attempts(IDNO);
     ASSERT_TRUE(main);
     const auto after = find_message_box(program_.pid());
