@@ -510,7 +510,8 @@ signing_suite() {
     # program, into the copy.
     kv_sign_nsh "$dir" &&
         (cd "$dir" && cpack -G NSIS -B "$work/pkg" -D CPACK_INSTALL_CMAKE_PROJECTS= \
-            -D "CPACK_INSTALLED_DIRECTORIES=$work/stage;." >"$work/cpack.log" 2>&1)
+            -D "CPACK_INSTALLED_DIRECTORIES=$work/stage;." \
+            -D "CPACK_KV_HELPER=$work/b/kv_msi_cleanup.exe" >"$work/cpack.log" 2>&1)
     rm -rf "$dir/sign.nsh" "$dir/nsis-plugins"
     local setup
     setup=$(compgen -G "$work/pkg/Kestrova-*-win64-setup.exe" | head -n1)
@@ -533,6 +534,7 @@ signing_suite() {
     for f in "$work/b/src/platform/win32/kvstrn.exe" "$work/b/kv_msi_cleanup.exe" \
         "$work/b/kv_msi_check.dll" "${setup:-$work/pkg/setup.exe}" "$work/setup/kvstrn.exe" \
         "$work/setup/Uninstall.exe" "$work/setup/\$PLUGINSDIR/System.dll" \
+        "$work/setup/\$PLUGINSDIR/kv_setup_helper.exe" \
         "$work/setup/un/\$PLUGINSDIR/System.dll" "$work/Kestrova-2.0-win64.msi" \
         "$work/msi/Kestrova/kvstrn.exe" "$work/msi/Binary.Cleanup" "$work/msi/Binary.Check"; do
         pkg_check "${f#"$work/"} is signed and timestamped" \
