@@ -5,6 +5,7 @@
 #include <array>
 #include <bitset>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -152,9 +153,10 @@ public:
     TaskKeyBlock(const TaskKeyBlock&) = delete;
     TaskKeyBlock& operator=(const TaskKeyBlock&) = delete;
 
+    struct Impl;  // the hook's thread and the watches of the foreground
+
 private:
-    std::uintptr_t hook_ = 0;   // the hook's thread
-    std::uintptr_t watch_ = 0;  // the foreground watch
+    std::unique_ptr<Impl> impl_;
 };
 
 // --- failing closed ------------------------------------------------------
@@ -178,8 +180,10 @@ public:
     // could be started (there is then nothing whose end tells anything).
     bool watcher_ended() const;
 
+    struct Impl;  // the watcher and the pipe to it
+
 private:
-    std::uintptr_t watch_ = 0;
+    std::unique_ptr<Impl> impl_;
 };
 
 // The accessibility features whose hot keys open a system dialogue that

@@ -183,14 +183,16 @@ bool set_access_flags(AccessFeature f, std::uint32_t flags) {
     return true;
 }
 
-TaskKeyBlock::TaskKeyBlock(NativeWindow) : hook_(1) {
+struct TaskKeyBlock::Impl {};
+
+TaskKeyBlock::TaskKeyBlock(NativeWindow) {
     ++world().task_key_blocks;
     ++world().task_key_blocks_made;
     world().trace.push_back("task keys blocked");
 }
 
 TaskKeyBlock::~TaskKeyBlock() {
-    if (hook_ != 0) --world().task_key_blocks;
+    --world().task_key_blocks;
     world().trace.push_back("task keys free");
 }
 
@@ -199,7 +201,9 @@ void lock_session() {
     world().trace.push_back("lock session");
 }
 
-FailClosed::FailClosed() : watch_(1) {
+struct FailClosed::Impl {};
+
+FailClosed::FailClosed() {
     ++world().watches;
     ++world().watches_made;
     world().watcher_ended = false;
@@ -207,7 +211,7 @@ FailClosed::FailClosed() : watch_(1) {
 }
 
 FailClosed::~FailClosed() {
-    if (watch_ != 0) --world().watches;
+    --world().watches;
     world().trace.push_back("watch released");
 }
 

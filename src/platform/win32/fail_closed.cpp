@@ -34,18 +34,17 @@ LONG WINAPI on_crash(EXCEPTION_POINTERS* info) noexcept {
 }
 
 // The pipe's writing end and the watcher's process.
-struct Watch {
+}  // namespace
+
+struct FailClosed::Impl {
     win32::KernelHandle pipe;
     win32::KernelHandle process;
 };
 
-}  // namespace
-
 void lock_session() { LockWorkStation(); }
 
-FailClosed::FailClosed() {
-    auto* w = new Watch;
-    watch_ = reinterpret_cast<std::uintptr_t>(w);
+FailClosed::FailClosed() : impl_(std::make_unique<Impl>()) {
+    Impl* w = impl_.get();
     InterlockedExchange(&watching, 1);
     previous_filter = SetUnhandledExceptionFilter(&on_crash);
 
@@ -75,19 +74,16 @@ FailClosed::FailClosed() {
 }
 
 FailClosed::~FailClosed() {
-    auto* w = reinterpret_cast<Watch*>(watch_);
     InterlockedExchange(&watching, 0);
     SetUnhandledExceptionFilter(previous_filter);
-    if (w->pipe) {
+    if (impl_->pipe) {
         DWORD written = 0;
-        WriteFile(w->pipe.get(), &kReleased, 1, &written, nullptr);
+        WriteFile(impl_->pipe.get(), &kReleased, 1, &written, nullptr);
     }
-    delete w;
 }
 
 bool FailClosed::watcher_ended() const {
-    const auto* w = reinterpret_cast<const Watch*>(watch_);
-    return w->process && WaitForSingleObject(w->process.get(), 0) == WAIT_OBJECT_0;
+    return impl_->process && WaitForSingleObject(impl_->process.get(), 0) == WAIT_OBJECT_0;
 }
 
 namespace win32 {

@@ -86,6 +86,9 @@ struct FileTraits : Traits<HANDLE, HandleKind::Kernel, &CloseHandle> {
     static HANDLE none() { return INVALID_HANDLE_VALUE; }
 };
 
+// The keyboard hook of the lock and its watches of other windows.
+using HookTraits = Traits<HHOOK, HandleKind::User, &UnhookWindowsHookEx>;
+using WinEventTraits = Traits<HWINEVENTHOOK, HandleKind::User, &UnhookWinEvent>;
 // An event source of the event log.
 using EventSourceTraits = Traits<HANDLE, HandleKind::Kernel, &DeregisterEventSource>;
 // A COM interface pointer, given up through its own Release.
@@ -107,6 +110,8 @@ using Accelerators = Unique<AccelTraits>;
 using KernelHandle = Unique<KernelTraits>;
 using FileHandle = Unique<FileTraits>;
 using EventSource = Unique<EventSourceTraits>;
+using Hook = Unique<HookTraits>;
+using WinEventHook = Unique<WinEventTraits>;
 template <class I>
 using ComPtr = Unique<ComTraits<I>>;
 

@@ -350,11 +350,13 @@ namespace {
 bool key_down(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
 
 // What the hook's thread works with. One lock, so one hook, at a time; only
-// the hook's thread touches the gate.
+// the hook's thread touches the gate and the hook. The callbacks of a
+// low-level hook and of an event hook carry no context of their own: they
+// find it here, for as long as a TaskKeyBlock lives.
 struct HookState {
     HWND lock = nullptr;
     KeyGate gate;
-    HHOOK hook = nullptr;
+    win32::Hook hook;
     HANDLE ready = nullptr;
 };
 HookState* hook_state = nullptr;
@@ -398,8 +400,7 @@ HHOOK install_hook() {
 void rehook(HookState& state) {
     const HHOOK fresh = install_hook();
     if (!fresh) return;  // the old one, if it still holds, stays
-    if (state.hook) UnhookWindowsHookEx(state.hook);
-    state.hook = fresh;
+    state.hook.reset(fresh);  // the old one goes once the new one is in
 }
 
 // For the end-to-end test of the re-installing only: with the environment
@@ -417,7 +418,7 @@ DWORD WINAPI hook_thread(void* param) noexcept {
     std::bitset<256> down;
     for (int vk = 1; vk < 256; ++vk) down[vk] = key_down(vk);
     state.gate = KeyGate(down);
-    state.hook = install_hook();
+    state.hook.reset(install_hook());
     MSG m;
     PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE);  // the queue, for WM_QUIT
     const UINT_PTR timer = SetTimer(nullptr, 0, kRehookMs, nullptr);
@@ -426,23 +427,15 @@ DWORD WINAPI hook_thread(void* param) noexcept {
         if (m.hwnd == nullptr && m.message == WM_TIMER) {
             rehook(state);
         } else if (m.hwnd == nullptr && m.message == kWmTestDropHook && test_drop) {
-            if (state.hook) UnhookWindowsHookEx(state.hook);
-            state.hook = nullptr;
+            state.hook.reset();
         } else {
             DispatchMessageA(&m);
         }
     }
     if (timer) KillTimer(nullptr, timer);
-    if (state.hook) UnhookWindowsHookEx(state.hook);
+    state.hook.reset();
     return 0;
 }
-
-struct HookThread {
-    HookState state;
-    win32::KernelHandle thread;
-    DWORD id = 0;
-    HWINEVENTHOOK order_watch = nullptr;
-};
 
 // Out of context: called on the lock's thread as it reads its messages.
 void CALLBACK foreground_changed(HWINEVENTHOOK, DWORD, HWND w, LONG, LONG, DWORD,
@@ -462,8 +455,15 @@ void CALLBACK order_changed(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG,
 
 }  // namespace
 
-TaskKeyBlock::TaskKeyBlock(NativeWindow lock) {
-    auto* t = new HookThread;
+struct TaskKeyBlock::Impl {
+    HookState state;
+    win32::KernelHandle thread;
+    DWORD id = 0;
+    win32::WinEventHook foreground_watch, order_watch;
+};
+
+TaskKeyBlock::TaskKeyBlock(NativeWindow lock) : impl_(std::make_unique<Impl>()) {
+    Impl* t = impl_.get();
     t->state.lock = to_hwnd(lock);
     win32::KernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     t->state.ready = ready.get();
@@ -473,26 +473,24 @@ TaskKeyBlock::TaskKeyBlock(NativeWindow lock) {
     // Held from the moment the lock shows, not some time later.
     if (t->thread) WaitForSingleObject(ready.get(), 5000);
     t->state.ready = nullptr;
-    hook_ = reinterpret_cast<std::uintptr_t>(t);
-    watch_ = reinterpret_cast<std::uintptr_t>(
-        SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
-                        &foreground_changed, 0, 0, WINEVENT_OUTOFCONTEXT));
+    t->foreground_watch.reset(SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND,
+                                              nullptr, &foreground_changed, 0, 0,
+                                              WINEVENT_OUTOFCONTEXT));
     // Not its own: the lock's own raising would call it back without end.
-    t->order_watch = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_REORDER, nullptr,
-                                     &order_changed, 0, 0,
-                                     WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+    t->order_watch.reset(SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_REORDER, nullptr,
+                                         &order_changed, 0, 0,
+                                         WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS));
 }
 
 TaskKeyBlock::~TaskKeyBlock() {
-    if (watch_) UnhookWinEvent(reinterpret_cast<HWINEVENTHOOK>(watch_));
-    auto* t = reinterpret_cast<HookThread*>(hook_);
-    if (t->order_watch) UnhookWinEvent(t->order_watch);
-    if (t->thread) {
-        PostThreadMessageA(t->id, WM_QUIT, 0, 0);
-        WaitForSingleObject(t->thread.get(), INFINITE);
+    impl_->foreground_watch.reset();
+    impl_->order_watch.reset();
+    // The hook goes on its own thread, which put it in.
+    if (impl_->thread) {
+        PostThreadMessageA(impl_->id, WM_QUIT, 0, 0);
+        WaitForSingleObject(impl_->thread.get(), INFINITE);
     }
     hook_state = nullptr;
-    delete t;
 }
 
 void set_window_pos(NativeWindow w, std::intptr_t insert_after, unsigned flags) {
