@@ -254,8 +254,10 @@ int cmd_prepare_log(int count, const std::string& log_path, const std::string& l
         file += record;
         lines += kv::record_line(record) + "\n";
     }
-    if (!kv::platform::replace_file(full_path(log_path), file)) return 1;
-    if (!kv::platform::replace_file(full_path(lines_path), lines)) return 1;
+    kv::platform::EditBy log_edit([&](std::string_view) { return file; });
+    kv::platform::EditBy lines_edit([&](std::string_view) { return lines; });
+    if (!kv::platform::rewrite_file(full_path(log_path), log_edit)) return 1;
+    if (!kv::platform::rewrite_file(full_path(lines_path), lines_edit)) return 1;
     return 0;
 }
 
