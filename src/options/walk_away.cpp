@@ -6,6 +6,7 @@
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "store/away.h"
+#include "store/policy_names.h"
 #include "store/settings.h"
 #include "ui/maker.h"
 #include "ui/state.h"
@@ -69,12 +70,9 @@ void WalkAway::mnuCover_Click() {
     load_away_checks();
 }
 
-// Once a second. The time without input counts from the last answer at the
-// latest, whatever input the system saw.
-// While a lock holds only the covers' setting is read (the host says no to
-// another lock first).
+// Once a second while no lock holds. The time without input counts from the
+// last answer at the latest, whatever input the system saw.
 void WalkAway::on_second() {
-    if (covers_wanted_) decide_covers();
     std::uint32_t quiet = platform::input_idle_ms();
     if (answered_at_) quiet = std::min(quiet, platform::tick_ms() - *answered_at_);
     if (quiet < kShortestLimitMs || !host_.may_lock_when_away()) return;
@@ -97,8 +95,15 @@ void WalkAway::decide_covers() {
     if (!*covers_wanted_) covers_.clear();
 }
 
+// While a lock holds the idle check is not needed, and the covers' setting
+// is read again only when the registry says one of its keys changed: no
+// timer of the watch's runs and nothing reads the registry on a clock.
 void WalkAway::cover_under_lock() {
-    if (!covers_wanted_) decide_covers();
+    if (!covers_wanted_) {
+        watch_.tick(false);
+        watch_.watch_keys({store::kPolicyKey, store::kVendorKey});
+        decide_covers();
+    }
     if (!*covers_wanted_) return;
     if (covers_.empty() || monitors_changed_) {
         covers_.clear();
@@ -119,6 +124,13 @@ void WalkAway::uncover() {
     covers_.clear();
     covers_wanted_.reset();
     answered_at_ = platform::tick_ms();
+    watch_.watch_keys({});
+    watch_.tick(true);
+}
+
+// Up or gone at the guard's next tick.
+void WalkAway::on_keys_changed() {
+    if (covers_wanted_) decide_covers();
 }
 
 void WalkAway::on_display_change() {

@@ -1,7 +1,8 @@
 // What happens when the user walks away, as the main window carries it: the
 // "&When Away" menu, the lock after a time without input, the lock before
 // the machine sleeps, and the covers that hide every monitor while a lock
-// holds. The settings are read afresh each time (store/away.h).
+// holds. The settings are read afresh each time (store/away.h); while a
+// lock holds, the covers' setting only when the registry tells of a change.
 #pragma once
 
 #include <array>
@@ -73,6 +74,7 @@ public:
 private:
     void stored_or_reported(long error);
     void on_second() override;
+    void on_keys_changed() override;
     void on_suspend() override;
     void on_display_off() override { on_suspend(); }
     void on_display_change() override;
@@ -84,8 +86,9 @@ private:
     MainWindow& main_;
     AwayHost& host_;
     const ColourMenu& colours_;
-    // Whether this lock is covered: decided at its load and again each
-    // second while it holds; nothing while no lock is up.
+    // Whether this lock is covered: decided at its load and again at each
+    // change of the registry heard while it holds; nothing while no lock is
+    // up.
     std::optional<bool> covers_wanted_;
     struct Placed {
         platform::Rect monitor;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/system.h"
@@ -29,8 +30,11 @@ bool touch_ready();
 class SessionEvents {
 public:
     virtual ~SessionEvents() = default;
-    // Once a second.
+    // Once a second, while the watch ticks.
     virtual void on_second() {}
+    // A value under a watched registry key was set or deleted, or a key
+    // under it made or deleted.
+    virtual void on_keys_changed() {}
     // The machine is about to sleep (WM_POWERBROADCAST, PBT_APMSUSPEND): the
     // screen shows what is on it now when it wakes.
     virtual void on_suspend() {}
@@ -42,13 +46,21 @@ public:
 };
 
 // A hidden, unowned top-level window that hears the broadcasts, whatever
-// the program's forms do, and ticks once a second while it lives.
+// the program's forms do, ticks once a second unless told not to, and hears
+// the registry's changes under the keys it is given.
 class SessionWatch {
 public:
     explicit SessionWatch(SessionEvents& events);
     ~SessionWatch();
     SessionWatch(const SessionWatch&) = delete;
     SessionWatch& operator=(const SessionWatch&) = delete;
+
+    // The second's tick, on from the start; while off no timer runs.
+    void tick(bool on);
+    // Keys of HKEY_LOCAL_MACHINE to hear changes under
+    // (RegNotifyChangeKeyValue), in place of those before; none: none. A key
+    // not there yet is heard from the nearest one above it that is.
+    void watch_keys(const std::vector<std::string>& keys);
 
     struct Impl;
 

@@ -355,6 +355,25 @@ TEST_F(Away, TheConsoleDisplayTurningOffHasTheLockUpWhenItReturns) {
     EXPECT_TRUE(wait_for([&] { return lock_holds(); })) << lock_state();
 }
 
+// While the lock holds nothing reads the policy on a clock: the registry
+// tells of its change (a key made now, then a value set), and the covers
+// come and go with it.
+TEST_F(Away, ACoverPolicySetWhileLockedCoversAndUncovers) {
+    ASSERT_NO_FATAL_FAILURE(start_locked());
+    ASSERT_TRUE(wait_for([&] { return lock_holds(); })) << lock_state();
+    const auto covers_up = [&] {
+        for (HWND w : top_windows(program_.pid()))
+            if (class_name(w) == "KvCover" && is_visible(w)) return true;
+        return false;
+    };
+    EXPECT_FALSE(covers_up());
+    ASSERT_NO_FATAL_FAILURE(put_policy(kv::store::kCoverScreenPolicy, 1));
+    EXPECT_TRUE(wait_for(covers_up, 3s)) << "no cover after the policy was set";
+    ASSERT_NO_FATAL_FAILURE(put_policy(kv::store::kCoverScreenPolicy, 0));
+    EXPECT_TRUE(wait_for([&] { return !covers_up(); }, 3s)) << "the covers stayed";
+    EXPECT_TRUE(wait_for([&] { return lock_holds(); })) << lock_state();
+}
+
 TEST_F(Away, CoversShowTheGradientInEveryCornerWhileLocked) {
     ASSERT_TRUE(reg_write_sz(kVendorKey, "Cover", "1"));
     ASSERT_TRUE(reg_write_sz(kVendorKey, "Color", "yellow"));

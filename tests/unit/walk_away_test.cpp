@@ -573,17 +573,31 @@ TEST_F(Away, CoversComeBackWithTheLockAndAreRemadeByTheGuard) {
     EXPECT_EQ(world().covers.size(), 2u);
 }
 
-TEST_F(Away, ACoverPolicySetWhileLockedAppliesWithinASecond) {
+// While the lock holds nothing reads the registry on a clock and the
+// watch's second does not tick: a change of the covers' setting is heard
+// from the registry, at the policy's key (made now) and at the user's.
+TEST_F(Away, ACoverPolicySetWhileLockedAppliesWhenTheRegistryTellsOfIt) {
     open_unlocked();
     sim::click(*form("Form1"), "Command9");
     ASSERT_TRUE(sim::live_covers().empty());
-    put_policy(store::kCoverScreenPolicy, 1);
-    sim::advance(1100);
+    EXPECT_FALSE(world().watch_ticking);
+    const int calls = world().calls;
+    sim::advance(5000);
+    EXPECT_EQ(world().calls, calls) << "the registry or a file was read while locked";
+    put_user(store::kCoverValue, "1");
+    sim::advance(100);
     EXPECT_EQ(sim::live_covers().size(), 1u);
     put_policy(store::kCoverScreenPolicy, 0);
-    sim::advance(1100);
+    sim::advance(100);
     EXPECT_TRUE(sim::live_covers().empty());
+    put_policy(store::kCoverScreenPolicy, 1);
+    sim::advance(100);
+    EXPECT_EQ(sim::live_covers().size(), 1u);
     EXPECT_TRUE(locked());
+    // The answer: the second ticks again and no key is watched.
+    type_answer("Rex");
+    EXPECT_TRUE(world().watch_ticking);
+    EXPECT_TRUE(world().watched_keys.empty());
 }
 
 TEST_F(Away, ACoverThatCannotBeMadeLeavesTheLockHolding) {

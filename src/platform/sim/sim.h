@@ -167,6 +167,13 @@ struct World {
     std::vector<CoverRecord> covers;
     platform::SessionEvents* watch = nullptr;  // ticks every 1000 ms of the clock
     std::int64_t watch_due = 0;
+    bool watch_ticking = true;
+    // The keys the watch hears changes under (as the registry spells them
+    // here), and a change not yet told, told at the next advance as a
+    // posted message would be. A value put or deleted at or under a
+    // watched key, by a test or by the program, is a change.
+    std::vector<std::string> watched_keys;
+    bool keys_changed = false;
 
     std::int64_t now_ms = 0;         // the virtual clock
     std::vector<std::string> trace;  // notable calls in order

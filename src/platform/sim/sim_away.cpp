@@ -31,6 +31,16 @@ SessionWatch::~SessionWatch() {
     if (world().watch == impl_->events) world().watch = nullptr;
 }
 
+void SessionWatch::tick(bool on) {
+    world().watch_ticking = on;
+    if (on) world().watch_due = world().now_ms + 1000;
+}
+
+void SessionWatch::watch_keys(const std::vector<std::string>& keys) {
+    world().watched_keys.clear();
+    for (const auto& k : keys) world().watched_keys.push_back(sim::normal_path(k));
+}
+
 struct Cover::Impl {
     std::size_t index = 0;
     bool made = false;

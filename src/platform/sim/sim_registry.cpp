@@ -22,6 +22,8 @@ std::map<platform::HKey, Handle>& handles() {
 }
 platform::HKey next_handle = 0x1000;
 
+}  // namespace
+
 std::string upper(std::string_view s) {
     std::string out(s);
     std::transform(out.begin(), out.end(), out.begin(),
@@ -35,7 +37,11 @@ std::string normal_path(std::string_view path) {
     return p;
 }
 
-}  // namespace
+// The session watch hears a change at or under a key it watches.
+void key_changed(const std::string& path) {
+    for (const auto& w : world().watched_keys)
+        if (path == w || path.rfind(w + '\\', 0) == 0) world().keys_changed = true;
+}
 
 // Consumes a scripted fault for this call, if one is due.
 std::optional<long> take_fault(Call call) {
@@ -68,6 +74,7 @@ void put_value(std::string_view key, std::string_view name, std::uint32_t type,
     for (auto pos = path.find('\\'); pos != std::string::npos; pos = path.find('\\', pos + 1))
         world().keys[path.substr(0, pos)];
     world().keys[path][upper(name)] = Value{type, std::string(data)};
+    key_changed(path);
 }
 
 void put_string(std::string_view key, std::string_view name, std::string_view text) {
@@ -227,6 +234,7 @@ long reg_set_value(HKey key, std::string_view name, std::uint32_t type, const ch
     auto* values = values_of(key, kSetValue, &denied);
     if (values == nullptr) return denied ? kErrorAccessDenied : kErrorInvalidHandle;
     (*values)[sim::upper(name)] = sim::Value{type, std::string(data, size)};
+    sim::key_changed(sim::handles()[key].path);
     return kErrorSuccess;
 }
 
@@ -236,7 +244,9 @@ long reg_delete_value(HKey key, std::string_view name) {
     bool denied = false;
     auto* values = values_of(key, kSetValue, &denied);
     if (values == nullptr) return denied ? kErrorAccessDenied : kErrorInvalidHandle;
-    return values->erase(sim::upper(name)) == 1 ? kErrorSuccess : kErrorFileNotFound;
+    if (values->erase(sim::upper(name)) != 1) return kErrorFileNotFound;
+    sim::key_changed(sim::handles()[key].path);
+    return kErrorSuccess;
 }
 
 long reg_close_key(HKey key) {

@@ -441,8 +441,13 @@ void advance(std::int64_t ms) {
                 }
             }
         }
+        if (world().watch != nullptr && world().keys_changed) {
+            world().keys_changed = false;
+            world().watch->on_keys_changed();
+            continue;
+        }
         // The session watch's second, when it comes before every timer.
-        if (world().watch != nullptr && world().watch_due < due) {
+        if (world().watch != nullptr && world().watch_ticking && world().watch_due < due) {
             world().now_ms = world().watch_due;
             world().watch_due += 1000;
             world().watch->on_second();

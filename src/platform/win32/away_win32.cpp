@@ -3,6 +3,9 @@
 #include <objbase.h>
 #include <propsys.h>
 
+#include <string>
+#include <utility>
+
 #include "platform/away.h"
 #include "platform/win32/form_impl.h"
 
@@ -95,6 +98,73 @@ UINT test_display_off_message() {
     return RegisterWindowMessageA("Kestrova.TestDisplayOff");
 }
 
+// Posted to the watch when a watched key changed.
+constexpr UINT kWmKeysChanged = WM_APP + 1;
+
+void close_key(HKEY k) { RegCloseKey(k); }
+using KeyTraits = win32::Traits<HKEY, win32::HandleKind::Kernel, &close_key>;
+// Waits for the callbacks that are running to return: they use the watch.
+void unregister_wait(HANDLE w) { UnregisterWaitEx(w, INVALID_HANDLE_VALUE); }
+using WaitTraits = win32::Traits<HANDLE, win32::HandleKind::Kernel, &unregister_wait>;
+
+class KeyWatch;
+void CALLBACK key_signalled(void* key, BOOLEAN) noexcept;
+
+// One key's changes, told to the watch as a message (with the KeyWatch)
+// from a wait on the system's thread pool: no timer and no read until
+// something changes.
+class KeyWatch {
+public:
+    KeyWatch(HWND watch, std::string path)
+        : watch_(watch),
+          path_(std::move(path)),
+          changed_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+        HANDLE wait = nullptr;
+        if (changed_ && RegisterWaitForSingleObject(&wait, changed_.get(), &key_signalled, this,
+                                                    INFINITE, WT_EXECUTEINWAITTHREAD))
+            wait_.reset(wait);
+        arm();
+    }
+
+    // A notice comes once: asked for again after each, before the values
+    // are read, so that no change goes unheard. The nearest key there is,
+    // with its subtree, so that the key's making is heard too. A handle
+    // closed with a notice pending tells of it: the one held is kept while
+    // it is still the nearest, and the one it gives way to is asked first.
+    void arm() {
+        if (!wait_) return;
+        std::string path = path_;
+        HKEY k = nullptr;
+        while (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_NOTIFY, &k) !=
+               ERROR_SUCCESS) {
+            k = nullptr;
+            const auto up = path.rfind('\\');
+            if (up == std::string::npos) break;
+            path.resize(up);
+        }
+        win32::Unique<KeyTraits> nearest(k);
+        if (key_ && path == held_) nearest = std::move(key_);
+        if (nearest)
+            RegNotifyChangeKeyValue(nearest.get(), TRUE,
+                                    REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                    changed_.get(), TRUE);
+        key_ = std::move(nearest);
+        held_ = path;
+    }
+
+    void post() { PostMessageA(watch_, kWmKeysChanged, reinterpret_cast<WPARAM>(this), 0); }
+
+private:
+    HWND watch_;
+    std::string path_;
+    std::string held_;  // the path of key_
+    win32::Unique<KeyTraits> key_;
+    win32::KernelHandle changed_;
+    win32::Unique<WaitTraits> wait_;  // goes first, before the event it waits on
+};
+
+void CALLBACK key_signalled(void* key, BOOLEAN) noexcept { static_cast<KeyWatch*>(key)->post(); }
+
 }  // namespace
 
 struct SessionWatch::Impl final : win32::Window {
@@ -110,6 +180,7 @@ struct SessionWatch::Impl final : win32::Window {
         }
     }
     ~Impl() override {
+        keys.clear();
         display_watch.reset();
         destroy_window();
     }
@@ -118,6 +189,14 @@ struct SessionWatch::Impl final : win32::Window {
         switch (msg) {
             case WM_TIMER:
                 events.on_second();
+                return 0;
+            case kWmKeysChanged:
+                // One that was let go since it posted is not there.
+                for (auto& k : keys)
+                    if (reinterpret_cast<WPARAM>(k.get()) == wp) {
+                        k->arm();
+                        events.on_keys_changed();
+                    }
                 return 0;
             case WM_POWERBROADCAST:
                 // Handled before returning, so that the lock is on the screen
@@ -146,11 +225,27 @@ struct SessionWatch::Impl final : win32::Window {
 
     SessionEvents& events;
     PowerNotify display_watch;
+    // Cleared before the window goes: their waits post to it.
+    std::vector<std::unique_ptr<KeyWatch>> keys;
     const UINT test_message = test_display_off_message();
 };
 
 SessionWatch::SessionWatch(SessionEvents& events) : impl_(std::make_unique<Impl>(events)) {}
 SessionWatch::~SessionWatch() = default;
+
+void SessionWatch::tick(bool on) {
+    if (!impl_->exists()) return;
+    if (on)
+        SetTimer(impl_->hwnd(), 1, 1000, nullptr);
+    else
+        KillTimer(impl_->hwnd(), 1);
+}
+
+void SessionWatch::watch_keys(const std::vector<std::string>& keys) {
+    impl_->keys.clear();
+    if (!impl_->exists()) return;
+    for (const auto& k : keys) impl_->keys.push_back(std::make_unique<KeyWatch>(impl_->hwnd(), k));
+}
 
 // --- covers ------------------------------------------------------------------------
 
