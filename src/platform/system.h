@@ -110,9 +110,9 @@ inline constexpr unsigned kSpiSetScreenSaverRunning = 97;
 // GetForegroundWindow: the window that has the keyboard, of any program.
 NativeWindow foreground_window();
 // Makes `w` the foreground window and gives `focus` (w itself or one of its
-// controls) the keyboard, also while another program's window has it: the
-// input of the foreground window's thread is attached around the calls, as
-// the system's foreground rules allow.
+// controls) the keyboard. Where the system's foreground rules refuse it, a
+// thread of its own asks through the input of the foreground window's
+// thread, and the keyboard follows at a later call, once `w` is in front.
 void take_foreground(NativeWindow w, NativeWindow focus);
 
 // The task-switching and shell keys, by virtual-key code (VK_TAB 0x09,

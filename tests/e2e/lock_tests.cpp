@@ -565,6 +565,30 @@ TEST_F(Lock, AProgramThatRaisesItselfEveryTenMillisecondsGetsNoTypedKey) {
     EXPECT_TRUE(wait_for(above_other, 1s)) << "the other program's window stayed above the lock";
 }
 
+// A program that fights for the top and the keyboard, then hangs: it reads
+// no message again, and must not keep the lock under it with the pointer
+// free (the lock's thread must not wait on it).
+TEST_F(Lock, AProgramThatFightsForTheTopAndThenHangsDoesNotKeepIt) {
+    start_locked();
+    OtherApplication other;
+    ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == lock_; }));
+    const auto back = [&] {
+        for (HWND w = GetWindow(lock_, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
+            if (w == other.hwnd()) return false;
+        return GetForegroundWindow() == lock_ && lock_holds();
+    };
+    for (int round = 0; round < 12; ++round) {
+        for (int raise = 0; raise < 30; ++raise) {
+            other.take_foreground();
+            SetWindowPos(other.hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+            Sleep(10);
+        }
+        // No message read from here on: this thread is the hung program.
+        EXPECT_TRUE(wait_for(back, 2s)) << "round " << round << ": " << lock_state();
+        OtherApplication::pump();
+    }
+}
+
 // Under Wine, for the programs this test starts: the LockWorkStation calls
 // in Wine's relay trace (on the standard error, which scripts/test.sh
 // keeps), and a crash ended by Wine's debugger without its dialogue.

@@ -313,36 +313,40 @@ bool answers(HWND w) {
     return SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 50, &ignored) != 0;
 }
 
+// Where the foreground rules refuse it, the thread that has the keyboard
+// may hand it on: a thread of its own shares that thread's input for the
+// length of the call. Activating with a shared input sends to the other
+// thread and waits for it; a program that answered a moment ago may hang
+// the next, and then only this thread waits, not the lock's.
+DWORD WINAPI hand_over_foreground(void* target) noexcept {
+    const HWND current = GetForegroundWindow();
+    const DWORD other = current ? GetWindowThreadProcessId(current, nullptr) : 0;
+    const DWORD self = GetCurrentThreadId();
+    if (other == 0 || !answers(current) || !AttachThreadInput(self, other, TRUE)) return 1;
+    SetForegroundWindow(static_cast<HWND>(target));
+    AttachThreadInput(self, other, FALSE);
+    return 0;
+}
+
 }  // namespace
 
 void take_foreground(NativeWindow w, NativeWindow focus) {
     const HWND target = to_hwnd(w);
-    const HWND keys = focus ? to_hwnd(focus) : target;
+    // Granted outright where the foreground rules let this process have it.
+    if (!(SetForegroundWindow(target) && GetForegroundWindow() == target)) {
+        // One hand-over at a time: one stuck on a hung program is left to
+        // finish when it does; the guard's next ticks try outright again.
+        static win32::KernelHandle hand_over;
+        if (!hand_over || WaitForSingleObject(hand_over.get(), 0) == WAIT_OBJECT_0)
+            hand_over.reset(CreateThread(nullptr, 64 * 1024, &hand_over_foreground, target,
+                                         STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+        return;  // the keys follow once the window is in front
+    }
     // The thread's own focus may never have left the control while another
     // program had the keyboard: move it away and back, so that the window
     // system's keyboard focus (X's, under Wine) follows it too.
-    const auto focus_on = [keys] {
-        SetFocus(nullptr);
-        SetFocus(keys);
-    };
-    // Granted outright where the foreground rules let this process have it.
-    if (SetForegroundWindow(target) && GetForegroundWindow() == target) {
-        focus_on();
-        return;
-    }
-    // Otherwise the thread that has the keyboard may hand it on: share its
-    // input state for the length of the calls, unless it reads no messages:
-    // attaching to a hung thread can hang this one, and the guard's next
-    // tick tries again.
-    const DWORD self = GetCurrentThreadId();
-    const HWND current = GetForegroundWindow();
-    const DWORD other = current ? GetWindowThreadProcessId(current, nullptr) : 0;
-    const bool attached = other != 0 && other != self && answers(current) &&
-                          AttachThreadInput(self, other, TRUE);
-    BringWindowToTop(target);
-    SetForegroundWindow(target);
-    focus_on();
-    if (attached) AttachThreadInput(self, other, FALSE);
+    SetFocus(nullptr);
+    SetFocus(focus ? to_hwnd(focus) : target);
 }
 
 namespace {
