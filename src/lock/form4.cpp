@@ -110,15 +110,19 @@ void Form4::Timer2_Timer() {
         focus_keyboard();
     }
     hold_top();
+    // A pointer outside the confinement (the window system may not have
+    // moved it in yet) goes to its nearest point inside.
     const auto p = platform::cursor_pos();
-    platform::set_cursor_pos(p.x, p.y);
+    if (!clip_rect.contains(p)) platform::set_cursor_pos(p.x, p.y);
     set_timer("Timer2", true);
 }
 
+// Only what moved is put back: every confinement and raise is a round trip
+// to the window system, and a raise is told to every program's event hooks.
 void Form4::hold_top() {
     clip_rect = ctl("Command1").screen_rect();
-    platform::clip_cursor(clip_rect);
-    set_topmost(window_.handle(), kTopmost);
+    if (platform::cursor_clip() != clip_rect) platform::clip_cursor(clip_rect);
+    if (!platform::on_top(window_.handle())) set_topmost(window_.handle(), kTopmost);
 }
 
 void Form4::hold_window() {

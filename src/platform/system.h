@@ -14,13 +14,14 @@ namespace kv::platform {
 
 using NativeWindow = std::uintptr_t;  // HWND as a number, 0 = none
 
-struct Rect {
-    std::int32_t left = 0, top = 0, right = 0, bottom = 0;
-    friend bool operator==(const Rect&, const Rect&) = default;
-};
 struct Point {
     std::int32_t x = 0, y = 0;
     friend bool operator==(const Point&, const Point&) = default;
+};
+struct Rect {
+    std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+    friend bool operator==(const Rect&, const Rect&) = default;
+    bool contains(Point p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
 };
 
 // --- process -------------------------------------------------------------
@@ -92,6 +93,10 @@ void beep();
 // --- pointer and windows -------------------------------------------------
 
 bool clip_cursor(const Rect& r);
+// The confinement in force (GetClipCursor): the whole screen when none.
+Rect cursor_clip();
+// `w` is topmost and no visible window is above it.
+bool on_top(NativeWindow w);
 Point cursor_pos();
 void set_cursor_pos(int x, int y);
 // GetWindowRect(GetDesktopWindow()).

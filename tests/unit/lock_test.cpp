@@ -22,6 +22,12 @@ TEST_F(Lock, GuardHoldsThePointerOnEnterAndKeepsTheWindowOnTop) {
     EXPECT_EQ(world().z_order[form("Form4")->handle()], -1);
     EXPECT_GE(world().cursor.x, enter.left);
     EXPECT_LT(world().cursor.x, enter.right);
+    // A tick with nothing moved puts nothing back: each call would be a
+    // round trip to the window system, ten times a second.
+    world().trace.clear();
+    sim::advance(100);
+    for (const auto& call : world().trace)
+        EXPECT_TRUE(call.rfind("clip", 0) != 0 && call.rfind("setwindowpos", 0) != 0) << call;
     // It goes on ticking.
     world().clip.reset();
     sim::advance(100);

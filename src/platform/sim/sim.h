@@ -132,6 +132,7 @@ struct World {
     platform::Rect desktop{0, 0, 1024, 768};
     bool screensaver_running = false;
     std::map<platform::NativeWindow, std::intptr_t> z_order;  // last insert-after per window
+    platform::NativeWindow top = 0;  // the window above all others
     platform::NativeWindow foreground = 0;                    // the window that has the keyboard
     // The flags of each accessibility feature (AccessFeature order);
     // nullopt: they cannot be read. A fixed feature's flags cannot be set.

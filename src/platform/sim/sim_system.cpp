@@ -129,6 +129,13 @@ bool clip_cursor(const Rect& r) {
     return true;
 }
 
+Rect cursor_clip() { return world().clip.value_or(world().desktop); }
+
+bool on_top(NativeWindow w) {
+    const auto it = world().z_order.find(w);
+    return world().top == w && it != world().z_order.end() && it->second == kHwndTopmost;
+}
+
 Point cursor_pos() { return world().cursor; }
 
 void set_cursor_pos(int x, int y) {
@@ -154,6 +161,10 @@ void system_parameters_info(unsigned action, int flag) {
 
 void set_window_pos(NativeWindow w, std::intptr_t insert_after, unsigned flags) {
     world().z_order[w] = insert_after;
+    if (insert_after == kHwndTopmost || insert_after == kHwndTop)
+        world().top = w;
+    else if (world().top == w)
+        world().top = 0;
     world().trace.push_back("setwindowpos " + std::to_string(insert_after) + " " +
                             std::to_string(flags));
 }

@@ -221,6 +221,22 @@ bool clip_cursor(const Rect& r) {
     return ClipCursor(&rc) != 0;
 }
 
+Rect cursor_clip() {
+    RECT r{};
+    GetClipCursor(&r);
+    return from_rect(r);
+}
+
+bool on_top(NativeWindow w) {
+    const HWND hwnd = to_hwnd(w);
+    if (!(GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST)) return false;
+    // Hidden windows (tool tips, other programs' message windows) may be
+    // above it and cover nothing.
+    for (HWND x = GetWindow(hwnd, GW_HWNDPREV); x; x = GetWindow(x, GW_HWNDPREV))
+        if (IsWindowVisible(x)) return false;
+    return true;
+}
+
 Point cursor_pos() {
     POINT p{};
     GetCursorPos(&p);
