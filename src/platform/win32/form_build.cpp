@@ -150,11 +150,11 @@ void Form::Impl::create_children() {
 
     // Focusable controls lie above the labels, as the layout has it, and in
     // tab order, so that the dialog keys walk them by tab index; a label
-    // that names one goes just before it.
+    // that names one goes just before it. A child window is made at the
+    // bottom of its siblings: made in this order, they lie in it.
     const std::vector<int> order = window_order(spec);
 
     layout_children();
-    HWND previous = HWND_TOP;
     for (std::size_t i = 0; i < spec.controls.size(); ++i) {
         const ControlSpec& c = spec.controls[i];
         ControlState& s = controls[i];
@@ -192,8 +192,6 @@ void Form::Impl::create_children() {
         labels.reset();
         if (!s.hwnd) continue;
         SendMessageA(s.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(s.font), FALSE);
-        SetWindowPos(s.hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        previous = s.hwnd;
 
         switch (c.kind) {
             case ControlKind::TextBox:
