@@ -59,6 +59,9 @@ void frmSplash::Form_Load() {
         platform::message_box(old_windows_message(), platform::kMbOkStop, "Looking for Windows!");
         platform::end_process();
     }
+    // On the screen before its labels are filled and measured: they are
+    // done before its first paint, and the start shows a window sooner.
+    window_.show();
     if (const auto label = platform_label(os.platform_id)) ctl("lblPlatform").set_text(*label);
 
     const auto v = platform::version_info();

@@ -110,6 +110,10 @@ struct FormSpec {
     std::span<const ControlSpec> controls{};  // front to back
     std::span<const MenuSpec> menus{};
     std::span<const TimerSpec> timers{};
+    // Its controls are made once it shows, not with the window (a splash,
+    // whose load shows it before it fills them): the window is on the
+    // screen sooner, and they are there for its first paint.
+    bool controls_after_show = false;
 };
 
 // --- events --------------------------------------------------------------

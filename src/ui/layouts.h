@@ -325,6 +325,7 @@ inline constexpr FormSpec kSplash{
     .icon = Icon::Program,
     .controls = kSplashControls,
     .timers = kSplashTimers,
+    .controls_after_show = true,
 };
 
 inline constexpr FormSpec kAboutBox{

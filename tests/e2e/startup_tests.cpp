@@ -28,10 +28,13 @@ constexpr const char* kLockClass = "KvForm4";
 constexpr const char* kMainCaption = "Kestrova 2.0";
 constexpr const char* kLockCaption = "Kestrova 2.0  (Kestrova is Activated)";
 
+// The splash's labels are made once it shows: waits for them.
 HWND splash_label(HWND splash, const char* name) {
     const int pos = kv::layout::control_position(kv::layout::kSplash, name, -1);
     EXPECT_GE(pos, 0) << name << " is not in the splash layout";
-    return pos < 0 ? nullptr : control(splash, pos);
+    HWND found = nullptr;
+    if (pos >= 0) wait_for([&] { return (found = control(splash, pos)) != nullptr; });
+    return found;
 }
 
 // Waits until the control's text is `expected` and returns what it reads.
@@ -160,6 +163,10 @@ TEST_F(Startup, WithoutAQuestionTheSetUpBeginsAfterTheSplash) {
     EXPECT_FALSE(has_module(program_.pid(), "comctl32.dll"))
         << "the common controls loaded before the splash showed";
     ASSERT_TRUE(is_visible(splash)) << "the splash went before the modules were read";
+    for (const auto& c : kv::layout::kSplash.controls)
+        if (c.kind == kv::platform::ControlKind::Label) {
+            ASSERT_TRUE(splash_label(splash, c.name));
+        }
     EXPECT_EQ(screen_reader_faults(splash), "");
 
     // The main window opens 1.5 s after the splash's first paint; its first

@@ -126,11 +126,15 @@ void Form::Impl::create() {
             break;
         case Frame::FixedDialogNoCaption:
             style |= WS_POPUP | WS_DLGFRAME;
+            // Without a title bar, a tool window looks the same and needs no
+            // owner to keep off the task bar: the splash does not wait for
+            // the hidden owner to be made.
+            if (!spec.in_taskbar) ex_style |= WS_EX_TOOLWINDOW;
             break;
     }
     if (spec.minimize_box && spec.frame != Frame::FixedDialogNoCaption) style |= WS_MINIMIZEBOX;
     // An owned window has no task-bar button.
-    HWND owner = spec.in_taskbar ? nullptr : win32::hidden_owner();
+    HWND owner = spec.in_taskbar || (ex_style & WS_EX_TOOLWINDOW) ? nullptr : win32::hidden_owner();
 
     win32::filter_modal_loops();
     controls.clear();
@@ -171,6 +175,12 @@ void Form::Impl::create() {
     // icons on the window as well would make Wine's X11 driver build the
     // window's icon properties twice, about 5 ms of every lock.
 
+    controls_made = false;
+    if (!spec.controls_after_show) make_controls();
+}
+
+void Form::Impl::make_controls() {
+    controls_made = true;
     create_children();
     create_tool_tips();
     // Shown on a screen of another DPI than the system's.
@@ -184,6 +194,7 @@ void Form::Impl::destroy() {
 }
 
 void Form::Impl::on_destroyed() {
+    controls_made = false;
     modal = false;
     disabled_by_modal.clear();
     controls.clear();
@@ -205,9 +216,11 @@ void Form::Impl::show() {
     if (pending_minimized) {
         pending_minimized = false;
         ShowWindow(hwnd(), SW_SHOWMINIMIZED);
+        if (!controls_made) make_controls();
         return;
     }
     ShowWindow(hwnd(), SW_SHOW);
+    if (!controls_made) make_controls();
     // Under a box it owns, the box takes the foreground, as when Windows
     // activates a disabled owner.
     if (!IsIconic(hwnd())) SetForegroundWindow(win32::usable_self(hwnd()));
@@ -306,6 +319,7 @@ BOOL CALLBACK disable_other(HWND w, LPARAM p) noexcept {
 
 void Form::Impl::show_modal() {
     if (!exists() || modal) return;
+    if (!controls_made) make_controls();
     const HWND self = hwnd();
     const HWND previous = win32::active_form();
     // Owned by the form it was opened from, so it stays in front of it.

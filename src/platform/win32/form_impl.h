@@ -55,6 +55,8 @@ struct Form::Impl final : win32::Window {
     // Every control's place and font from its twips at the window's DPI.
     void layout_children();
     void create_children();
+    // The controls, their tool tips and the DPI of the screen shown on.
+    void make_controls();
     // The window moved to a screen of another DPI: it and its controls are
     // laid out again from their twips, at the same size in inches and about
     // the same centre.
@@ -104,6 +106,7 @@ struct Form::Impl final : win32::Window {
     int default_button = -1;
     int cancel_button = -1;
     bool pending_minimized = false;
+    bool controls_made = false;
     bool modal = false;
     std::vector<HWND> disabled_by_modal;
     HWND active_before_modal = nullptr;
