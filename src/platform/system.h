@@ -21,7 +21,9 @@ struct Point {
 struct Rect {
     std::int32_t left = 0, top = 0, right = 0, bottom = 0;
     friend bool operator==(const Rect&, const Rect&) = default;
-    bool contains(Point p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
+    bool contains(Point p) const {
+        return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
+    }
 };
 
 // --- process -------------------------------------------------------------

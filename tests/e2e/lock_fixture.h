@@ -269,6 +269,13 @@ protected:
 
     bool shows_wrong_answer() { return window_text(label_) == kWrongMessage; }
 
+    // The lock lies above `other` in the order of the windows.
+    bool lock_above(HWND other) {
+        for (HWND w = GetWindow(lock_, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
+            if (w == other) return false;
+        return true;
+    }
+
     // The lock as it must stay: shown in the normal state, centred at its
     // size, topmost, and holding the pointer on "&Enter".
     bool lock_holds() {

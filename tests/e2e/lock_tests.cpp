@@ -558,9 +558,7 @@ TEST_F(Lock, AProgramThatRaisesItselfEveryTenMillisecondsGetsNoTypedKey) {
     }, 3s)) << lock_state();
     const auto above_other = [&] {
         OtherApplication::pump();
-        for (HWND w = GetWindow(lock_, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
-            if (w == other.hwnd()) return false;
-        return true;
+        return lock_above(other.hwnd());
     };
     EXPECT_TRUE(wait_for(above_other, 1s)) << "the other program's window stayed above the lock";
 }
@@ -573,9 +571,7 @@ TEST_F(Lock, AProgramThatFightsForTheTopAndThenHangsDoesNotKeepIt) {
     OtherApplication other;
     ASSERT_TRUE(wait_for([&] { return GetForegroundWindow() == lock_; }));
     const auto back = [&] {
-        for (HWND w = GetWindow(lock_, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
-            if (w == other.hwnd()) return false;
-        return GetForegroundWindow() == lock_ && lock_holds();
+        return lock_above(other.hwnd()) && GetForegroundWindow() == lock_ && lock_holds();
     };
     for (int round = 0; round < 12; ++round) {
         for (int raise = 0; raise < 30; ++raise) {
